@@ -1,0 +1,10 @@
+# vantrel_add_test(<name> SOURCES <files...> [LIBRARIES <libs...>])
+# One GoogleTest executable per component, linked to the shared test support and registered with CTest.
+include(GoogleTest)
+
+function(vantrel_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE test_support ${ARG_LIBRARIES} GTest::gtest_main GTest::gmock vantrel_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

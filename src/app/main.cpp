@@ -1,0 +1,60 @@
+// The program's entry: wires the platform, the core and the windows together.
+#include <QApplication>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mods/program_values.h"
+#include "platform/messages.h"
+#include "platform/native_platform.h"
+#include "startup/startup_sequence.h"
+#include "ui/placeholder_window.h"
+#include "ui/qt_messages.h"
+
+namespace {
+
+bool MessagesGoToStderr() {
+    const char* choice = std::getenv("VANTREL_MESSAGES");
+    return (choice && std::string(choice) == "stderr") || !vantrel::HasDisplay();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace vantrel;
+    NativePlatform platform = CreateNativePlatform(std::vector<std::string>(argv + 1, argv + argc));
+
+    // Windows need an application object; message boxes too, unless they go to standard error.
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<Messages> messages;
+    if (MessagesGoToStderr()) {
+        messages = std::make_unique<StderrMessages>();
+    } else {
+        application = std::make_unique<QApplication>(argc, argv);
+        messages = std::make_unique<QtMessages>();
+    }
+
+    ProgramValues values;
+    const StartMode mode = PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
+                                                 *platform.directoryListing, *platform.textFiles, *messages});
+    switch (mode) {
+    case StartMode::Refused:
+        return 0;
+    case StartMode::Silent:
+        return 0;
+    case StartMode::Interactive:
+        break;
+    }
+    if (!application) {
+        if (!HasDisplay()) {
+            messages->Show("No display is available to show the main window.", MessageIcon::None);
+            return 1;
+        }
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    PlaceholderWindow window(values, *platform.instanceGuard);
+    window.show();
+    return application->exec();
+}

@@ -1,0 +1,28 @@
+// Reads one mod definition file into a ModRecord.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "mods/program_values.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+// The games' default install folders, which destinations in definition files may hold; the reader
+// puts the folders found on this machine in their place.
+inline constexpr std::string_view kDefaultGeneralsFolder =
+    "C:\\Program Files\\EA Games\\Command and Conquer Generals\\";
+inline constexpr std::string_view kDefaultZeroHourFolder =
+    "C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\";
+
+// Reads forward to the first line holding `key` anywhere (exact characters) and returns true with
+// that line; false with an empty line at the end of the file or on a read error.
+bool FindLine(TextFileReader& file, std::string_view key, std::string& line);
+
+// Fills the cleared `record` from the definition at `path`. True when the file holds a location line;
+// false when it has none (no pairs then) or cannot be opened (record untouched).
+bool ReadModDefinition(TextFiles& files, const ProgramValues& values, std::string_view path,
+                       ModRecord& record);
+
+} // namespace vantrel

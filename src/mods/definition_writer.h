@@ -1,0 +1,26 @@
+// Stores a mod composed in the editor as a definition file in the program folder.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/messages.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+inline constexpr std::string_view kMissingNameMessage = "The name of the mod is missing!";
+
+// True when `title` followed by ".vtl" is a plain file name that Windows accepts in a folder: no
+// separators, wildcards or control characters, and no device name such as CON or NUL.
+[[nodiscard]] bool IsValidModTitle(std::string_view title);
+
+// Writes "<programFolder>\<title>.vtl" as one step, replacing an existing definition of that name.
+// An empty title shows the missing-name message; any failure returns false and leaves the earlier
+// definition and every other file as they were.
+bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view programFolder,
+                        std::string_view title, std::string_view location,
+                        std::span<const std::string> sources, std::span<const std::string> destinations);
+
+} // namespace vantrel

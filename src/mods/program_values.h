@@ -1,0 +1,42 @@
+// The mod record and the program-wide values that the entry procedure owns and hands to every part.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// The largest number of mods in the catalogue and of pairs in one record; further ones are ignored.
+inline constexpr std::int16_t kMaxEntries = 32767;
+
+// One mod definition in memory. Pair i is element i of szSrcPaths and of szDstFolders.
+struct ModRecord {
+    std::string szName;
+    std::string szModFolder;
+    std::string szModFile;
+    std::int16_t nPairCount = 0;
+    std::vector<std::string> szSrcPaths;
+    std::vector<std::string> szDstFolders;
+
+    friend bool operator==(const ModRecord&, const ModRecord&) = default;
+};
+
+struct ProgramValues {
+    // The folder holding the program and its definitions, a Windows path without trailing backslash.
+    std::string programFolder;
+    std::string szGeneralsPath;
+    std::string szZeroHourPath;
+    std::string szSilentModFile;
+    // Elements 0 to nModCount - 1 are valid; there is always at least one (empty) element.
+    std::vector<ModRecord> Mods = std::vector<ModRecord>(1);
+    std::int16_t nModCount = 0;
+};
+
+// Empties the catalogue down to its one empty element.
+void ResetCatalogue(ProgramValues& values);
+
+// Appends a copy of `record` as element nModCount; false (nothing added) when the catalogue is full.
+bool AddToCatalogue(ProgramValues& values, ModRecord record);
+
+} // namespace vantrel

@@ -1,0 +1,112 @@
+#include "platform/case_fold.h"
+
+#include <vector>
+
+#include "platform/utf8.h"
+
+namespace vantrel {
+namespace {
+
+// Decodes UTF-8, taking a stray byte as the character of the same value, so every name compares.
+std::u32string Decode(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (auto cp = DecodeUtf8(text, pos)) {
+            out.push_back(*cp);
+        } else {
+            out.push_back(static_cast<unsigned char>(text[pos++]));
+        }
+    }
+    return out;
+}
+
+std::u32string Upper(std::string_view text) {
+    std::u32string out = Decode(text);
+    for (char32_t& cp : out) {
+        cp = UpperCase(cp);
+    }
+    return out;
+}
+
+} // namespace
+
+char32_t UpperCase(char32_t cp) {
+    if (cp < 0x80) {
+        return cp >= 'a' && cp <= 'z' ? cp - 0x20 : cp;
+    }
+    if ((cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) || (cp >= 0x3B1 && cp <= 0x3CB && cp != 0x3C2) ||
+        (cp >= 0x430 && cp <= 0x44F)) {
+        return cp - 0x20;
+    }
+    if (cp == 0xFF) {
+        return 0x178;
+    }
+    if (cp == 0x3C2) {
+        return 0x3A3;
+    }
+    if (cp >= 0x450 && cp <= 0x45F) {
+        return cp - 0x50;
+    }
+    // Latin Extended-A and Cyrillic pairs: upper case on the even (or odd) code point of each pair.
+    if ((cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177) || (cp >= 0x460 && cp <= 0x481) ||
+        (cp >= 0x48A && cp <= 0x4BF) || (cp >= 0x4D0 && cp <= 0x52F)) {
+        return cp & ~char32_t{1};
+    }
+    if ((cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E) || (cp >= 0x4C1 && cp <= 0x4CE)) {
+        return (cp & 1) ? cp : cp - 1;
+    }
+    return cp;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() == b.size() && a == b) {
+        return true;
+    }
+    return Upper(a) == Upper(b);
+}
+
+std::u16string NameOrderKey(std::string_view name) {
+    std::u16string key;
+    key.reserve(name.size());
+    for (char32_t cp : Upper(name)) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            key.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            key.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            key.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return key;
+}
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+    const std::u32string p = Upper(pattern);
+    const std::u32string n = Upper(name);
+    // Iterative glob with backtracking to the last star.
+    std::size_t pi = 0;
+    std::size_t ni = 0;
+    std::size_t star = std::u32string::npos;
+    std::size_t starName = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+            ++pi, ++ni;
+        } else if (pi < p.size() && p[pi] == U'*') {
+            star = pi++;
+            starName = ni;
+        } else if (star != std::u32string::npos) {
+            pi = star + 1;
+            ni = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == U'*') {
+        ++pi;
+    }
+    return pi == p.size();
+}
+
+} // namespace vantrel

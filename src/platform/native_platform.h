@@ -1,0 +1,42 @@
+// The implementations of every platform interface for the system the program was built for.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/directory_listing.h"
+#include "platform/instance_guard.h"
+#include "platform/process_environment.h"
+#include "platform/registry.h"
+#include "platform/single_files.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+struct NativePlatform {
+    NativePlatform();
+    NativePlatform(NativePlatform&&) noexcept;
+    NativePlatform& operator=(NativePlatform&&) noexcept;
+    ~NativePlatform();
+
+    std::shared_ptr<void> machine; // what the implementations below share (a Wine prefix on Linux)
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<InstanceGuard> instanceGuard;
+    std::unique_ptr<ProcessEnvironment> environment;
+    std::unique_ptr<DirectoryListing> directoryListing;
+    std::unique_ptr<TextFiles> textFiles;
+    std::unique_ptr<SingleFiles> singleFiles;
+};
+
+// `arguments` are the command-line arguments after the program's own name.
+[[nodiscard]] NativePlatform CreateNativePlatform(std::vector<std::string> arguments);
+
+} // namespace vantrel
+
+namespace vantrel {
+
+// True when windows can be shown (on Linux: a display server is named in the environment).
+[[nodiscard]] bool HasDisplay();
+
+} // namespace vantrel

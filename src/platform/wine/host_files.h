@@ -1,0 +1,42 @@
+// Small helpers over the host's file system for the Wine-prefix implementations.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+// True when a directory entry of that host path exists (a dangling link counts).
+[[nodiscard]] bool PathExists(const std::string& hostPath);
+
+// Windows shows a host name that begins with a dot as hidden.
+[[nodiscard]] bool IsHiddenName(std::string_view name);
+
+// The last part of a host path.
+[[nodiscard]] std::string_view BaseName(std::string_view hostPath);
+
+// Closes a file descriptor when it goes out of scope.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd();
+
+    [[nodiscard]] int Get() const { return fd_; }
+    [[nodiscard]] bool Valid() const { return fd_ >= 0; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes now and reports whether the close succeeded.
+    bool Close();
+
+private:
+    int fd_;
+};
+
+} // namespace vantrel

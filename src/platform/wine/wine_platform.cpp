@@ -1,0 +1,44 @@
+#include <cstdlib>
+
+#include "platform/native_platform.h"
+#include "platform/wine/wine_directory_listing.h"
+#include "platform/wine/wine_instance_guard.h"
+#include "platform/wine/wine_process_environment.h"
+#include "platform/wine/wine_registry.h"
+#include "platform/wine/wine_single_files.h"
+#include "platform/wine/wine_text_files.h"
+
+namespace vantrel {
+
+NativePlatform::NativePlatform() = default;
+NativePlatform::NativePlatform(NativePlatform&&) noexcept = default;
+NativePlatform& NativePlatform::operator=(NativePlatform&&) noexcept = default;
+NativePlatform::~NativePlatform() = default;
+
+NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
+    auto prefix = std::make_shared<WinePrefix>(WinePrefix::FromEnvironment());
+    NativePlatform platform;
+    platform.registry = std::make_unique<WineRegistry>(*prefix);
+    platform.instanceGuard = std::make_unique<WineInstanceGuard>(WineInstanceGuard::DefaultLockPath());
+    platform.environment = std::make_unique<WineProcessEnvironment>(*prefix, std::move(arguments));
+    platform.directoryListing = std::make_unique<WineDirectoryListing>(*prefix);
+    platform.textFiles = std::make_unique<WineTextFiles>(*prefix);
+    platform.singleFiles = std::make_unique<WineSingleFiles>(*prefix);
+    platform.machine = std::move(prefix);
+    return platform;
+}
+
+} // namespace vantrel
+
+namespace vantrel {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (const char* value = std::getenv(name); value && *value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace vantrel

@@ -1,0 +1,203 @@
+#include "platform/wine/wine_prefix.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/case_fold.h"
+#include "platform/wine/host_files.h"
+
+namespace vantrel {
+namespace {
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Splits at either separator, dropping empty and "." parts and resolving ".." as Windows does
+// before it touches the disk (never above the first part).
+std::vector<std::string> NormalizedParts(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.emplace_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+// Appends each part to `base`; a part that does not exist in its exact letter case takes the name of
+// an entry that matches it without regard to case, as Wine resolves names.
+std::string ResolveParts(std::string base, const std::vector<std::string>& parts) {
+    std::string exact = base;
+    for (const auto& part : parts) {
+        exact += "/" + part;
+    }
+    if (exact.empty()) {
+        return base.empty() ? "/" : base;
+    }
+    if (PathExists(exact)) {
+        return exact;
+    }
+    bool resolving = true;
+    for (const auto& part : parts) {
+        std::string next = base + "/" + part;
+        if (resolving && !PathExists(next)) {
+            resolving = false;
+            if (DIR* dir = opendir(base.empty() ? "/" : base.c_str())) {
+                while (const dirent* entry = readdir(dir)) {
+                    if (EqualsIgnoringCase(entry->d_name, part)) {
+                        next = base + "/" + entry->d_name;
+                        resolving = true;
+                        break;
+                    }
+                }
+                closedir(dir);
+            }
+        }
+        base = std::move(next);
+    }
+    return base;
+}
+
+std::string CurrentFolder() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
+}
+
+} // namespace
+
+WinePrefix::WinePrefix(std::string root) : root_(std::move(root)) {
+    while (root_.size() > 1 && root_.back() == '/') {
+        root_.pop_back();
+    }
+}
+
+WinePrefix WinePrefix::FromEnvironment() {
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) {
+        return WinePrefix(prefix);
+    }
+    const char* home = std::getenv("HOME");
+    return WinePrefix(std::string(home ? home : "") + "/.wine");
+}
+
+std::string WinePrefix::DriveFolder(char letter) const {
+    const std::string link = root_ + "/dosdevices/" + LowerAscii(letter) + ":";
+    if (LowerAscii(letter) == 'z' && !PathExists(link)) {
+        return "";
+    }
+    return link;
+}
+
+std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) const {
+    std::string path(windowsPath);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) {
+        path.erase(0, 4);
+    }
+    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
+        const char letter = path[0];
+        if (LowerAscii(letter) != 'z' && !PathExists(DriveFolder(letter))) {
+            return std::nullopt;
+        }
+        // A drive-relative path ("C:x") is taken from the drive's root, the launcher's only
+        // current folder on drives other than its own.
+        return ResolveParts(DriveFolder(letter), NormalizedParts(std::string_view(path).substr(2)));
+    }
+    if (path.starts_with("\\\\")) {
+        return std::nullopt;
+    }
+    if (path.starts_with("\\")) {
+        const auto current = ToWindowsPath(CurrentFolder());
+        const char letter = current ? (*current)[0] : 'Z';
+        return ResolveParts(DriveFolder(letter), NormalizedParts(path));
+    }
+    const auto parts = NormalizedParts(path);
+    return parts.empty() ? std::string(".") : ResolveParts(".", parts).substr(2);
+}
+
+std::vector<WinePrefix::Drive> WinePrefix::ReadDrives() const {
+    std::vector<Drive> drives;
+    bool hasZ = false;
+    const std::string dosdevices = root_ + "/dosdevices";
+    if (DIR* dir = opendir(dosdevices.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name.size() != 2 || name[1] != ':' || !IsDriveLetter(name[0])) {
+                continue;
+            }
+            char buffer[PATH_MAX];
+            if (realpath((dosdevices + "/" + std::string(name)).c_str(), buffer)) {
+                std::string folder = buffer;
+                if (folder == "/") {
+                    folder.clear();
+                }
+                const char letter = static_cast<char>(LowerAscii(name[0]) - 'a' + 'A');
+                hasZ = hasZ || letter == 'Z';
+                drives.push_back({letter, folder});
+            }
+        }
+        closedir(dir);
+    }
+    if (!hasZ) {
+        drives.push_back({'Z', ""});
+    }
+    std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    return drives;
+}
+
+std::vector<char> WinePrefix::Drives() const {
+    std::vector<char> letters;
+    for (const auto& drive : ReadDrives()) {
+        letters.push_back(drive.letter);
+    }
+    return letters;
+}
+
+std::optional<std::string> WinePrefix::ToWindowsPath(std::string_view hostPath) const {
+    std::string absolute = hostPath.starts_with("/") ? std::string(hostPath) : CurrentFolder() + "/" + std::string(hostPath);
+    std::string normal;
+    for (const auto& part : NormalizedParts(absolute)) {
+        normal += "/" + part;
+    }
+    char buffer[PATH_MAX];
+    if (realpath(normal.empty() ? "/" : normal.c_str(), buffer)) {
+        normal = buffer == std::string_view("/") ? "" : buffer;
+    }
+    const auto drives = ReadDrives();
+    const Drive* best = nullptr;
+    for (const auto& drive : drives) {
+        const bool inside = normal == drive.folder || normal.starts_with(drive.folder + "/") || drive.folder.empty();
+        if (inside && (!best || drive.folder.size() > best->folder.size())) {
+            best = &drive;
+        }
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+    std::string rest = normal.substr(best->folder.size());
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    return std::string(1, best->letter) + ":" + (rest.empty() ? "\\" : rest);
+}
+
+} // namespace vantrel

@@ -1,0 +1,147 @@
+#include "platform/wine/wine_text_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/codepage_1252.h"
+#include "platform/cr_line_splitter.h"
+#include "platform/wine/host_files.h"
+
+namespace vantrel {
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+class WineTextReader final : public TextFileReader {
+public:
+    explicit WineTextReader(UniqueFd fd)
+        : fd_(std::move(fd)), splitter_([this](char* buffer, std::size_t capacity) -> long long {
+              for (;;) {
+                  const ssize_t got = read(fd_.Get(), buffer, capacity);
+                  if (got >= 0 || errno != EINTR) {
+                      return got;
+                  }
+              }
+          }) {}
+
+    bool ReadLine(std::string& line) override {
+        if (!splitter_.Next(raw_)) {
+            return false;
+        }
+        line.clear();
+        AppendUtf8FromWindows1252(raw_, line);
+        return true;
+    }
+
+private:
+    UniqueFd fd_;
+    CrLineSplitter splitter_;
+    std::string raw_;
+};
+
+class WineTextWriter final : public TextFileWriter {
+public:
+    WineTextWriter(UniqueFd fd, std::string tempPath, std::string targetPath)
+        : fd_(std::move(fd)), tempPath_(std::move(tempPath)), targetPath_(std::move(targetPath)) {}
+
+    ~WineTextWriter() override {
+        if (!committed_) {
+            fd_.Close();
+            unlink(tempPath_.c_str());
+        }
+    }
+
+    bool WriteLine(std::string_view line) override {
+        const auto bytes = Windows1252FromUtf8(line);
+        if (!bytes || failed_) {
+            failed_ = true;
+            return false;
+        }
+        buffer_ += *bytes;
+        buffer_ += "\r\n";
+        if (buffer_.size() >= 64 * 1024) {
+            failed_ = !WriteAll(fd_.Get(), buffer_);
+            buffer_.clear();
+        }
+        return !failed_;
+    }
+
+    bool Commit() override {
+        if (failed_ || !WriteAll(fd_.Get(), buffer_) || fsync(fd_.Get()) != 0 || !fd_.Close()) {
+            return false;
+        }
+        // Windows refuses to replace a read-only file or a folder; the kernel would not stop root.
+        struct stat target {};
+        if (stat(targetPath_.c_str(), &target) == 0 && (!S_ISREG(target.st_mode) || !(target.st_mode & S_IWUSR))) {
+            return false;
+        }
+        if (rename(tempPath_.c_str(), targetPath_.c_str()) != 0) {
+            return false;
+        }
+        committed_ = true;
+        const std::size_t slash = targetPath_.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : targetPath_.substr(0, slash);
+        if (const UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.Valid()) {
+            fsync(dir.Get());
+        }
+        return true;
+    }
+
+private:
+    UniqueFd fd_;
+    std::string tempPath_;
+    std::string targetPath_;
+    std::string buffer_;
+    bool failed_ = false;
+    bool committed_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<TextFileReader> WineTextFiles::OpenForReading(std::string_view path) {
+    const auto hostPath = prefix_.ToHostPath(path);
+    if (!hostPath) {
+        return nullptr;
+    }
+    UniqueFd fd(open(hostPath->c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return nullptr;
+    }
+    return std::make_unique<WineTextReader>(std::move(fd));
+}
+
+std::unique_ptr<TextFileWriter> WineTextFiles::StartReplacing(std::string_view path) {
+    const auto hostPath = prefix_.ToHostPath(path);
+    if (!hostPath || hostPath->empty() || hostPath->back() == '/') {
+        return nullptr;
+    }
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = hostPath->rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : hostPath->substr(0, slash + 1);
+    const std::string tempPath =
+        folder + ".vantrel-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    UniqueFd fd(open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.Valid()) {
+        return nullptr;
+    }
+    return std::make_unique<WineTextWriter>(std::move(fd), tempPath, *hostPath);
+}
+
+} // namespace vantrel

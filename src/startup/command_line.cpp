@@ -1,0 +1,22 @@
+#include "startup/command_line.h"
+
+#include "mods/mod_catalogue.h"
+#include "platform/utf8.h"
+
+namespace vantrel {
+
+std::string SilentModFileFromCommandLine(std::string_view programFolder, std::string_view argumentText) {
+    std::string upper(argumentText);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    if (upper.find(kSilentSwitch) == std::string::npos) {
+        return {};
+    }
+    const std::string_view name = argumentText.substr(Utf8Offset(argumentText, kSilentSwitch.size() + 1));
+    return std::string(programFolder) + "\\" + std::string(name) + std::string(kDefinitionExtension);
+}
+
+} // namespace vantrel

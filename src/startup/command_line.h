@@ -1,0 +1,17 @@
+// Tells silent mode from interactive mode by the command line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+inline constexpr std::string_view kSilentSwitch = "-SILENT";
+
+// The definition path that silent mode reads when the command line holds the switch in any letter
+// case anywhere: the program folder, "\", the text from its 9th character on (the switch and one
+// blank are expected first) as it stands, and ".vtl". The empty string means interactive mode.
+[[nodiscard]] std::string SilentModFileFromCommandLine(std::string_view programFolder,
+                                                       std::string_view argumentText);
+
+} // namespace vantrel

@@ -1,0 +1,33 @@
+#include "startup/startup_sequence.h"
+
+#include "mods/definition_reader.h"
+#include "mods/mod_catalogue.h"
+#include "startup/command_line.h"
+#include "startup/install_discovery.h"
+
+namespace vantrel {
+
+StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
+    if (services.instanceGuard.IsAnotherInstanceOpen()) {
+        services.messages.Show(kAnotherInstanceMessage, MessageIcon::Information);
+        return StartMode::Refused;
+    }
+    values.programFolder = services.environment.ProgramFolder();
+    values.szSilentModFile =
+        SilentModFileFromCommandLine(values.programFolder, services.environment.ArgumentText());
+    // Install folders come first: the reader puts them into destinations as it reads.
+    DiscoverInstallFolders(services.registry, values);
+
+    if (values.szSilentModFile.empty()) {
+        LoadModCatalogue(values, services.directoryListing, services.textFiles);
+        return StartMode::Interactive;
+    }
+    ResetCatalogue(values);
+    ModRecord record;
+    if (ReadModDefinition(services.textFiles, values, values.szSilentModFile, record)) {
+        AddToCatalogue(values, std::move(record));
+    }
+    return StartMode::Silent;
+}
+
+} // namespace vantrel

@@ -1,0 +1,34 @@
+// The start of the program: the single-instance guard, the mode, the install folders and the mods.
+#pragma once
+
+#include "mods/program_values.h"
+#include "platform/directory_listing.h"
+#include "platform/instance_guard.h"
+#include "platform/messages.h"
+#include "platform/process_environment.h"
+#include "platform/registry.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+inline constexpr std::string_view kAnotherInstanceMessage = "Another instance of the Vantrel is already running!";
+
+enum class StartMode {
+    Refused,     // another instance has its main window open; the user has been told
+    Silent,      // Mods element 0 holds the named mod, or is empty when it could not be read
+    Interactive, // the catalogue holds every readable definition of the program folder
+};
+
+struct StartupServices {
+    InstanceGuard& instanceGuard;
+    ProcessEnvironment& environment;
+    Registry& registry;
+    DirectoryListing& directoryListing;
+    TextFiles& textFiles;
+    Messages& messages;
+};
+
+// Runs the start-up steps up to the hand-over to the swap cycle or to the main window.
+StartMode PrepareStart(ProgramValues& values, const StartupServices& services);
+
+} // namespace vantrel

@@ -1,0 +1,113 @@
+#include "mods/mod_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/memory_text_files.h"
+#include "support/test_machine.h"
+
+namespace vantrel {
+namespace {
+
+class ModCatalogue : public ::testing::Test {
+protected:
+    ModCatalogue() {
+        std::filesystem::create_directories(machine.HostPath("Vantrel"));
+        values.programFolder = machine.WindowsPath("Vantrel");
+    }
+
+    void Load() { LoadModCatalogue(values, machine.directoryListing(), machine.textFiles()); }
+
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (int i = 0; i < values.nModCount; ++i) {
+            names.push_back(values.Mods[static_cast<std::size_t>(i)].szName);
+        }
+        EXPECT_EQ(values.Mods.size(), std::max<std::size_t>(static_cast<std::size_t>(values.nModCount), 1));
+        return names;
+    }
+
+    test::TestMachine machine;
+    ProgramValues values;
+};
+
+TEST_F(ModCatalogue, EmptyFolderLeavesOneEmptyRecord) {
+    values.Mods.resize(3);
+    values.nModCount = 3;
+    Load();
+    EXPECT_EQ(values.nModCount, 0);
+    ASSERT_EQ(values.Mods.size(), 1u);
+    EXPECT_EQ(values.Mods[0], ModRecord{});
+}
+
+TEST_F(ModCatalogue, LoadsReadableDefinitionsInListingOrderWithoutGaps) {
+    machine.Write("Vantrel/B.vtl", "Location=D:\\b.big\r\n");
+    machine.Write("Vantrel/a.vtl", "Location=D:\\a.big\r\nSource=D:\\s\r\nDestination=D:\\d\r\n");
+    machine.Write("Vantrel/Broken.vtl", "no location here\r\n");
+    machine.Write("Vantrel/Empty.vtl", "Location=\r\n");
+    Load();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a", "B", "Empty"}));
+    EXPECT_EQ(values.Mods[0].nPairCount, 1);
+    EXPECT_EQ(values.Mods[1].szModFile, "b.big");
+    EXPECT_EQ(values.Mods[2].szModFile, "") << "nothing carries over from the file read before";
+    EXPECT_EQ(values.Mods[2].nPairCount, 0);
+}
+
+TEST_F(ModCatalogue, ListsOnlyOrdinaryVisibleDefinitionFiles) {
+    machine.Write("Vantrel/My.Mod.vtl", "Location=\r\n");
+    machine.Write("Vantrel/UPPER.VTL", "Location=\r\n");
+    machine.Write("Vantrel/.hidden.vtl", "Location=\r\n");
+    machine.Write("Vantrel/notes.txt", "Location=\r\n");
+    machine.Write("Vantrel/x.vtl.bak", "Location=\r\n");
+    std::filesystem::create_directories(machine.HostPath("Vantrel/x.vtl"));
+    machine.Write("Vantrel/Sub/Inner.vtl", "Location=\r\n");
+    Load();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"My", "UPPER"}));
+}
+
+TEST_F(ModCatalogue, RescanReplacesTheWholeCatalogue) {
+    machine.Write("Vantrel/A.vtl", "Location=\r\n");
+    machine.Write("Vantrel/B.vtl", "Location=\r\n");
+    Load();
+    ASSERT_EQ(values.nModCount, 2);
+    std::filesystem::remove(machine.HostPath("Vantrel/A.vtl"));
+    std::filesystem::remove(machine.HostPath("Vantrel/B.vtl"));
+    Load();
+    EXPECT_EQ(values.nModCount, 0);
+    EXPECT_EQ(values.Mods.size(), 1u);
+}
+
+// A listing of many names, all served from memory, so that the limit is reached quickly.
+class ManyDefinitions final : public DirectoryListing {
+public:
+    explicit ManyDefinitions(int count) : count_(count) {}
+    std::vector<std::string> ListFiles(std::string_view) override {
+        std::vector<std::string> names;
+        for (int i = 0; i < count_; ++i) {
+            names.push_back("m" + std::to_string(i) + ".vtl");
+        }
+        return names;
+    }
+
+private:
+    int count_;
+};
+
+TEST_F(ModCatalogue, IgnoresDefinitionsBeyondTheLargestCount) {
+    const int count = kMaxEntries + 3;
+    ManyDefinitions listing(count);
+    test::MemoryTextFiles files;
+    for (int i = 0; i < count; ++i) {
+        files.files[values.programFolder + "\\m" + std::to_string(i) + ".vtl"] = "Location=\r\n";
+    }
+    LoadModCatalogue(values, listing, files);
+    EXPECT_EQ(values.nModCount, kMaxEntries);
+    EXPECT_EQ(values.Mods.size(), static_cast<std::size_t>(kMaxEntries));
+    EXPECT_EQ(values.Mods.back().szName, "m" + std::to_string(kMaxEntries - 1));
+}
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,94 @@
+#include "platform/wine/wine_prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A prefix with C: on drive_c, D: on a folder outside it, and a nested E: inside D:.
+class WinePrefixTest : public ::testing::Test {
+protected:
+    WinePrefixTest() : root(fs::canonical(folder.Path()).string()), prefix(root + "/prefix") {
+        fs::create_directories(root + "/prefix/dosdevices");
+        fs::create_directories(root + "/prefix/drive_c/Program Files/EA Games");
+        fs::create_directories(root + "/media/Mods/Example");
+        fs::create_directories(root + "/media/Mods/Nested");
+        fs::create_symlink("../drive_c", root + "/prefix/dosdevices/c:");
+        fs::create_symlink(root + "/media", root + "/prefix/dosdevices/d:");
+        fs::create_symlink(root + "/media/Mods/Nested", root + "/prefix/dosdevices/e:");
+        test::WriteBytes(root + "/media/Mods/Example/Example.big", "big");
+    }
+
+    test::TempFolder folder;
+    std::string root;
+    WinePrefix prefix;
+};
+
+TEST_F(WinePrefixTest, MapsWindowsPathsThroughTheDrives) {
+    const std::string driveC = root + "/prefix/dosdevices/c:";
+    const std::string driveD = root + "/prefix/dosdevices/d:";
+    struct Case {
+        std::string windows;
+        std::optional<std::string> host;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\EA Games", driveC + "/Program Files/EA Games"},
+        {"c:\\program files\\ea games\\", driveC + "/Program Files/EA Games"}, // found without regard to case
+        {"C:/Program Files/EA Games", driveC + "/Program Files/EA Games"},
+        {"C:\\Program Files\\\\EA Games", driveC + "/Program Files/EA Games"},
+        {"C:\\Program Files\\.\\x\\..\\EA Games", driveC + "/Program Files/EA Games"},
+        {"C:\\..\\..\\Program Files", driveC + "/Program Files"},              // never above the root
+        {"C:\\", driveC},
+        {"C:", driveC},
+        {"D:\\MODS\\example\\EXAMPLE.BIG", driveD + "/Mods/Example/Example.big"},
+        {"D:\\Mods\\New Folder\\File.txt", driveD + "/Mods/New Folder/File.txt"}, // missing parts kept as given
+        {"D:\\mods\\New\\example", driveD + "/Mods/New/example"},               // no lookup below a missing part
+        {"\\\\?\\C:\\Program Files", driveC + "/Program Files"},
+        {"Z:\\tmp", std::string("/tmp")},                                 // no z: link: Z: is "/"
+        {"Z:\\", std::string("/")},
+        {"Q:\\x", std::nullopt},
+        {"\\\\server\\share\\x", std::nullopt},
+        {"generals.exe", std::string("generals.exe")},
+        {"Data\\INI", std::string("Data/INI")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prefix.ToHostPath(c.windows), c.host) << c.windows;
+    }
+}
+
+TEST_F(WinePrefixTest, MapsHostPathsToTheClosestDrive) {
+    struct Case {
+        std::string host;
+        std::optional<std::string> windows;
+    };
+    const Case cases[] = {
+        {root + "/prefix/drive_c/Program Files", "C:\\Program Files"},
+        {root + "/prefix/dosdevices/c:/Program Files/", "C:\\Program Files"},
+        {root + "/prefix/drive_c", "C:\\"},
+        {root + "/media/Mods/Example/Example.big", "D:\\Mods\\Example\\Example.big"},
+        {root + "/media/Mods/Nested", "E:\\"},
+        {root + "/media/Mods/Nested/Deeper/x", "E:\\Deeper\\x"},
+        {"/usr/share", "Z:\\usr\\share"},
+        {"/", "Z:\\"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prefix.ToWindowsPath(c.host), c.windows) << c.host;
+    }
+}
+
+TEST_F(WinePrefixTest, ListsItsDrivesWithZ) {
+    EXPECT_EQ(prefix.Drives(), (std::vector<char>{'C', 'D', 'E', 'Z'}));
+    fs::create_symlink("/", root + "/prefix/dosdevices/z:");
+    fs::create_symlink("/nonexistent-drive-target", root + "/prefix/dosdevices/f:");
+    EXPECT_EQ(prefix.Drives(), (std::vector<char>{'C', 'D', 'E', 'Z'}));
+}
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,68 @@
+#include "platform/wine/wine_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace vantrel {
+namespace {
+
+class WineRegistryTest : public ::testing::Test {
+protected:
+    std::optional<std::string> Read(const std::string& systemReg, std::string_view key = "SOFTWARE\\EA\\Game") {
+        test::WriteBytes(folder.Path() / "system.reg", systemReg);
+        WinePrefix prefix(folder.Path().string());
+        WineRegistry registry(prefix);
+        return registry.ReadMachineString(key, "InstallPath");
+    }
+
+    static std::string Value(const std::string& key, const std::string& escapedText) {
+        return "[" + key + "] 1700000000\n\"InstallPath\"=\"" + escapedText + "\"\n\n";
+    }
+
+    test::TempFolder folder;
+};
+
+const std::string kWin64 = "WINE REGISTRY Version 2\n\n#arch=win64\n\n";
+const std::string kWin32 = "WINE REGISTRY Version 2\n\n#arch=win32\n\n";
+
+TEST_F(WineRegistryTest, ReadsTheThirtyTwoBitView) {
+    const std::string plain = Value("Software\\\\EA\\\\Game", "C:\\\\Plain\\\\");
+    const std::string wow = Value("Software\\\\Wow6432Node\\\\EA\\\\Game", "C:\\\\Wow\\\\");
+    EXPECT_EQ(Read(kWin64 + plain + wow), "C:\\Wow\\");
+    EXPECT_EQ(Read(kWin64 + plain), "C:\\Plain\\") << "falls back to the plain key when the redirected one is absent";
+    EXPECT_EQ(Read(kWin32 + plain + wow), "C:\\Plain\\") << "a 32-bit prefix has no redirection";
+    EXPECT_EQ(Read(kWin64 + "[Software\\\\Wow6432Node\\\\EA\\\\Game] 1700000000\n\n" + plain), std::nullopt)
+        << "a redirected key without the value hides the plain one, as on Windows";
+}
+
+TEST_F(WineRegistryTest, AnsiFormLongerThan255IsNotFound) {
+    const std::string head = "C:\\\\";
+    EXPECT_EQ(Read(kWin32 + Value("Software\\\\EA\\\\Game", head + std::string(252, 'a')))->size(), 255u);
+    EXPECT_EQ(Read(kWin32 + Value("Software\\\\EA\\\\Game", head + std::string(253, 'a'))), std::nullopt);
+    // 255 characters of which some take two bytes in UTF-8: the count is in ANSI characters.
+    std::string accented;
+    for (int i = 0; i < 252; ++i) {
+        accented += "\\x00e9";
+    }
+    const auto found = Read(kWin32 + Value("Software\\\\EA\\\\Game", head + accented));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->size(), 3u + 2 * 252);
+}
+
+TEST_F(WineRegistryTest, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+    EXPECT_EQ(Read(kWin32 + Value("Software\\\\EA\\\\Game", "C:\\\\\\x4e2d\\x00e9\\\\")), "C:\\?\xC3\xA9\\");
+}
+
+TEST_F(WineRegistryTest, MissingOrForeignFileMeansNothingInstalled) {
+    WinePrefix prefix(folder.Path().string());
+    WineRegistry registry(prefix);
+    EXPECT_EQ(registry.ReadMachineString("SOFTWARE\\EA\\Game", "InstallPath"), std::nullopt);
+    EXPECT_EQ(Read("REGEDIT4\n" + Value("Software\\\\EA\\\\Game", "C:\\\\")), std::nullopt);
+    EXPECT_EQ(Read(""), std::nullopt);
+}
+
+} // namespace
+} // namespace vantrel

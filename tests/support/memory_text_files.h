@@ -1,0 +1,20 @@
+// Text files held in memory, keyed by their Windows path, for fuzzing and for fakes.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/text_files.h"
+
+namespace vantrel::test {
+
+class MemoryTextFiles final : public TextFiles {
+public:
+    // Raw bytes (Windows-1252) by exact path.
+    std::map<std::string, std::string, std::less<>> files;
+
+    [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
+    [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+};
+
+} // namespace vantrel::test

@@ -1,0 +1,45 @@
+// A throw-away machine for tests: a temporary drive C: with the real platform implementations
+// over it, so that the core is tested against the files it will meet.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/directory_listing.h"
+#include "platform/registry.h"
+#include "platform/single_files.h"
+#include "platform/text_files.h"
+#include "support/temp_folder.h"
+
+namespace vantrel::test {
+
+class TestMachine {
+public:
+    TestMachine();
+    ~TestMachine();
+
+    // "C:\" followed by `relative` ('/' or '\' separated).
+    [[nodiscard]] std::string WindowsPath(std::string_view relative = "") const;
+    // Where that file lies on this host.
+    [[nodiscard]] std::filesystem::path HostPath(std::string_view relative = "") const;
+
+    void Write(std::string_view relative, std::string_view bytes) const { WriteBytes(HostPath(relative), bytes); }
+    [[nodiscard]] std::string Read(std::string_view relative) const { return ReadBytes(HostPath(relative)); }
+
+    // Sets the games' install folders in the machine's registry (an empty text leaves a game out).
+    void SetInstallFolders(std::string_view generals, std::string_view zeroHour);
+
+    TextFiles& textFiles();
+    DirectoryListing& directoryListing();
+    SingleFiles& singleFiles();
+    Registry& registry();
+
+private:
+    struct Impl;
+    TempFolder folder_;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace vantrel::test

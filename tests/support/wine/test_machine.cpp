@@ -1,0 +1,77 @@
+#include "support/test_machine.h"
+
+#include <algorithm>
+
+#include "platform/wine/wine_directory_listing.h"
+#include "platform/wine/wine_registry.h"
+#include "platform/wine/wine_single_files.h"
+#include "platform/wine/wine_text_files.h"
+
+namespace vantrel::test {
+
+struct TestMachine::Impl {
+    explicit Impl(const std::filesystem::path& root) : prefix(root.string()) {}
+    WinePrefix prefix;
+    WineTextFiles textFiles{prefix};
+    WineDirectoryListing listing{prefix};
+    WineSingleFiles singleFiles{prefix};
+    std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
+};
+
+namespace {
+
+std::string EscapeRegistry(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"') {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+} // namespace
+
+TestMachine::TestMachine() {
+    const auto prefix = folder_.Path() / "prefix";
+    std::filesystem::create_directories(prefix / "drive_c");
+    std::filesystem::create_directories(prefix / "dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+    impl_ = std::make_unique<Impl>(prefix);
+}
+
+TestMachine::~TestMachine() = default;
+
+std::string TestMachine::WindowsPath(std::string_view relative) const {
+    std::string path = "C:\\" + std::string(relative);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::filesystem::path TestMachine::HostPath(std::string_view relative) const {
+    std::string path(relative);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return folder_.Path() / "prefix" / "drive_c" / path;
+}
+
+void TestMachine::SetInstallFolders(std::string_view generals, std::string_view zeroHour) {
+    std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n";
+    if (!generals.empty()) {
+        text += "[Software\\\\Electronic Arts\\\\EA Games\\\\Generals] 1700000000\n";
+        text += "\"InstallPath\"=\"" + EscapeRegistry(generals) + "\"\n\n";
+    }
+    if (!zeroHour.empty()) {
+        text += "[Software\\\\Electronic Arts\\\\EA Games\\\\Command and Conquer Generals Zero Hour] 1700000000\n";
+        text += "\"InstallPath\"=\"" + EscapeRegistry(zeroHour) + "\"\n\n";
+    }
+    WriteBytes(folder_.Path() / "prefix" / "system.reg", text);
+    impl_->registry = std::make_unique<WineRegistry>(impl_->prefix);
+}
+
+TextFiles& TestMachine::textFiles() { return impl_->textFiles; }
+DirectoryListing& TestMachine::directoryListing() { return impl_->listing; }
+SingleFiles& TestMachine::singleFiles() { return impl_->singleFiles; }
+Registry& TestMachine::registry() { return *impl_->registry; }
+
+} // namespace vantrel::test
