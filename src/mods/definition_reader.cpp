@@ -10,14 +10,10 @@ std::string ValueOf(const std::string& line) {
 }
 
 // Replaces every occurrence left to right; inserted text is not searched again.
-std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
-    std::string result;
-    std::size_t from = 0;
-    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, from)) {
-        result.append(text, from, at - from).append(with);
-        from = at + what.size();
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+        text.replace(at, what.size(), with);
     }
-    return result.append(text.substr(from));
 }
 
 std::string NameFromPath(std::string_view path) {
@@ -67,8 +63,9 @@ bool ReadModDefinition(TextFiles& files, const ProgramValues& values, std::strin
         if (!FindLine(*file, "Destination=", line)) {
             break;
         }
-        std::string destination = ReplaceAll(ValueOf(line), kDefaultGeneralsFolder, values.szGeneralsPath);
-        destination = ReplaceAll(destination, kDefaultZeroHourFolder, values.szZeroHourPath);
+        std::string destination = ValueOf(line);
+        ReplaceAll(destination, kDefaultGeneralsFolder, values.szGeneralsPath);
+        ReplaceAll(destination, kDefaultZeroHourFolder, values.szZeroHourPath);
         record.szSrcPaths.push_back(std::move(source));
         record.szDstFolders.push_back(std::move(destination));
         ++record.nPairCount;

@@ -30,6 +30,41 @@ std::u32string Upper(std::string_view text) {
     return out;
 }
 
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Glob with backtracking to the last star; `upper` maps an element to its upper case.
+template <typename Text, typename Upper>
+bool MatchUpper(const Text& p, const Text& n, Upper upper) {
+    std::size_t pi = 0;
+    std::size_t ni = 0;
+    std::size_t star = Text::npos;
+    std::size_t starName = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == '?' || upper(p[pi]) == upper(n[ni]))) {
+            ++pi, ++ni;
+        } else if (pi < p.size() && p[pi] == '*') {
+            star = pi++;
+            starName = ni;
+        } else if (star != Text::npos) {
+            pi = star + 1;
+            ni = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*') {
+        ++pi;
+    }
+    return pi == p.size();
+}
+
 } // namespace
 
 char32_t UpperCase(char32_t cp) {
@@ -83,30 +118,11 @@ std::u16string NameOrderKey(std::string_view name) {
 }
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
-    const std::u32string p = Upper(pattern);
-    const std::u32string n = Upper(name);
-    // Iterative glob with backtracking to the last star.
-    std::size_t pi = 0;
-    std::size_t ni = 0;
-    std::size_t star = std::u32string::npos;
-    std::size_t starName = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
-            ++pi, ++ni;
-        } else if (pi < p.size() && p[pi] == U'*') {
-            star = pi++;
-            starName = ni;
-        } else if (star != std::u32string::npos) {
-            pi = star + 1;
-            ni = ++starName;
-        } else {
-            return false;
-        }
+    if (IsAscii(pattern) && IsAscii(name)) {
+        return MatchUpper(pattern, name, [](char c) { return static_cast<char32_t>(UpperCase(static_cast<unsigned char>(c))); });
     }
-    while (pi < p.size() && p[pi] == U'*') {
-        ++pi;
-    }
-    return pi == p.size();
+    return MatchUpper(Upper(pattern), Upper(name), [](char32_t c) { return c; });
 }
+
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/utf8.h"
 
@@ -29,16 +30,42 @@ std::optional<unsigned char> ByteForCodePoint(char32_t cp) {
 } // namespace
 
 void AppendUtf8FromWindows1252(std::string_view bytes, std::string& out) {
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
+    // Definition files are mostly ASCII: copy each ASCII run in one go.
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
         if (byte < 0x80) {
-            out.push_back(c);
-        } else if (byte < 0xA0) {
+            continue;
+        }
+        out.append(bytes.data() + runStart, i - runStart);
+        runStart = i + 1;
+        if (byte < 0xA0) {
             AppendUtf8(kHighControls[byte - 0x80], out);
         } else {
             AppendUtf8(byte, out);
         }
     }
+    out.append(bytes.data() + runStart, bytes.size() - runStart);
+}
+
+std::string Utf8FromWindows1252(std::string bytes) {
+    // Eight bytes at a time: any high bit means a character beyond ASCII.
+    std::size_t i = 0;
+    for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if (word & 0x8080808080808080ULL) {
+            break;
+        }
+    }
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
+            std::string text;
+            text.reserve(bytes.size() + bytes.size() / 4);
+            AppendUtf8FromWindows1252(bytes, text);
+            return text;
+        }
+    }
+    return bytes;
 }
 
 std::optional<std::string> Windows1252FromUtf8(std::string_view text) {

@@ -11,6 +11,9 @@ namespace vantrel {
 // bytes the code page leaves undefined map to the C1 controls of the same value, as Windows does).
 void AppendUtf8FromWindows1252(std::string_view bytes, std::string& out);
 
+// The UTF-8 form of Windows-1252 bytes; ASCII text is handed back without copying.
+[[nodiscard]] std::string Utf8FromWindows1252(std::string bytes);
+
 // The Windows-1252 bytes of UTF-8 text; nullopt when a character has no byte in the code page or
 // the text is not valid UTF-8.
 [[nodiscard]] std::optional<std::string> Windows1252FromUtf8(std::string_view text);

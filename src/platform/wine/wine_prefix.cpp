@@ -109,20 +109,16 @@ std::string WinePrefix::DriveFolder(char letter) const {
     return link;
 }
 
-std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) const {
+std::optional<WinePrefix::HostParts> WinePrefix::Split(std::string_view windowsPath) const {
     std::string path(windowsPath);
     std::replace(path.begin(), path.end(), '/', '\\');
     if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) {
         path.erase(0, 4);
     }
     if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-        const char letter = path[0];
-        if (LowerAscii(letter) != 'z' && !PathExists(DriveFolder(letter))) {
-            return std::nullopt;
-        }
         // A drive-relative path ("C:x") is taken from the drive's root, the launcher's only
         // current folder on drives other than its own.
-        return ResolveParts(DriveFolder(letter), NormalizedParts(std::string_view(path).substr(2)));
+        return HostParts{DriveFolder(path[0]), NormalizedParts(std::string_view(path).substr(2)), path[0]};
     }
     if (path.starts_with("\\\\")) {
         return std::nullopt;
@@ -130,10 +126,51 @@ std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) 
     if (path.starts_with("\\")) {
         const auto current = ToWindowsPath(CurrentFolder());
         const char letter = current ? (*current)[0] : 'Z';
-        return ResolveParts(DriveFolder(letter), NormalizedParts(path));
+        return HostParts{DriveFolder(letter), NormalizedParts(path), letter};
     }
-    const auto parts = NormalizedParts(path);
-    return parts.empty() ? std::string(".") : ResolveParts(".", parts).substr(2);
+    return HostParts{".", NormalizedParts(path), 0};
+}
+
+std::optional<std::string> WinePrefix::ToHostPathAsSpelled(std::string_view windowsPath) const {
+    // The common case, a plain absolute path ("C:\a\b.vtl"), needs no splitting.
+    const bool plain = windowsPath.size() >= 3 && IsDriveLetter(windowsPath[0]) && windowsPath[1] == ':' &&
+                       windowsPath[2] == '\\' && LowerAscii(windowsPath[0]) != 'z' &&
+                       windowsPath.find('/') == std::string_view::npos &&
+                       windowsPath.find("\\.") == std::string_view::npos &&
+                       windowsPath.find("\\\\") == std::string_view::npos;
+    if (plain) {
+        std::string path = DriveFolder(windowsPath[0]);
+        const std::size_t start = path.size();
+        path.append(windowsPath.substr(2));
+        std::replace(path.begin() + static_cast<std::ptrdiff_t>(start), path.end(), '\\', '/');
+        if (path.size() > start + 1 && path.back() == '/') {
+            path.pop_back();
+        }
+        return path;
+    }
+    auto split = Split(windowsPath);
+    if (!split) {
+        return std::nullopt;
+    }
+    std::string path = split->base;
+    for (const auto& part : split->parts) {
+        path += "/" + part;
+    }
+    if (split->drive == 0) {
+        return split->parts.empty() ? std::string(".") : path.substr(2);
+    }
+    return path.empty() ? std::string("/") : path;
+}
+
+std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) const {
+    auto split = Split(windowsPath);
+    if (!split || (split->drive != 0 && LowerAscii(split->drive) != 'z' && !PathExists(split->base))) {
+        return std::nullopt;
+    }
+    if (split->drive == 0) {
+        return split->parts.empty() ? std::string(".") : ResolveParts(".", split->parts).substr(2);
+    }
+    return ResolveParts(split->base, split->parts);
 }
 
 std::vector<WinePrefix::Drive> WinePrefix::ReadDrives() const {

@@ -22,6 +22,9 @@ public:
     // to the current folder. nullopt for a drive the prefix lacks or a network path.
     [[nodiscard]] std::optional<std::string> ToHostPath(std::string_view windowsPath) const;
 
+    // The same without looking at the disk: the path as spelled, for a first try that costs nothing.
+    [[nodiscard]] std::optional<std::string> ToHostPathAsSpelled(std::string_view windowsPath) const;
+
     // The Windows form of a host path, through the drive whose folder holds it most closely; Z:
     // covers "/" when the prefix has no z: drive of its own.
     [[nodiscard]] std::optional<std::string> ToWindowsPath(std::string_view hostPath) const;
@@ -34,6 +37,12 @@ private:
         char letter;
         std::string folder; // canonical host folder, without trailing slash ("" for "/")
     };
+    struct HostParts {
+        std::string base; // the drive's folder, or "." for a relative path
+        std::vector<std::string> parts;
+        char drive;       // 0 for a relative path
+    };
+    [[nodiscard]] std::optional<HostParts> Split(std::string_view windowsPath) const;
     [[nodiscard]] std::vector<Drive> ReadDrives() const;
     [[nodiscard]] std::string DriveFolder(char letter) const;
 

@@ -6,9 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <optional>
 
 #include "platform/codepage_1252.h"
-#include "platform/cr_line_splitter.h"
+#include "platform/text_lines.h"
 #include "platform/wine/host_files.h"
 
 namespace vantrel {
@@ -28,32 +29,22 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-class WineTextReader final : public TextFileReader {
-public:
-    explicit WineTextReader(UniqueFd fd)
-        : fd_(std::move(fd)), splitter_([this](char* buffer, std::size_t capacity) -> long long {
-              for (;;) {
-                  const ssize_t got = read(fd_.Get(), buffer, capacity);
-                  if (got >= 0 || errno != EINTR) {
-                      return got;
-                  }
-              }
-          }) {}
-
-    bool ReadLine(std::string& line) override {
-        if (!splitter_.Next(raw_)) {
-            return false;
+// The whole content of an open file; nullopt when it cannot be read at all (a folder opens, but
+// Windows would not have opened it). A read error later on ends the content there.
+std::optional<std::string> ReadAll(int fd) {
+    std::string content;
+    char chunk[16 * 1024];
+    for (;;) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            content.append(chunk, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            return content;
+        } else if (errno != EINTR) {
+            return content.empty() && errno == EISDIR ? std::nullopt : std::optional(std::move(content));
         }
-        line.clear();
-        AppendUtf8FromWindows1252(raw_, line);
-        return true;
     }
-
-private:
-    UniqueFd fd_;
-    CrLineSplitter splitter_;
-    std::string raw_;
-};
+}
 
 class WineTextWriter final : public TextFileWriter {
 public:
@@ -115,16 +106,23 @@ private:
 } // namespace
 
 std::unique_ptr<TextFileReader> WineTextFiles::OpenForReading(std::string_view path) {
-    const auto hostPath = prefix_.ToHostPath(path);
-    if (!hostPath) {
+    // The path as spelled is almost always right; the lookup without regard to case costs a scan.
+    UniqueFd fd;
+    if (const auto spelled = prefix_.ToHostPathAsSpelled(path)) {
+        fd = UniqueFd(open(spelled->c_str(), O_RDONLY | O_CLOEXEC));
+    }
+    if (!fd.Valid()) {
+        const auto hostPath = prefix_.ToHostPath(path);
+        if (!hostPath) {
+            return nullptr;
+        }
+        fd = UniqueFd(open(hostPath->c_str(), O_RDONLY | O_CLOEXEC));
+    }
+    auto content = fd.Valid() ? ReadAll(fd.Get()) : std::nullopt;
+    if (!content) {
         return nullptr;
     }
-    UniqueFd fd(open(hostPath->c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return nullptr;
-    }
-    return std::make_unique<WineTextReader>(std::move(fd));
+    return std::make_unique<TextLines>(Utf8FromWindows1252(std::move(*content)));
 }
 
 std::unique_ptr<TextFileWriter> WineTextFiles::StartReplacing(std::string_view path) {
