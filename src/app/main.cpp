@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "launch/swap_cycle.h"
 #include "mods/program_values.h"
 #include "platform/messages.h"
 #include "platform/native_platform.h"
@@ -41,9 +42,14 @@ int main(int argc, char** argv) {
                                                  *platform.directoryListing, *platform.textFiles, *messages});
     switch (mode) {
     case StartMode::Refused:
-        return 0;
-    case StartMode::Silent:
-        return 0;
+        return 1;
+    case StartMode::Silent: {
+        // Always Generals, always without its intro; the -mod switch follows the trailing blank.
+        std::string command = values.szGeneralsPath + "generals.exe -nologo ";
+        const bool launched =
+            LaunchWithMod(values, {*platform.swapFiles, *platform.processRunner, *messages}, command, 0);
+        return launched ? 0 : 1;
+    }
     case StartMode::Interactive:
         break;
     }

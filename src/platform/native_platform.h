@@ -8,8 +8,10 @@
 #include "platform/directory_listing.h"
 #include "platform/instance_guard.h"
 #include "platform/process_environment.h"
+#include "platform/process_runner.h"
 #include "platform/registry.h"
 #include "platform/single_files.h"
+#include "platform/swap_file_system.h"
 #include "platform/text_files.h"
 
 namespace vantrel {
@@ -27,6 +29,8 @@ struct NativePlatform {
     std::unique_ptr<DirectoryListing> directoryListing;
     std::unique_ptr<TextFiles> textFiles;
     std::unique_ptr<SingleFiles> singleFiles;
+    std::unique_ptr<SwapFileSystem> swapFiles;
+    std::unique_ptr<ProcessRunner> processRunner;
 };
 
 // `arguments` are the command-line arguments after the program's own name.

@@ -8,8 +8,10 @@
 #include <string_view>
 
 #include "platform/directory_listing.h"
+#include "platform/process_runner.h"
 #include "platform/registry.h"
 #include "platform/single_files.h"
+#include "platform/swap_file_system.h"
 #include "platform/text_files.h"
 #include "support/temp_folder.h"
 
@@ -28,6 +30,9 @@ public:
     void Write(std::string_view relative, std::string_view bytes) const { WriteBytes(HostPath(relative), bytes); }
     [[nodiscard]] std::string Read(std::string_view relative) const { return ReadBytes(HostPath(relative)); }
 
+    // The folder of the machine itself (the Wine prefix on Linux).
+    [[nodiscard]] std::filesystem::path MachineFolder() const;
+
     // Sets the games' install folders in the machine's registry (an empty text leaves a game out).
     void SetInstallFolders(std::string_view generals, std::string_view zeroHour);
 
@@ -35,6 +40,8 @@ public:
     DirectoryListing& directoryListing();
     SingleFiles& singleFiles();
     Registry& registry();
+    SwapFileSystem& swapFiles();
+    ProcessRunner& processRunner();
 
 private:
     struct Impl;

@@ -4,8 +4,10 @@
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_instance_guard.h"
 #include "platform/wine/wine_process_environment.h"
+#include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_single_files.h"
+#include "platform/wine/wine_swap_file_system.h"
 #include "platform/wine/wine_text_files.h"
 
 namespace vantrel {
@@ -24,6 +26,8 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     platform.directoryListing = std::make_unique<WineDirectoryListing>(*prefix);
     platform.textFiles = std::make_unique<WineTextFiles>(*prefix);
     platform.singleFiles = std::make_unique<WineSingleFiles>(*prefix);
+    platform.swapFiles = std::make_unique<WineSwapFileSystem>(*prefix);
+    platform.processRunner = std::make_unique<WineProcessRunner>(*prefix);
     platform.machine = std::move(prefix);
     return platform;
 }

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "platform/wine/wine_directory_listing.h"
+#include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_single_files.h"
+#include "platform/wine/wine_swap_file_system.h"
 #include "platform/wine/wine_text_files.h"
 
 namespace vantrel::test {
@@ -15,6 +17,8 @@ struct TestMachine::Impl {
     WineTextFiles textFiles{prefix};
     WineDirectoryListing listing{prefix};
     WineSingleFiles singleFiles{prefix};
+    WineSwapFileSystem swapFiles{prefix};
+    WineProcessRunner processRunner{prefix};
     std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
 };
 
@@ -73,5 +77,11 @@ TextFiles& TestMachine::textFiles() { return impl_->textFiles; }
 DirectoryListing& TestMachine::directoryListing() { return impl_->listing; }
 SingleFiles& TestMachine::singleFiles() { return impl_->singleFiles; }
 Registry& TestMachine::registry() { return *impl_->registry; }
+SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
+ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
+
+std::filesystem::path TestMachine::MachineFolder() const {
+    return folder_.Path() / "prefix";
+}
 
 } // namespace vantrel::test

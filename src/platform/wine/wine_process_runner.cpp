@@ -1,0 +1,104 @@
+#include "platform/wine/wine_process_runner.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace vantrel {
+namespace {
+
+bool HasExtension(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return name.find('.') != std::string_view::npos;
+}
+
+std::vector<std::string> SplitAtBlanks(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = text.find_first_not_of(' ', pos);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        words.emplace_back(text.substr(start, end - start));
+        pos = end;
+    }
+    return words;
+}
+
+} // namespace
+
+std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_view commandLine) const {
+    for (std::size_t end = 0; end <= commandLine.size(); ++end) {
+        if (end < commandLine.size() && commandLine[end] != ' ') {
+            continue;
+        }
+        const std::string_view beginning = commandLine.substr(0, end);
+        if (beginning.empty() || beginning.back() == ' ') {
+            continue;
+        }
+        std::string program(beginning);
+        if (!HasExtension(program)) {
+            program += ".exe";
+        }
+        const auto host = prefix_.ToHostPath(program);
+        struct stat info {};
+        if (host && stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            return WindowsCommand{program, SplitAtBlanks(commandLine.substr(end))};
+        }
+    }
+    return std::nullopt;
+}
+
+int WineProcessRunner::RunAndWait(std::string_view commandLine) {
+    const auto command = ParseCommandLine(commandLine);
+    if (!command) {
+        return -1;
+    }
+    const char* runner = std::getenv("WINE");
+    const std::string wine = runner && *runner ? runner : "wine";
+    std::vector<std::string> argv = {wine, command->program};
+    argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
+    std::vector<char*> args;
+    for (auto& argument : argv) {
+        args.push_back(argument.data());
+    }
+    args.push_back(nullptr);
+
+    // The child gets this environment with WINEPREFIX naming the prefix in use.
+    std::string prefixVariable = "WINEPREFIX=" + prefix_.Root();
+    std::vector<char*> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        if (std::strncmp(*variable, "WINEPREFIX=", 11) != 0) {
+            environment.push_back(*variable);
+        }
+    }
+    environment.push_back(prefixVariable.data());
+    environment.push_back(nullptr);
+
+    pid_t child = 0;
+    if (posix_spawnp(&child, wine.c_str(), nullptr, nullptr, args.data(), environment.data()) != 0) {
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+} // namespace vantrel

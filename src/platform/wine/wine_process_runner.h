@@ -1,0 +1,36 @@
+// Runs a Windows program of the prefix through Wine and waits for it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/process_runner.h"
+#include "platform/wine/wine_prefix.h"
+
+namespace vantrel {
+
+// The program a Windows command line names and the arguments that follow it.
+struct WindowsCommand {
+    std::string program; // Windows path, ".exe" added when the name had no extension
+    std::vector<std::string> arguments;
+};
+
+class WineProcessRunner final : public ProcessRunner {
+public:
+    explicit WineProcessRunner(const WinePrefix& prefix) : prefix_(prefix) {}
+
+    // Finds the program by Windows' rule for an unquoted line: the blank-separated beginnings of the
+    // line, shortest first, each with ".exe" added when it has no extension, until one names an
+    // existing file. nullopt when none does.
+    [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
+
+    // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
+    // environment and working folder are inherited.
+    [[nodiscard]] int RunAndWait(std::string_view commandLine) override;
+
+private:
+    const WinePrefix& prefix_;
+};
+
+} // namespace vantrel

@@ -1,0 +1,401 @@
+#include "launch/swap_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/faulty_file_system.h"
+#include "support/recording_messages.h"
+#include "support/recording_runner.h"
+#include "support/test_machine.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FaultyFileSystem;
+
+const std::string kFailure(kLaunchFailedMessage);
+
+void MakeReadOnly(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+// A machine with Generals and Zero Hour under C:\Games and a mod under C:\Mods\Example.
+class SwapCycle : public ::testing::Test {
+protected:
+    SwapCycle() {
+        machine.Write("Games/Generals/generals.exe", "game");
+        machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
+        machine.Write("Games/Generals/Data/Maps/Desert/Desert.map", "game desert");
+        machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
+        MakeReadOnly(machine.HostPath("Games/Generals/Data/INI/GameData.ini"));
+        machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
+        machine.Write("Mods/Example/Maps/Mod.map", "mod map");
+        machine.Write("Mods/Example/Maps/Desert/Desert.map", "mod desert");
+        machine.Write("Mods/Example/Readme.txt", "mod readme");
+        machine.Write("Mods/Example/GameData.ini", "mod data");
+        machine.Write("Mods/Example/README", "no extension");
+    }
+
+    // A mod of the given pairs (paths relative to C:\), stored as catalogue element 0.
+    void SetMod(const std::vector<std::pair<std::string, std::string>>& pairs, std::string modFile = "Example.big") {
+        ModRecord mod;
+        mod.szName = "Example";
+        mod.szModFolder = "C:\\Mods\\Example\\";
+        mod.szModFile = std::move(modFile);
+        for (const auto& [source, destination] : pairs) {
+            mod.szSrcPaths.push_back(machine.WindowsPath(source));
+            mod.szDstFolders.push_back(machine.WindowsPath(destination));
+        }
+        mod.nPairCount = static_cast<std::int16_t>(pairs.size());
+        values.Mods = {mod};
+        values.nModCount = 1;
+    }
+
+    // Runs a launch; the tree of C:\Games while the game runs is kept in `during`.
+    bool Launch(std::int16_t index = 0, std::string command = "C:\\Games\\Generals\\generals.exe -win") {
+        runner.whileRunning = [this] { during = Games(); };
+        lastCommand = command;
+        const bool ok = LaunchWithMod(values, {files(), runner, messages}, lastCommand, index);
+        return ok;
+    }
+
+    std::string Games() const { return test::DescribeTree(machine.HostPath("Games")); }
+    SwapFileSystem& files() { return faulty ? *faulty : machine.swapFiles(); }
+
+    test::TestMachine machine;
+    ProgramValues values;
+    test::RecordingRunner runner;
+    test::RecordingMessages messages;
+    std::unique_ptr<FaultyFileSystem> faulty;
+    std::string lastCommand;
+    std::string during;
+};
+
+TEST_F(SwapCycle, PlaysTheWorkedExampleAndRestoresEverything) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
+    const std::string before = Games();
+    ASSERT_TRUE(Launch());
+    EXPECT_EQ(runner.commands, std::vector<std::string>{"C:\\Games\\Generals\\generals.exe -win -mod Example.big"});
+    EXPECT_NE(during.find("Generals/Data/Maps.original/Alpine.map game map\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Generals/Data/Maps/Mod.map mod map\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Generals/Data/Maps/Desert/Desert.map mod desert\n"), std::string::npos) << during;
+    EXPECT_EQ(during.find("Generals/Data/Maps/Alpine.map"), std::string::npos) << "the mod folder replaces the game's";
+    EXPECT_NE(during.find("ZH/Data/INI/Readme.txt mod readme\n"), std::string::npos) << during;
+    EXPECT_EQ(Games(), before);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SwapCycle, WithoutAModOnlyRunsTheCommand) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}});
+    const std::string before = Games();
+    EXPECT_TRUE(Launch(-1));
+    EXPECT_EQ(runner.commands, std::vector<std::string>{"C:\\Games\\Generals\\generals.exe -win"});
+    EXPECT_EQ(during, before);
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, AddsTheModSwitchForFileNamesOfTwoCharactersOrMore) {
+    struct Case {
+        std::string modFile;
+        std::string command;
+    };
+    const Case cases[] = {
+        {"", "generals.exe -nologo "},
+        {"X", "generals.exe -nologo "},
+        {"\xC3\xA9", "generals.exe -nologo "},
+        {"XY", "generals.exe -nologo  -mod XY"},
+        {"Example.big", "generals.exe -nologo  -mod Example.big"},
+        {"My Mod.big", "generals.exe -nologo  -mod My Mod.big"},
+    };
+    for (const auto& c : cases) {
+        SetMod({}, c.modFile);
+        runner.commands.clear();
+        ASSERT_TRUE(Launch(0, "generals.exe -nologo "));
+        EXPECT_EQ(runner.commands, std::vector<std::string>{c.command}) << c.modFile;
+    }
+}
+
+TEST_F(SwapCycle, AnIndexOutsideTheCatalogueIsAFailure) {
+    SetMod({});
+    EXPECT_FALSE(Launch(1));
+    EXPECT_TRUE(runner.commands.empty());
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(SwapCycle, HandlesEachStateOfTargetAndBackup) {
+    struct Case {
+        std::string name;
+        std::vector<std::string> gameEntries; // files to create under C:\Games\Generals\Data, "path content"
+        std::string source;
+        bool launches;
+        std::string expectedDuring; // lines of the Data folder while the game runs
+        std::string expectedAfter;
+    };
+    const Case cases[] = {
+        {"target absent, backup absent", {}, "Mods/Example/Readme.txt", true,
+         "Readme.txt mod readme\n", ""},
+        {"target present, backup absent", {"Readme.txt game"}, "Mods/Example/Readme.txt", true,
+         "Readme.txt mod readme\nReadme.txt.original game\n", "Readme.txt game\n"},
+        {"target absent, backup left over", {"Readme.txt.original game"}, "Mods/Example/Readme.txt", true,
+         "Readme.txt mod readme\nReadme.txt.original game\n", "Readme.txt game\n"},
+        {"file target and backup both present", {"Readme.txt game", "Readme.txt.original old"},
+         "Mods/Example/Readme.txt", false, "", "Readme.txt game\nReadme.txt.original old\n"},
+        {"folder target and backup both present", {"Maps/Left.map left", "Maps.original/Alpine.map game"},
+         "Mods/Example/Maps", true,
+         "Maps.original/\nMaps.original/Alpine.map game\nMaps/\nMaps/Desert/\nMaps/Desert/Desert.map mod desert\n"
+         "Maps/Left.map left\nMaps/Mod.map mod map\n",
+         "Maps/\nMaps/Alpine.map game\n"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(machine.HostPath("Games/Generals/Data"));
+        fs::create_directories(machine.HostPath("Games/Generals/Data"));
+        for (const auto& entry : c.gameEntries) {
+            const auto blank = entry.find(' ');
+            machine.Write("Games/Generals/Data/" + entry.substr(0, blank), entry.substr(blank + 1));
+        }
+        SetMod({{c.source, "Games/Generals/Data"}});
+        runner.commands.clear();
+        messages.shown.clear();
+        during.clear();
+        runner.whileRunning = [&] { during = test::DescribeTree(machine.HostPath("Games/Generals/Data")); };
+        lastCommand = "C:\\Games\\Generals\\generals.exe";
+        EXPECT_EQ(LaunchWithMod(values, {files(), runner, messages}, lastCommand, 0), c.launches) << c.name;
+        EXPECT_EQ(runner.commands.size(), c.launches ? 1u : 0u) << c.name;
+        EXPECT_EQ(messages.shown.size(), c.launches ? 0u : 1u) << c.name;
+        EXPECT_EQ(during, c.expectedDuring) << c.name;
+        EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals/Data")), c.expectedAfter) << c.name;
+    }
+}
+
+TEST_F(SwapCycle, ReadOnlyGameFileIsSetAsideAndComesBackWritable) {
+    SetMod({{"Mods/Example/GameData.ini", "Games/Generals/Data/INI"}});
+    ASSERT_TRUE(Launch());
+    EXPECT_NE(during.find("INI/GameData.ini mod data\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("INI/GameData.ini.original game data\n"), std::string::npos) << during;
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/INI/GameData.ini")), "game data");
+    EXPECT_NE(fs::status(machine.HostPath("Games/Generals/Data/INI/GameData.ini")).permissions() & fs::perms::owner_write,
+              fs::perms::none);
+    EXPECT_FALSE(fs::exists(machine.HostPath("Games/Generals/Data/INI/GameData.ini.original")));
+}
+
+TEST_F(SwapCycle, PairsWithTheSameTargetEndAsTheyBegan) {
+    // No game entry there: the first copy becomes the second pair's backup.
+    SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data"}});
+    const std::string before = Games();
+    EXPECT_TRUE(Launch());
+    EXPECT_NE(during.find("ZH/Data/Readme.txt.original mod readme\n"), std::string::npos) << during;
+    EXPECT_EQ(Games(), before);
+
+    // Over a game folder: the second pair merges into the first one's copy, and the game's folder
+    // must survive the restore of both.
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"}});
+    EXPECT_TRUE(Launch());
+    EXPECT_EQ(Games(), before);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SwapCycle, HiddenGameEntryCountsAsAbsentAndIsNeverTouched) {
+    machine.Write("Games/Generals/Data/.options", "hidden game file");
+    machine.Write("Mods/Example/.options", "mod options");
+    SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/.options", "Games/Generals/Data"}});
+    const std::string before = Games();
+    EXPECT_FALSE(Launch());
+    EXPECT_TRUE(runner.commands.empty()) << "the copy onto the hidden file fails before the game starts";
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, ProgramThatDoesNotStartIsNoFailure) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}});
+    const std::string before = Games();
+    runner.exitCode = -1;
+    EXPECT_TRUE(Launch());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, FailedSwapInIsUndoneAndTheGameNotStarted) {
+    struct Case {
+        std::string name;
+        std::string source;
+        std::string destination;
+    };
+    const Case cases[] = {
+        {"missing source", "Mods/Example/Missing.txt", "Games/ZH/Data"},
+        {"source without backslash", "", "Games/ZH/Data"},
+        {"missing destination folder", "Mods/Example/Readme.txt", "Games/Nowhere/Data"},
+    };
+    for (const auto& c : cases) {
+        SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+                {c.source, c.destination}});
+        if (c.source.empty()) {
+            values.Mods[0].szSrcPaths[2] = "Readme.txt";
+        }
+        const std::string before = Games();
+        runner.commands.clear();
+        messages.shown.clear();
+        EXPECT_FALSE(Launch()) << c.name;
+        EXPECT_TRUE(runner.commands.empty()) << c.name;
+        EXPECT_EQ(messages.shown, (std::vector<test::RecordingMessages::Shown>{{kFailure, MessageIcon::None}})) << c.name;
+        // The read-only game file set aside comes back, writable now, as after any launch.
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(Games(), before) << c.name;
+    }
+}
+
+TEST_F(SwapCycle, DecidesFileOrFolderByTheSourceOnDisk) {
+    machine.Write("Games/Gen.1/Data/Maps/Alpine.map", "dotted game map");
+    SetMod({{"Mods/Example/Maps", "Games/Gen.1/Data"}, {"Mods/Example/README", "Games/ZH/Data"}});
+    const std::string before = Games();
+    ASSERT_TRUE(Launch());
+    EXPECT_NE(during.find("Gen.1/Data/Maps/Mod.map mod map\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("ZH/Data/README no extension\n"), std::string::npos) << during;
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, RemovesItsOwnReadOnlyCopies) {
+    MakeReadOnly(machine.HostPath("Mods/Example/Readme.txt"));
+    MakeReadOnly(machine.HostPath("Mods/Example/Maps/Mod.map"));
+    SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"}});
+    const std::string before = Games();
+    ASSERT_TRUE(Launch());
+    EXPECT_NE(during.find("ZH/Data/Readme.txt [ro] mod readme\n"), std::string::npos) << "the copy keeps its read-only state";
+    EXPECT_EQ(Games(), before);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SwapCycle, CopyGoneAtRestoreIsReportedAndTheRestGoesOn) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
+    runner.whileRunning = [this] { fs::remove_all(machine.HostPath("Games/Generals/Data/Maps")); };
+    std::string command = "C:\\Games\\Generals\\generals.exe";
+    EXPECT_FALSE(LaunchWithMod(values, {files(), runner, messages}, command, 0));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")), "game map")
+        << "the game's folder comes back where the copy was";
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/INI/GameData.ini")), "game data");
+    EXPECT_FALSE(fs::exists(machine.HostPath("Games/ZH/Data/INI/Readme.txt")));
+    EXPECT_FALSE(fs::exists(machine.HostPath("Games/Generals/Data/Maps.original")));
+}
+
+TEST_F(SwapCycle, CopyReplacedByOthersIsLeftAndItsBackupKept) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
+    runner.whileRunning = [this] {
+        fs::rename(machine.HostPath("Games/Generals/Data/Maps"), machine.HostPath("Games/Generals/Data/Moved"));
+        machine.Write("Games/Generals/Data/Maps/Someone.map", "someone else's");
+    };
+    std::string command = "C:\\Games\\Generals\\generals.exe";
+    EXPECT_FALSE(LaunchWithMod(values, {files(), runner, messages}, command, 0));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Someone.map")), "someone else's");
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps.original/Alpine.map")), "game map");
+    EXPECT_FALSE(fs::exists(machine.HostPath("Games/ZH/Data/INI/Readme.txt"))) << "the other pairs are restored";
+}
+
+TEST_F(SwapCycle, DriveRootDestinationNamesTheEntryInTheRoot) {
+    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "C:\\")->target, "C:\\Maps");
+    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "E:\\Generals\\Data")->target, "E:\\Generals\\Data\\Maps");
+    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "E:\\Generals\\Data")->backup, "E:\\Generals\\Data\\Maps.original");
+    EXPECT_EQ(PairPathsFor("Maps", "E:\\Data"), std::nullopt);
+    EXPECT_EQ(KindByName("E:\\ZH\\Data\\INI\\Readme.txt"), EntryKind::File);
+    EXPECT_EQ(KindByName("E:\\Generals\\Data\\Maps"), EntryKind::Folder);
+    EXPECT_EQ(KindByName(".hidden"), EntryKind::Folder);
+}
+
+std::string WithoutReadOnly(std::string tree) {
+    for (std::size_t at = tree.find(" [ro] "); at != std::string::npos; at = tree.find(" [ro] ", at)) {
+        tree.erase(at, 5);
+    }
+    return tree;
+}
+
+std::vector<std::string> LinesOnlyInOne(const std::string& a, const std::string& b) {
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> result;
+        for (std::size_t pos = 0, end; pos < text.size(); pos = end + 1) {
+            end = text.find('\n', pos);
+            result.push_back(text.substr(pos, end - pos));
+        }
+        std::sort(result.begin(), result.end());
+        return result;
+    };
+    std::vector<std::string> difference;
+    const auto left = lines(a);
+    const auto right = lines(b);
+    std::set_symmetric_difference(left.begin(), left.end(), right.begin(), right.end(), std::back_inserter(difference));
+    return difference;
+}
+
+// Every changing file operation of a launch fails once, in turn: a failure before the run leaves the
+// installation exactly as it was; a failure during the restore leaves every other pair restored and
+// the failed pair's game entry under its backup name. The message is shown once, and no game file
+// is ever lost.
+TEST_F(SwapCycle, SurvivesAFailureAtEveryFileOperation) {
+    machine.Write("Games/ZH/Data/Readme.txt", "zh readme");
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"},
+            {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+            {"Mods/Example/Readme.txt", "Games/ZH/Data"},
+            {"Mods/Example/Maps", "Games/Generals/Data"},
+            {"Mods/Example/README", "Games/ZH/Data/INI"}});
+    // Whatever a launch does, these contents must always be somewhere under C:\Games.
+    const std::vector<std::string> gameContents = {"game map", "game desert", "game data", "zh weapon", "zh readme"};
+    const fs::path snapshot = machine.HostPath("Snapshot");
+    fs::copy(machine.HostPath("Games"), snapshot, fs::copy_options::recursive);
+
+    faulty = std::make_unique<FaultyFileSystem>(machine.swapFiles(), 0);
+    ASSERT_TRUE(Launch());
+    const int operations = faulty->Operations();
+    ASSERT_GT(operations, 10);
+    fs::remove_all(machine.HostPath("Games"));
+    fs::copy(snapshot, machine.HostPath("Games"), fs::copy_options::recursive);
+
+    for (const auto mode : {FaultyFileSystem::Mode::Before, FaultyFileSystem::Mode::After}) {
+        for (int failAt = 1; failAt <= operations; ++failAt) {
+            const std::string before = Games();
+            faulty = std::make_unique<FaultyFileSystem>(machine.swapFiles(), failAt, mode);
+            runner.commands.clear();
+            messages.shown.clear();
+            const std::string where = "failing operation " + std::to_string(failAt) +
+                                      (mode == FaultyFileSystem::Mode::After ? " after copying" : "");
+            EXPECT_FALSE(Launch()) << where;
+            EXPECT_EQ(messages.shown.size(), 1u) << where;
+            const std::string after = Games();
+            if (runner.commands.empty()) {
+                // The game did not start: the swap-in was undone. Only a read-only game file that
+                // was set aside comes back writable, as after every launch.
+                std::string expected = before;
+                if (after.find("GameData.ini game data") != std::string::npos) {
+                    expected.replace(expected.find("GameData.ini [ro] game data"), 27, "GameData.ini game data");
+                }
+                EXPECT_EQ(after, expected) << where;
+            } else {
+                // Only the pair whose restore failed may differ from before the launch.
+                bool confinedToOnePair = false;
+                for (const std::string target : {"Generals/Data/Maps", "Generals/Data/INI/GameData.ini",
+                                                 "ZH/Data/Readme.txt", "ZH/Data/INI/README"}) {
+                    bool confined = true;
+                    for (const auto& line : LinesOnlyInOne(WithoutReadOnly(before), WithoutReadOnly(after))) {
+                        confined = confined && line.starts_with(target);
+                    }
+                    confinedToOnePair = confinedToOnePair || confined;
+                }
+                EXPECT_TRUE(confinedToOnePair) << where << "\n" << after;
+            }
+            for (const auto& content : gameContents) {
+                EXPECT_NE(after.find(" " + content + "\n"), std::string::npos) << where << ": lost " << content << "\n" << after;
+            }
+            fs::remove_all(machine.HostPath("Games"));
+            fs::copy(snapshot, machine.HostPath("Games"), fs::copy_options::recursive);
+        }
+    }
+}
+
+} // namespace
+} // namespace vantrel
