@@ -1,0 +1,15 @@
+#!/bin/sh
+# Stands in for wine in tests: records its arguments, working folder and prefix, and what the game
+# folder holds while it "runs", then exits with the code asked for.
+log=${FAKE_WINE_LOG:?}
+{
+  echo "prefix: $WINEPREFIX"
+  echo "cwd: $(pwd)"
+  for argument in "$@"; do
+    echo "arg: $argument"
+  done
+  if [ -n "${FAKE_WINE_GAME:-}" ]; then
+    (cd "$FAKE_WINE_GAME" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum | sed 's/^/file: /')
+  fi
+} >>"$log"
+exit "${FAKE_WINE_EXIT:-0}"
