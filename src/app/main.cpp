@@ -11,7 +11,7 @@
 #include "platform/messages.h"
 #include "platform/native_platform.h"
 #include "startup/startup_sequence.h"
-#include "ui/placeholder_window.h"
+#include "ui/frm_main.h"
 #include "ui/qt_messages.h"
 
 namespace {
@@ -60,7 +60,16 @@ int main(int argc, char** argv) {
         }
         application = std::make_unique<QApplication>(argc, argv);
     }
-    PlaceholderWindow window(values, *platform.instanceGuard);
-    window.show();
+    UiServices services{values,
+                        *platform.textFiles,
+                        *platform.directoryListing,
+                        *platform.singleFiles,
+                        *platform.swapFiles,
+                        *platform.processRunner,
+                        *platform.diskBrowser,
+                        *messages,
+                        *platform.instanceGuard};
+    FrmMain frmMain(services);
+    frmMain.show();
     return application->exec();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/directory_listing.h"
+#include "platform/disk_browser.h"
 #include "platform/instance_guard.h"
 #include "platform/process_environment.h"
 #include "platform/process_runner.h"
@@ -31,6 +32,7 @@ struct NativePlatform {
     std::unique_ptr<SingleFiles> singleFiles;
     std::unique_ptr<SwapFileSystem> swapFiles;
     std::unique_ptr<ProcessRunner> processRunner;
+    std::unique_ptr<DiskBrowser> diskBrowser;
 };
 
 // `arguments` are the command-line arguments after the program's own name.

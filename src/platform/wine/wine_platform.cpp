@@ -2,6 +2,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/wine/wine_directory_listing.h"
+#include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_instance_guard.h"
 #include "platform/wine/wine_process_environment.h"
 #include "platform/wine/wine_process_runner.h"
@@ -28,6 +29,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     platform.singleFiles = std::make_unique<WineSingleFiles>(*prefix);
     platform.swapFiles = std::make_unique<WineSwapFileSystem>(*prefix);
     platform.processRunner = std::make_unique<WineProcessRunner>(*prefix);
+    platform.diskBrowser = std::make_unique<WineDiskBrowser>(*prefix);
     platform.machine = std::move(prefix);
     return platform;
 }

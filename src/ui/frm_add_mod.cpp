@@ -1,0 +1,203 @@
+#include "ui/frm_add_mod.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+
+#include "launch/swap_cycle.h"
+#include "mods/definition_writer.h"
+#include "mods/mod_catalogue.h"
+#include "platform/utf8.h"
+#include "ui/windows_paths.h"
+
+namespace vantrel {
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+std::string PairDisplayLine(const std::string& szSrc, const std::string& szDst) {
+    const auto paths = PairPathsFor(szSrc, szDst);
+    const std::string line = paths ? paths->target : JoinWindowsPath(szDst, szSrc);
+    if (Utf8Length(line) <= kDisplayLineLimit) {
+        return line;
+    }
+    return "..." + std::string(Utf8Tail(line, kDisplayLineLimit));
+}
+
+FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWidget* parent)
+    : QDialog(parent), services_(services), pickDestination_(std::move(pickDestination)) {
+    setObjectName(QStringLiteral("frmAddMod"));
+    setWindowTitle(QStringLiteral("Add Mod to Vantrel"));
+    const char* captions[] = {"Mod Title:", "BIG File:", "Additional Folders:", "Folders and files to swap:"};
+    for (int i = 0; i < 4; ++i) {
+        Label1[i] = new QLabel(QString::fromLatin1(captions[i]), this);
+    }
+    txtTitle = new QLineEdit(this);
+    txtLocation = new QLineEdit(this);
+    btnBrowse = new QPushButton(QStringLiteral("..."), this);
+    cboDrive = new DriveList(services.diskBrowser, this);
+    btnAddFolder = new QPushButton(QStringLiteral("&Add Folder"), this);
+    btnAddFile = new QPushButton(QStringLiteral("Add &File"), this);
+    lstFolder = new DirectoryList(services.diskBrowser, this);
+    lstFiles = new FileList(services.diskBrowser, this);
+    lstResult = new QListWidget(this);
+    btnRemove = new QPushButton(QStringLiteral("&Remove"), this);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    for (const auto& [widget, name] : std::initializer_list<std::pair<QWidget*, const char*>>{
+             {txtTitle, "txtTitle"}, {txtLocation, "txtLocation"}, {btnBrowse, "btnBrowse"}, {cboDrive, "cboDrive"},
+             {btnAddFolder, "btnAddFolder"}, {btnAddFile, "btnAddFile"}, {lstFolder, "lstFolder"},
+             {lstFiles, "lstFiles"}, {lstResult, "lstResult"}, {btnRemove, "btnRemove"}, {OKButton, "OKButton"}}) {
+        widget->setObjectName(QString::fromLatin1(name));
+    }
+    lstResult->setSelectionMode(QAbstractItemView::SingleSelection);
+    const int square = btnBrowse->sizeHint().height();
+    btnBrowse->setFixedSize(square, square);
+    btnAddFolder->setAutoDefault(false);
+    btnAddFile->setAutoDefault(false);
+    btnRemove->setAutoDefault(false);
+    btnBrowse->setAutoDefault(false);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Label1[0], 0, 0);
+    grid->addWidget(txtTitle, 0, 1, 1, 3);
+    grid->addWidget(Label1[1], 1, 0);
+    grid->addWidget(txtLocation, 1, 1, 1, 3);
+    grid->addWidget(btnBrowse, 1, 4);
+    grid->addWidget(Label1[2], 2, 0);
+    auto* browseRow = new QHBoxLayout;
+    browseRow->addWidget(cboDrive);
+    browseRow->addStretch();
+    browseRow->addWidget(btnAddFolder);
+    browseRow->addWidget(btnAddFile);
+    grid->addLayout(browseRow, 2, 1, 1, 4);
+    auto* listsRow = new QHBoxLayout;
+    listsRow->addWidget(lstFolder);
+    listsRow->addWidget(lstFiles);
+    grid->addLayout(listsRow, 3, 0, 1, 5);
+    grid->addWidget(Label1[3], 4, 0, 1, 5);
+    grid->addWidget(lstResult, 5, 0, 1, 5);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(btnRemove);
+    bottomRow->addStretch();
+    bottomRow->addWidget(OKButton);
+    grid->addLayout(bottomRow, 6, 0, 1, 5);
+    grid->setRowStretch(3, 3);
+    grid->setRowStretch(5, 2);
+    resize(560, 480);
+
+    connect(cboDrive, &DriveList::driveChanged, this, &FrmAddMod::cboDrive_Change);
+    connect(lstFolder, &DirectoryList::pathChanged, this, &FrmAddMod::lstFolder_Change);
+    connect(btnAddFile, &QPushButton::clicked, this, &FrmAddMod::btnAddFile_Click);
+    connect(btnAddFolder, &QPushButton::clicked, this, &FrmAddMod::btnAddFolder_Click);
+    connect(lstResult, &QListWidget::itemSelectionChanged, this, &FrmAddMod::lstResult_Click);
+    connect(btnRemove, &QPushButton::clicked, this, &FrmAddMod::btnRemove_Click);
+    connect(btnBrowse, &QPushButton::clicked, this, &FrmAddMod::btnBrowse_Click);
+    connect(OKButton, &QPushButton::clicked, this, &FrmAddMod::OKButton_Click);
+
+    // Form_Load: browsing starts at the current drive and folder.
+    btnRemove->setEnabled(false);
+    const std::string current = services.diskBrowser.CurrentFolder();
+    cboDrive->blockSignals(true);
+    cboDrive->setDrive(current.substr(0, 2));
+    cboDrive->blockSignals(false);
+    lstFolder->setPath(current);
+}
+
+void FrmAddMod::ShowModal() {
+    exec();
+}
+
+void FrmAddMod::AddItem(const std::string& szSrc, const std::string& szDst) {
+    lstSrc.push_back(szSrc);
+    lstDest.push_back(szDst);
+    lstResult->addItem(Text(PairDisplayLine(szSrc, szDst)));
+}
+
+void FrmAddMod::cboDrive_Change() {
+    lstFolder->setPath(cboDrive->drive() + "\\");
+}
+
+void FrmAddMod::lstFolder_Change() {
+    lstFiles->setPath(lstFolder->path());
+}
+
+void FrmAddMod::AddPair(QPushButton* button, const std::string& szSrc) {
+    button->setEnabled(false);
+    if (const auto szDst = pickDestination_()) {
+        AddItem(szSrc, *szDst);
+    }
+    button->setEnabled(true);
+}
+
+void FrmAddMod::btnAddFile_Click() {
+    // With no file selected the source is the folder itself followed by a backslash.
+    AddPair(btnAddFile, JoinWindowsPath(lstFiles->path(), lstFiles->fileName()));
+}
+
+void FrmAddMod::btnAddFolder_Click() {
+    AddPair(btnAddFolder, lstFolder->path());
+}
+
+void FrmAddMod::lstResult_Click() {
+    if (!lstResult->selectedItems().isEmpty()) {
+        btnRemove->setEnabled(true);
+    }
+}
+
+void FrmAddMod::btnRemove_Click() {
+    for (int i = 0; i < lstResult->count(); ++i) {
+        if (lstResult->item(i)->isSelected()) {
+            delete lstResult->takeItem(i);
+            lstSrc.erase(lstSrc.begin() + i);
+            lstDest.erase(lstDest.begin() + i);
+            return;
+        }
+    }
+}
+
+void FrmAddMod::btnBrowse_Click() {
+    QFileDialog dialog(nullptr, QString(), QString(), QStringLiteral("BIG Files (*.big)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QStringLiteral("BIG"));
+    dialog.selectFile(QStringLiteral("*.BIG"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    if (const auto path = services_.diskBrowser.WindowsPath(dialog.selectedFiles().front().toStdString())) {
+        txtLocation->setText(Text(*path));
+    }
+}
+
+void FrmAddMod::OKButton_Click() {
+    const std::string title = txtTitle->text().toStdString();
+    const std::string location = txtLocation->text().toStdString();
+    if (WriteModDefinition(services_.textFiles, services_.messages, services_.values.programFolder, title, location,
+                           lstSrc, lstDest)) {
+        LoadModCatalogue(services_.values, services_.directoryListing, services_.textFiles);
+    }
+    lstSrc.clear();
+    lstDest.clear();
+    lstResult->clear();
+    hide();
+    done(Accepted);
+}
+
+void FrmAddMod::closeEvent(QCloseEvent* event) {
+    closed_ = true;
+    QDialog::closeEvent(event);
+}
+
+void FrmAddMod::reject() {
+    // Escape counts as the close box: the edit is abandoned.
+    closed_ = true;
+    QDialog::reject();
+}
+
+} // namespace vantrel

@@ -1,0 +1,77 @@
+// The mod editor: a title, the mod's BIG file and the pairs of what goes where in the game.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/disk_lists.h"
+#include "ui/services.h"
+
+namespace vantrel {
+
+// The longest display line shown whole; a longer one shows "..." and its end.
+inline constexpr std::size_t kDisplayLineLimit = 90;
+
+// The line shown for a pair: where its source will lie in the game.
+[[nodiscard]] std::string PairDisplayLine(const std::string& szSrc, const std::string& szDst);
+
+class FrmAddMod final : public QDialog {
+    Q_OBJECT
+public:
+    // `pickDestination` shows the placement dialog and gives the chosen folder, nullopt when none was.
+    using PickDestination = std::function<std::optional<std::string>()>;
+
+    FrmAddMod(UiServices& services, PickDestination pickDestination, QWidget* parent = nullptr);
+
+    // Shows the editor modally; returns when OK hid it or it was closed.
+    void ShowModal();
+    // True when the user closed the window: the dialog is then to be destroyed, its edit abandoned.
+    [[nodiscard]] bool WasClosed() const { return closed_; }
+
+    // Appends a pair; no checks.
+    void AddItem(const std::string& szSrc, const std::string& szDst);
+
+    QLabel* Label1[4];
+    QLineEdit* txtTitle;
+    QLineEdit* txtLocation;
+    QPushButton* btnBrowse;
+    DriveList* cboDrive;
+    QPushButton* btnAddFolder;
+    QPushButton* btnAddFile;
+    DirectoryList* lstFolder;
+    FileList* lstFiles;
+    QListWidget* lstResult;
+    QPushButton* btnRemove;
+    QPushButton* OKButton;
+    // The pairs, in step with lstResult.
+    std::vector<std::string> lstSrc;
+    std::vector<std::string> lstDest;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void cboDrive_Change();
+    void lstFolder_Change();
+    void btnAddFile_Click();
+    void btnAddFolder_Click();
+    void AddPair(QPushButton* button, const std::string& szSrc);
+    void lstResult_Click();
+    void btnRemove_Click();
+    void btnBrowse_Click();
+    void OKButton_Click();
+
+    UiServices& services_;
+    PickDestination pickDestination_;
+    bool closed_ = false;
+};
+
+} // namespace vantrel

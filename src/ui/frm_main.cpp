@@ -1,0 +1,429 @@
+#include "ui/frm_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QStyle>
+#include <thread>
+
+#include "app/version.h"
+#include "launch/swap_cycle.h"
+#include "mods/definition_reader.h"
+#include "mods/mod_catalogue.h"
+#include "ui/artwork.h"
+
+namespace vantrel {
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+constexpr double kTwipsPerPixel = 15.0;
+
+struct Placement {
+    QWidget* widget;
+    int left, top, width, height; // twips
+};
+
+// Breaks a caption at blanks so that each line fits `width`; the access-key '&' takes no room.
+QString WrapCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+    const auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
+    QString result;
+    QString line;
+    for (const auto& word : caption.split(QLatin1Char(' '))) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(shown(candidate)) > width) {
+            result += (result.isEmpty() ? QString() : QStringLiteral("\n")) + line;
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return result + (result.isEmpty() ? QString() : QStringLiteral("\n")) + line;
+}
+
+// A child process the window waits for on another thread, so that it keeps painting meanwhile.
+class PaintingRunner final : public ProcessRunner {
+public:
+    explicit PaintingRunner(ProcessRunner& inner) : inner_(inner) {}
+
+    int RunAndWait(std::string_view commandLine) override {
+        int exitCode = -1;
+        QEventLoop loop;
+        std::thread waiter([&] {
+            exitCode = inner_.RunAndWait(commandLine);
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        waiter.join();
+        return exitCode;
+    }
+
+private:
+    ProcessRunner& inner_;
+};
+
+} // namespace
+
+FrmMain::FrmMain(UiServices& services) : services_(services) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vantrel"));
+    setWindowIcon(DrawIcon());
+
+    const auto label = [this](const char* caption) { return new QLabel(QString::fromUtf8(caption), this); };
+    Frame1 = new QGroupBox(QStringLiteral("Options"), this);
+    Frame2 = new QGroupBox(QStringLiteral("Instructions"), this);
+    QFont bold = Frame2->font();
+    bold.setBold(true);
+    Frame2->setFont(bold);
+    Image1 = new QLabel(this);
+    Image1->setPixmap(DrawBanner());
+    Label1[0] = label("Vantrel, version");
+    lblVersion = label("VersionNo");
+    Label1[1] = label("By the Vantrel developers");
+    Label1[2] = label("Vantrel mod launcher project");
+    Label1[4] = label("Game Titles Found:");
+    lstGames = new QListWidget(this);
+    Label1[5] = label("Mods Found:");
+    lstMods = new QListWidget(this);
+    chkNoIntro = new QCheckBox(QStringLiteral("Skip Movie Intro."), this);
+    chkSkipShellmap = new QCheckBox(QStringLiteral("No Shell Anims."), this);
+    chkNoMusic = new QCheckBox(QStringLiteral("No Music"), this);
+    chkNoAudio = new QCheckBox(QStringLiteral("No Audio"), this);
+    chkRunInWindow = new QCheckBox(QStringLiteral("Run In Window"), this);
+    chkDebug = new QCheckBox(QStringLiteral("Debug"), this);
+    btnAddMod = new QPushButton(this);
+    btnEditMod = new QPushButton(this);
+    btnDelMod = new QPushButton(this);
+    btnLaunch = new QPushButton(QStringLiteral("Start &Game"), this);
+    btnWorldbuilder = new QPushButton(QStringLiteral("&Worldbuilder"), this);
+    Label1[7] = label("To play a regular game without modification, select the game from the 'Game Titles Found' "
+                      "list then click on the 'Start Game' button.");
+    Label1[8] = label("To play a modified game, select the game from the 'Game Titles Found' list then select a mod "
+                      "title from the 'Mods Found' list and then click on the 'Start Game' button.");
+    lblStatus = new QLabel(this);
+    prgCopy = new QProgressBar(this);
+    prgCopy->hide();
+    for (auto* wrapped : {Label1[7], Label1[8]}) {
+        wrapped->setWordWrap(true);
+        wrapped->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    for (auto* list : {lstGames, lstMods}) {
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+    const std::pair<QObject*, const char*> names[] = {
+        {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
+        {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
+        {chkNoMusic, "chkNoMusic"}, {chkNoAudio, "chkNoAudio"}, {chkRunInWindow, "chkRunInWindow"},
+        {chkDebug, "chkDebug"}, {btnAddMod, "btnAddMod"}, {btnEditMod, "btnEditMod"}, {btnDelMod, "btnDelMod"},
+        {btnLaunch, "btnLaunch"}, {btnWorldbuilder, "btnWorldbuilder"}, {Frame2, "Frame2"}, {lblStatus, "lblStatus"},
+        {prgCopy, "prgCopy"}};
+    for (const auto& [object, name] : names) {
+        object->setObjectName(QString::fromLatin1(name));
+    }
+    for (int i : {0, 1, 2, 4, 5, 7, 8}) {
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+    }
+    ArrangeControls();
+
+    // Labels, frames and the banner take no focus; the rest follows the window's focus order.
+    QWidget* order[] = {lstGames, lstMods, btnAddMod, btnDelMod, btnLaunch, btnEditMod, chkNoIntro,
+                        chkSkipShellmap, btnWorldbuilder, chkNoMusic, chkDebug, chkNoAudio, chkRunInWindow};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+
+    connect(lstMods, &QListWidget::itemSelectionChanged, this, &FrmMain::lstMods_Click);
+    connect(lstMods, &QListWidget::itemDoubleClicked, this, &FrmMain::btnEditMod_Click);
+    connect(btnAddMod, &QPushButton::clicked, this, &FrmMain::btnAddMod_Click);
+    connect(btnEditMod, &QPushButton::clicked, this, &FrmMain::btnEditMod_Click);
+    connect(btnDelMod, &QPushButton::clicked, this, &FrmMain::btnDelMod_Click);
+    connect(btnLaunch, &QPushButton::clicked, this, &FrmMain::btnLaunch_Click);
+    connect(btnWorldbuilder, &QPushButton::clicked, this, &FrmMain::btnWorldbuilder_Click);
+
+    Form_Load();
+    lstGames->setFocus();
+}
+
+FrmMain::~FrmMain() {
+    services_.instanceGuard.Release();
+}
+
+void FrmMain::ArrangeControls() {
+    const Placement placements[] = {
+        {Image1, 120, 120, 3600, 1170},       {Label1[0], 3840, 120, 2295, 255},
+        {lblVersion, 6240, 120, 1095, 255},   {Label1[1], 3840, 360, 2055, 255},
+        {Label1[2], 3840, 720, 2775, 255},    {Label1[4], 120, 1440, 1455, 255},
+        {lstGames, 120, 1680, 7335, 450},     {Label1[5], 120, 2280, 975, 255},
+        {lstMods, 120, 2520, 3735, 3180},     {Frame1, 3960, 2280, 3495, 2535},
+        {chkNoIntro, 4080, 2640, 1695, 255},  {chkSkipShellmap, 4080, 3000, 1695, 255},
+        {chkNoMusic, 4080, 3360, 1695, 255},  {chkNoAudio, 4080, 3720, 1695, 255},
+        {chkRunInWindow, 4080, 4080, 1695, 255}, {chkDebug, 4080, 4440, 1695, 255},
+        {btnAddMod, 5880, 2520, 1455, 615},   {btnEditMod, 5880, 3240, 1455, 615},
+        {btnDelMod, 5880, 3960, 1455, 615},   {btnLaunch, 3960, 4920, 1695, 735},
+        {btnWorldbuilder, 5760, 4920, 1695, 735}, {Frame2, 120, 5760, 7335, 1215},
+        {Label1[7], 240, 6000, 7095, 375},    {Label1[8], 240, 6480, 7095, 375},
+    };
+    const std::pair<QPushButton*, const char*> buttonCaptions[] = {
+        {btnAddMod, "&Add Mod to Vantrel List"},
+        {btnEditMod, "&Edit Mod in List"},
+        {btnDelMod, "&Remove Mod from Vantrel List"}};
+    const QFontMetrics metrics(font());
+    const auto px = [](int twips, double scale) { return static_cast<int>(twips / kTwipsPerPixel * scale + 0.5); };
+
+    // One scale for the whole window keeps the arrangement and its proportions: a row of text must
+    // hold the font in use, and each button's caption, wrapped, must fit the button.
+    double scale = std::max(1.0, (metrics.height() + 4) / (255 / kTwipsPerPixel));
+    const auto buttonsFit = [&](double candidate) {
+        for (const auto& [button, caption] : buttonCaptions) {
+            const int width = px(1455, candidate) - 8;
+            const QString shown = WrapCaption(QString::fromLatin1(caption), metrics, width).remove(QLatin1Char('&'));
+            const QSize needed = metrics.size(0, shown);
+            if (needed.width() > width || needed.height() + 6 > px(615, candidate)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (scale < 3.0 && !buttonsFit(scale)) {
+        scale += 0.05;
+    }
+    const int windowWidth = px(7590, scale);
+    for (const auto& p : placements) {
+        QRect box(px(p.left, scale), px(p.top, scale), px(p.width, scale), px(p.height, scale));
+        // A caption wider than its place grows to the right, never clipped, within the window.
+        if (auto* caption = qobject_cast<QLabel*>(p.widget); caption && !caption->wordWrap() && caption->pixmap().isNull()) {
+            box.setWidth(std::min(std::max(box.width(), caption->sizeHint().width()), windowWidth - box.left() - 4));
+        } else if (auto* box2 = qobject_cast<QCheckBox*>(p.widget)) {
+            box.setWidth(std::max(box.width(), box2->sizeHint().width()));
+        } else if (auto* wrapped = qobject_cast<QLabel*>(p.widget); wrapped && wrapped->wordWrap()) {
+            box.setHeight(std::max(box.height(), wrapped->heightForWidth(box.width())));
+        }
+        p.widget->setGeometry(box);
+    }
+    for (const auto& [button, caption] : buttonCaptions) {
+        button->setText(WrapCaption(QString::fromLatin1(caption), metrics, px(1455, scale) - 8));
+    }
+    // Controls drawn inside a frame stay above it.
+    for (auto* widget : std::initializer_list<QWidget*>{chkNoIntro, chkSkipShellmap, chkNoMusic, chkNoAudio,
+                                                        chkRunInWindow, chkDebug, btnAddMod, btnEditMod, btnDelMod,
+                                                        Label1[7], Label1[8]}) {
+        widget->raise();
+    }
+    // A line for what a launch is doing, below the instructions.
+    const int statusTop = px(7095, scale);
+    const int statusHeight = std::max(metrics.height() + 6, px(300, scale));
+    lblStatus->setGeometry(px(120, scale), statusTop, px(4600, scale), statusHeight);
+    prgCopy->setGeometry(px(4800, scale), statusTop + 2, px(2655, scale), statusHeight - 4);
+    setFixedSize(px(7590, scale), statusTop + statusHeight + px(60, scale));
+}
+
+void FrmMain::Form_Load() {
+    lblVersion->setText(QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+    if (!services_.values.szGeneralsPath.empty()) {
+        lstGames->addItem(Text(services_.values.szGeneralsPath));
+    }
+    if (!services_.values.szZeroHourPath.empty()) {
+        lstGames->addItem(Text(services_.values.szZeroHourPath));
+    }
+    if (lstGames->count() > 0) {
+        lstGames->setCurrentRow(0);
+    }
+    btnEditMod->setEnabled(false);
+    btnDelMod->setEnabled(false);
+    RefreshModList();
+    // Held while this window is open, so that another start is refused.
+    (void)services_.instanceGuard.Acquire();
+}
+
+void FrmMain::RefreshModList() {
+    lstMods->clear();
+    btnEditMod->setEnabled(false);
+    btnDelMod->setEnabled(false);
+    for (int i = 0; i < services_.values.nModCount; ++i) {
+        lstMods->addItem(Text(services_.values.Mods[static_cast<std::size_t>(i)].szName));
+    }
+}
+
+void FrmMain::lstMods_Click() {
+    for (int i = 0; i < lstMods->count(); ++i) {
+        if (lstMods->item(i)->isSelected()) {
+            btnEditMod->setEnabled(true);
+            btnDelMod->setEnabled(true);
+            return;
+        }
+    }
+}
+
+FrmAddMod& FrmMain::AddModDialog() {
+    if (!frmAddMod_) {
+        frmAddMod_ = std::make_unique<FrmAddMod>(services_, [this] { return PickDestination(); });
+        frmAddMod_->setWindowIcon(windowIcon());
+    }
+    return *frmAddMod_;
+}
+
+void FrmMain::CloseAddModIfClosed() {
+    if (frmAddMod_ && frmAddMod_->WasClosed()) {
+        frmAddMod_.reset();
+    }
+}
+
+std::optional<std::string> FrmMain::PickDestination() {
+    if (!frmAddFolder_) {
+        std::string gameFolder;
+        for (int i = 0; i < lstGames->count(); ++i) {
+            if (lstGames->item(i)->isSelected()) {
+                gameFolder = lstGames->item(i)->text().toStdString();
+                break;
+            }
+        }
+        frmAddFolder_ = std::make_unique<FrmAddFolder>(services_.diskBrowser, gameFolder);
+        frmAddFolder_->setWindowIcon(windowIcon());
+    }
+    frmAddFolder_->ShowModal();
+    if (frmAddFolder_->WasClosed()) {
+        frmAddFolder_.reset();
+        return std::nullopt;
+    }
+    return frmAddFolder_->bOk ? std::optional(frmAddFolder_->lstFolder->path()) : std::nullopt;
+}
+
+std::string FrmMain::SelectedModFile() const {
+    for (int i = 0; i < lstMods->count(); ++i) {
+        if (lstMods->item(i)->isSelected()) {
+            return services_.values.programFolder + "\\" + lstMods->item(i)->text().toStdString() +
+                   std::string(kDefinitionExtension);
+        }
+    }
+    return {};
+}
+
+void FrmMain::btnAddMod_Click() {
+    FrmAddMod& editor = AddModDialog();
+    editor.txtLocation->setText(QString());
+    editor.txtTitle->setText(QString());
+    btnAddMod->setEnabled(false);
+    editor.ShowModal();
+    CloseAddModIfClosed();
+    RefreshModList();
+    btnAddMod->setEnabled(true);
+}
+
+void FrmMain::btnEditMod_Click() {
+    const std::string path = SelectedModFile();
+    if (path.empty()) {
+        return;
+    }
+    ModRecord record;
+    if (!ReadModDefinition(services_.textFiles, services_.values, path, record)) {
+        return;
+    }
+    FrmAddMod& editor = AddModDialog();
+    editor.txtTitle->setText(Text(record.szName));
+    editor.txtLocation->setText(Text(record.szModFolder + record.szModFile));
+    for (std::size_t k = 0; k < record.szSrcPaths.size(); ++k) {
+        editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
+    }
+    editor.ShowModal();
+    CloseAddModIfClosed();
+    RefreshModList();
+}
+
+void FrmMain::btnDelMod_Click() {
+    const std::string path = SelectedModFile();
+    if (path.empty()) {
+        return;
+    }
+    // A definition that cannot be deleted stays listed; nothing else changes.
+    if (services_.singleFiles.DeleteFile(path)) {
+        LoadModCatalogue(services_.values, services_.directoryListing, services_.textFiles);
+    }
+    RefreshModList();
+}
+
+void FrmMain::btnLaunch_Click() {
+    LaunchGame("generals.exe");
+}
+
+void FrmMain::btnWorldbuilder_Click() {
+    LaunchGame("worldbuilder.exe");
+}
+
+void FrmMain::SetStatus(const QString& text) {
+    lblStatus->setText(text);
+}
+
+void FrmMain::LaunchGame(const std::string& programName) {
+    std::string folder;
+    for (int i = 0; i < lstGames->count(); ++i) {
+        if (lstGames->item(i)->isSelected()) {
+            folder = lstGames->item(i)->text().toStdString();
+        }
+    }
+    if (folder.empty()) {
+        services_.messages.Show("Please select the game to launch", MessageIcon::None);
+        return;
+    }
+    std::int16_t modIndex = -1;
+    for (int b = 0; b < lstMods->count(); ++b) {
+        if (lstMods->item(b)->isSelected()) {
+            modIndex = static_cast<std::int16_t>(b);
+        }
+    }
+    std::string command = folder + programName;
+    const std::pair<QCheckBox*, const char*> switches[] = {
+        {chkNoIntro, " -nologo"},    {chkSkipShellmap, " -noshellmap"}, {chkNoMusic, " -nomusic"},
+        {chkNoAudio, " -noaudio"},   {chkRunInWindow, " -win"},         {chkDebug, " -constantdebug -scriptdebug"}};
+    for (const auto& [box, text] : switches) {
+        if (box->checkState() != Qt::Unchecked) {
+            command += text;
+        }
+    }
+
+    // The window keeps painting while the game runs, but takes no input and cannot be closed.
+    launching_ = true;
+    const bool wasEnabled = isEnabled();
+    for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != lblStatus && child != prgCopy) {
+            child->setEnabled(false);
+        }
+    }
+    SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
+    PaintingRunner runner(services_.processRunner);
+    LaunchWithMod(services_.values, {services_.swapFiles, runner, services_.messages}, command, modIndex);
+    for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        child->setEnabled(true);
+    }
+    btnEditMod->setEnabled(false);
+    btnDelMod->setEnabled(false);
+    lstMods_Click();
+    setEnabled(wasEnabled);
+    SetStatus(QString());
+    launching_ = false;
+}
+
+void FrmMain::Form_Unload() {
+    if (frmAddFolder_) {
+        frmAddFolder_->close();
+        frmAddFolder_.reset();
+    }
+    if (frmAddMod_) {
+        frmAddMod_->close();
+        frmAddMod_.reset();
+    }
+    services_.instanceGuard.Release();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    if (launching_) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+} // namespace vantrel

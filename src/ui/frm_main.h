@@ -1,0 +1,86 @@
+// The main window: the games found, the mods, the launch options and the commands on the mod list.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ui/frm_add_folder.h"
+#include "ui/frm_add_mod.h"
+#include "ui/services.h"
+
+namespace vantrel {
+
+class FrmMain final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmMain(UiServices& services);
+    ~FrmMain() override;
+
+    // Runs a launch of `programName` from the chosen game folder with the ticked options and the
+    // selected mod.
+    void LaunchGame(const std::string& programName);
+    void RefreshModList();
+
+    // The editor and the placement dialog while they exist; created on first use.
+    [[nodiscard]] FrmAddMod* addModDialog() const { return frmAddMod_.get(); }
+    [[nodiscard]] FrmAddFolder* addFolderDialog() const { return frmAddFolder_.get(); }
+    // True while a launch runs: the window then takes no input and cannot be closed.
+    [[nodiscard]] bool launching() const { return launching_; }
+    // Shows a line under the window's controls, such as what a launch is doing.
+    void SetStatus(const QString& text);
+
+    QLabel* Image1;
+    QLabel* Label1[9] = {};
+    QLabel* lblVersion;
+    QListWidget* lstGames;
+    QListWidget* lstMods;
+    QGroupBox* Frame1;
+    QCheckBox* chkNoIntro;
+    QCheckBox* chkSkipShellmap;
+    QCheckBox* chkNoMusic;
+    QCheckBox* chkNoAudio;
+    QCheckBox* chkRunInWindow;
+    QCheckBox* chkDebug;
+    QPushButton* btnAddMod;
+    QPushButton* btnEditMod;
+    QPushButton* btnDelMod;
+    QPushButton* btnLaunch;
+    QPushButton* btnWorldbuilder;
+    QGroupBox* Frame2;
+    QLabel* lblStatus;
+    QProgressBar* prgCopy;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void lstMods_Click();
+    void btnAddMod_Click();
+    void btnEditMod_Click();
+    void btnDelMod_Click();
+    void btnLaunch_Click();
+    void btnWorldbuilder_Click();
+
+    FrmAddMod& AddModDialog();
+    void CloseAddModIfClosed();
+    std::optional<std::string> PickDestination();
+    std::string SelectedModFile() const;
+    void ArrangeControls();
+
+    UiServices& services_;
+    std::unique_ptr<FrmAddMod> frmAddMod_;
+    std::unique_ptr<FrmAddFolder> frmAddFolder_;
+    bool launching_ = false;
+};
+
+} // namespace vantrel

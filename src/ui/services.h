@@ -1,0 +1,28 @@
+// What the windows need from the rest of the program.
+#pragma once
+
+#include "mods/program_values.h"
+#include "platform/directory_listing.h"
+#include "platform/disk_browser.h"
+#include "platform/instance_guard.h"
+#include "platform/messages.h"
+#include "platform/process_runner.h"
+#include "platform/single_files.h"
+#include "platform/swap_file_system.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+struct UiServices {
+    ProgramValues& values;
+    TextFiles& textFiles;
+    DirectoryListing& directoryListing;
+    SingleFiles& singleFiles;
+    SwapFileSystem& swapFiles;
+    ProcessRunner& processRunner;
+    DiskBrowser& diskBrowser;
+    Messages& messages;
+    InstanceGuard& instanceGuard;
+};
+
+} // namespace vantrel
