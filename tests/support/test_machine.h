@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/directory_listing.h"
+#include "platform/disk_browser.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
 #include "platform/single_files.h"
@@ -42,6 +43,7 @@ public:
     Registry& registry();
     SwapFileSystem& swapFiles();
     ProcessRunner& processRunner();
+    DiskBrowser& diskBrowser();
 
 private:
     struct Impl;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/wine/wine_directory_listing.h"
+#include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_single_files.h"
@@ -19,6 +20,7 @@ struct TestMachine::Impl {
     WineSingleFiles singleFiles{prefix};
     WineSwapFileSystem swapFiles{prefix};
     WineProcessRunner processRunner{prefix};
+    WineDiskBrowser diskBrowser{prefix};
     std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
 };
 
@@ -79,6 +81,7 @@ SingleFiles& TestMachine::singleFiles() { return impl_->singleFiles; }
 Registry& TestMachine::registry() { return *impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
+DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
 
 std::filesystem::path TestMachine::MachineFolder() const {
     return folder_.Path() / "prefix";

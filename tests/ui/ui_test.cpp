@@ -1,0 +1,440 @@
+// The windows driven as a user would, on Qt's offscreen platform.
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "mods/mod_catalogue.h"
+#include "support/recording_messages.h"
+#include "support/recording_runner.h"
+#include "support/test_machine.h"
+#include "ui/frm_main.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeGuard final : public InstanceGuard {
+public:
+    bool held = false;
+    bool IsAnotherInstanceOpen() override { return false; }
+    bool Acquire() override { return held = true; }
+    void Release() override { held = false; }
+};
+
+// Runs `action` as soon as the modal loop that the next call opens is running.
+void WhenModal(std::function<void()> action) {
+    QTimer::singleShot(0, qApp, std::move(action));
+}
+
+QListWidgetItem* ItemNamed(QListWidget* list, const QString& text) {
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+void Click(QListWidget* list, const QString& text) {
+    QListWidgetItem* item = ItemNamed(list, text);
+    QVERIFY2(item, qPrintable(text));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+} // namespace
+
+class UiTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TestMachine> machine;
+    std::unique_ptr<ProgramValues> values;
+    test::RecordingMessages messages;
+    test::RecordingRunner runner;
+    FakeGuard guard;
+    std::unique_ptr<UiServices> services;
+    std::unique_ptr<FrmMain> window;
+
+    void Open(const std::string& generals = "C:\\Games\\Generals\\", const std::string& zeroHour = "C:\\Games\\ZH\\") {
+        values->szGeneralsPath = generals;
+        values->szZeroHourPath = zeroHour;
+        LoadModCatalogue(*values, machine->directoryListing(), machine->textFiles());
+        window = std::make_unique<FrmMain>(*services);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QStringList Mods() const {
+        QStringList names;
+        for (int i = 0; i < window->lstMods->count(); ++i) {
+            names << window->lstMods->item(i)->text();
+        }
+        return names;
+    }
+
+private slots:
+    void init() {
+        machine = std::make_unique<test::TestMachine>();
+        machine->Write("Games/Generals/generals.exe", "game");
+        machine->Write("Games/Generals/Data/Maps/Alpine.map", "game map");
+        machine->Write("Games/ZH/generals.exe", "game");
+        machine->Write("Mods/Example/Maps/Mod.map", "mod map");
+        machine->Write("Mods/Example/Readme.txt", "readme");
+        machine->Write("Vantrel/Alpha.vtl", "Location=C:\\Mods\\Alpha.big\r\n");
+        machine->Write("Vantrel/Example.vtl", "Location=C:\\Mods\\Example\\Example.big\r\n[Folder]\r\n"
+                                              "Source=C:\\Mods\\Example\\Maps\r\nDestination=C:\\Games\\Generals\\Data\r\n");
+        values = std::make_unique<ProgramValues>();
+        values->programFolder = machine->WindowsPath("Vantrel");
+        messages.shown.clear();
+        runner.commands.clear();
+        runner.whileRunning = nullptr;
+        services = std::make_unique<UiServices>(UiServices{*values, machine->textFiles(), machine->directoryListing(),
+                                                           machine->singleFiles(), machine->swapFiles(), runner,
+                                                           machine->diskBrowser(), messages, guard});
+    }
+
+    void cleanup() {
+        window.reset();
+        services.reset();
+        machine.reset();
+    }
+
+    void loadShowsGamesAndMods_data() {
+        QTest::addColumn<QString>("generals");
+        QTest::addColumn<QString>("zeroHour");
+        QTest::addColumn<QStringList>("games");
+        QTest::newRow("both games") << "C:\\Games\\Generals\\" << "C:\\Games\\ZH\\"
+                                    << QStringList{"C:\\Games\\Generals\\", "C:\\Games\\ZH\\"};
+        QTest::newRow("only Zero Hour") << "" << "C:\\Games\\ZH\\" << QStringList{"C:\\Games\\ZH\\"};
+        QTest::newRow("no game") << "" << "" << QStringList{};
+    }
+
+    void loadShowsGamesAndMods() {
+        QFETCH(QString, generals);
+        QFETCH(QString, zeroHour);
+        QFETCH(QStringList, games);
+        Open(generals.toStdString(), zeroHour.toStdString());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Vantrel"));
+        QStringList listed;
+        for (int i = 0; i < window->lstGames->count(); ++i) {
+            listed << window->lstGames->item(i)->text();
+        }
+        QCOMPARE(listed, games);
+        QCOMPARE(window->lstGames->selectedItems().size(), games.isEmpty() ? 0 : 1);
+        if (!games.isEmpty()) {
+            QVERIFY(window->lstGames->item(0)->isSelected());
+        }
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example"}));
+        QVERIFY(window->lstMods->selectedItems().isEmpty());
+        QVERIFY(!window->btnEditMod->isEnabled());
+        QVERIFY(!window->btnDelMod->isEnabled());
+        QVERIFY(window->btnAddMod->isEnabled());
+        QCOMPARE(window->lblVersion->text(), QStringLiteral("0.1.0"));
+        QVERIFY(guard.held);
+    }
+
+    void focusFollowsTheWindowsOrder() {
+        Open();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->lstGames));
+        const QWidget* expected[] = {window->lstGames, window->lstMods, window->btnAddMod, window->btnDelMod,
+                                     window->btnLaunch, window->btnEditMod, window->chkNoIntro,
+                                     window->chkSkipShellmap, window->btnWorldbuilder, window->chkNoMusic,
+                                     window->chkDebug, window->chkNoAudio, window->chkRunInWindow};
+        // Disabled buttons are passed over by the keyboard; enable them to see the whole chain.
+        window->btnEditMod->setEnabled(true);
+        window->btnDelMod->setEnabled(true);
+        for (std::size_t i = 1; i < std::size(expected); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), expected[i]->objectName());
+        }
+    }
+
+    void everyCaptionIsShownWhole() {
+        Open();
+        for (auto* label : window->findChildren<QLabel*>()) {
+            if (label->pixmap().isNull() && !label->wordWrap() && !label->text().isEmpty()) {
+                QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+            }
+            if (label->wordWrap()) {
+                QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->text()));
+            }
+        }
+        for (auto* box : window->findChildren<QCheckBox*>()) {
+            QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
+        }
+        for (auto* button : window->findChildren<QPushButton*>()) {
+            QVERIFY2(button->sizeHint().width() <= button->width() + 16 &&
+                         button->fontMetrics().size(0, button->text()).height() <= button->height(),
+                     qPrintable(button->text()));
+        }
+        QVERIFY(window->rect().contains(window->Frame2->geometry()));
+    }
+
+    void selectingAModEnablesEditAndRemove() {
+        Open();
+        Click(window->lstMods, "Example");
+        QVERIFY(window->btnEditMod->isEnabled());
+        QVERIFY(window->btnDelMod->isEnabled());
+        window->RefreshModList();
+        QVERIFY(!window->btnEditMod->isEnabled());
+        QVERIFY(!window->btnDelMod->isEnabled());
+    }
+
+    void launchBuildsTheCommandLine_data() {
+        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<QString>("mod");
+        QTest::addColumn<bool>("worldbuilder");
+        QTest::addColumn<QString>("command");
+        const QString game = "C:\\Games\\Generals\\";
+        QTest::newRow("nothing") << QStringList{} << "" << false << game + "generals.exe";
+        QTest::newRow("intro and window, with mod")
+            << QStringList{"chkRunInWindow", "chkNoIntro"} << "Example" << false
+            << game + "generals.exe -nologo -win -mod Example.big";
+        QTest::newRow("debug alone") << QStringList{"chkDebug"} << "" << false
+                                     << game + "generals.exe -constantdebug -scriptdebug";
+        QTest::newRow("worldbuilder with everything")
+            << QStringList{"chkDebug", "chkRunInWindow", "chkNoAudio", "chkNoMusic", "chkSkipShellmap", "chkNoIntro"}
+            << "" << true
+            << game + "worldbuilder.exe -nologo -noshellmap -nomusic -noaudio -win -constantdebug -scriptdebug";
+        QTest::newRow("worldbuilder with a mod") << QStringList{"chkNoMusic"} << "Alpha" << true
+                                                 << game + "worldbuilder.exe -nomusic -mod Alpha.big";
+    }
+
+    void launchBuildsTheCommandLine() {
+        QFETCH(QStringList, ticked);
+        QFETCH(QString, mod);
+        QFETCH(bool, worldbuilder);
+        QFETCH(QString, command);
+        Open();
+        for (const auto& name : ticked) {
+            auto* box = window->findChild<QCheckBox*>(name);
+            QVERIFY(box);
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); // on the tick box itself
+        }
+        if (!mod.isEmpty()) {
+            Click(window->lstMods, mod);
+        }
+        const std::string before = test::DescribeTree(machine->HostPath("Games"));
+        std::string during;
+        bool disabledWhileRunning = false;
+        runner.whileRunning = [&] {
+            during = test::DescribeTree(machine->HostPath("Games"));
+            disabledWhileRunning = window->launching() && !window->btnLaunch->isEnabled();
+        };
+        QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(runner.commands.size(), 1u);
+        QCOMPARE(QString::fromStdString(runner.commands[0]), command);
+        QVERIFY(messages.shown.empty());
+        QVERIFY(disabledWhileRunning);
+        QCOMPARE(during.find("Data/Maps.original/") != std::string::npos, mod == "Example");
+        QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
+        QVERIFY(window->btnLaunch->isEnabled());
+        QVERIFY(!window->launching());
+    }
+
+    void launchNeedsAGame() {
+        Open("", "");
+        for (auto* button : {window->btnLaunch, window->btnWorldbuilder}) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QVERIFY(runner.commands.empty());
+        QCOMPARE(messages.shown.size(), 2u);
+        QCOMPARE(messages.shown[0].text, std::string("Please select the game to launch"));
+    }
+
+    void windowCannotBeClosedWhileTheGameRuns() {
+        Open();
+        bool stayedOpen = false;
+        runner.whileRunning = [&] { stayedOpen = !window->close() && window->isVisible(); };
+        QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+        QVERIFY(stayedOpen);
+        QVERIFY(window->close());
+        QVERIFY(!guard.held);
+    }
+
+    void addWritesTheDefinitionAndRefillsTheList() {
+        Open();
+        WhenModal([&] {
+            FrmAddMod* editor = window->addModDialog();
+            QVERIFY(editor && editor->isVisible());
+            QVERIFY(!window->btnAddMod->isEnabled());
+            QVERIFY(editor->txtTitle->text().isEmpty());
+            QTest::keyClicks(editor->txtTitle, "Zulu");
+            QTest::keyClicks(editor->txtLocation, "C:\\Mods\\Zulu.big");
+            editor->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
+            QTest::mouseClick(editor->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example", "Zulu"}));
+        QCOMPARE(QString::fromStdString(machine->Read("Vantrel/Zulu.vtl")),
+                 QStringLiteral("Location=C:\\Mods\\Zulu.big\r\n[Folder]\r\nSource=C:\\Mods\\Example\\Maps\r\n"
+                                "Destination=C:\\Games\\Generals\\Data\r\n"));
+        QVERIFY(window->btnAddMod->isEnabled());
+        QVERIFY(window->addModDialog() && !window->addModDialog()->isVisible());
+        QVERIFY(window->addModDialog()->lstSrc.empty() && window->addModDialog()->lstResult->count() == 0);
+    }
+
+    void addWithAnEmptyTitleShowsTheWritersMessage() {
+        Open();
+        WhenModal([&] {
+            window->addModDialog()->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
+            QTest::mouseClick(window->addModDialog()->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QCOMPARE(messages.shown.size(), 1u);
+        QCOMPARE(messages.shown[0].text, std::string("The name of the mod is missing!"));
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example"}));
+        QVERIFY(window->addModDialog()->lstSrc.empty());
+    }
+
+    void closingTheEditorAbandonsTheEdit() {
+        Open();
+        WhenModal([&] {
+            QTest::keyClicks(window->addModDialog()->txtTitle, "Abandoned");
+            window->addModDialog()->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
+            window->addModDialog()->close();
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QVERIFY2(!window->addModDialog(), "the closed editor is destroyed");
+        QVERIFY(!fs::exists(machine->HostPath("Vantrel/Abandoned.vtl")));
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example"}));
+        QVERIFY(window->btnAddMod->isEnabled());
+    }
+
+    void editAfterATitleChangeKeepsBothDefinitions() {
+        Open();
+        Click(window->lstMods, "Example");
+        WhenModal([&] {
+            FrmAddMod* editor = window->addModDialog();
+            QCOMPARE(editor->txtTitle->text(), QStringLiteral("Example"));
+            QCOMPARE(editor->txtLocation->text(), QStringLiteral("C:\\Mods\\Example\\Example.big"));
+            QCOMPARE(editor->lstResult->count(), 1);
+            QCOMPARE(editor->lstResult->item(0)->text(), QStringLiteral("C:\\Games\\Generals\\Data\\Maps"));
+            editor->txtTitle->setText(QStringLiteral("Example Two"));
+            QTest::mouseClick(editor->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseDClick(window->lstMods->viewport(), Qt::LeftButton, {},
+                           window->lstMods->visualItemRect(ItemNamed(window->lstMods, "Example")).center());
+        // Listed as NTFS orders the file names: a blank sorts before the dot.
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example Two", "Example"}));
+        QVERIFY(machine->Read("Vantrel/Example Two.vtl").starts_with("Location=C:\\Mods\\Example\\Example.big\r\n[Folder]"));
+        QVERIFY(machine->Read("Vantrel/Example.vtl").starts_with("Location=C:\\Mods\\Example\\Example.big\r\n"));
+        QVERIFY(!window->btnEditMod->isEnabled());
+    }
+
+    void editOfAnUnreadableDefinitionDoesNothing() {
+        machine->Write("Vantrel/Broken.Mod.vtl", "Location=\r\n");
+        Open();
+        Click(window->lstMods, "Broken");
+        QTest::mouseClick(window->btnEditMod, Qt::LeftButton);
+        QVERIFY(!window->addModDialog());
+        QVERIFY2(window->btnEditMod->isEnabled(), "no refill after a failed read");
+    }
+
+    void removeDeletesTheDefinition() {
+        Open();
+        Click(window->lstMods, "Alpha");
+        QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
+        QCOMPARE(Mods(), (QStringList{"Example"}));
+        QVERIFY(!fs::exists(machine->HostPath("Vantrel/Alpha.vtl")));
+        QVERIFY(!window->btnDelMod->isEnabled());
+
+        // A definition that cannot be deleted stays listed.
+        fs::permissions(machine->HostPath("Vantrel/Example.vtl"), fs::perms::owner_write, fs::perm_options::remove);
+        Click(window->lstMods, "Example");
+        QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
+        QCOMPARE(Mods(), (QStringList{"Example"}));
+        QVERIFY(messages.shown.empty());
+    }
+
+    void editorPairsStayInStepAfterRemovals() {
+        Open();
+        FrmAddMod* editor = nullptr;
+        WhenModal([&] {
+            editor = window->addModDialog();
+            QVERIFY(!editor->btnRemove->isEnabled());
+            for (const char* name : {"A", "B", "C", "D"}) {
+                editor->AddItem(std::string("C:\\Mods\\") + name, "C:\\Games\\Generals\\Data");
+            }
+            editor->lstResult->setCurrentRow(1);
+            QVERIFY(editor->btnRemove->isEnabled());
+            QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
+            editor->lstResult->setCurrentRow(2);
+            QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
+            QCOMPARE(editor->lstSrc, (std::vector<std::string>{"C:\\Mods\\A", "C:\\Mods\\C"}));
+            QCOMPARE(editor->lstResult->count(), 2);
+            QCOMPARE(editor->lstResult->item(1)->text(), QStringLiteral("C:\\Games\\Generals\\Data\\C"));
+            editor->lstResult->clearSelection();
+            QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
+            QCOMPARE(editor->lstSrc.size(), 2u);
+            QVERIFY(editor->btnRemove->isEnabled());
+            editor->txtTitle->setText(QStringLiteral("Pairs"));
+            QTest::mouseClick(editor->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(machine->Read("Vantrel/Pairs.vtl")),
+                 QStringLiteral("Location=\r\n[Folder]\r\nSource=C:\\Mods\\A\r\nDestination=C:\\Games\\Generals\\Data\r\n"
+                                "[Folder]\r\nSource=C:\\Mods\\C\r\nDestination=C:\\Games\\Generals\\Data\r\n"));
+    }
+
+    void displayLinesShowTheirLastNinetyCharacters_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("shown");
+        const QString folder89 = "C:\\" + QString(80, 'd') + "\\Data"; // 89 characters with the backslash below
+        QTest::newRow("90 characters") << "C:\\Mods\\x" << folder89.left(88) << folder89.left(88) + "\\x";
+        QTest::newRow("91 characters") << "C:\\Mods\\xy" << folder89.left(88) << "..." + (folder89.left(88) + "\\xy").right(90);
+        QTest::newRow("accented characters count once") << QString("C:\\Mods\\\u00e9") << folder89.left(88)
+                                                        << folder89.left(88) + QString("\\\u00e9");
+        QTest::newRow("file without selection") << "C:\\Mods\\" << "C:\\Games" << "C:\\Games\\";
+        QTest::newRow("drive root source") << "D:\\" << "C:\\Games" << "C:\\Games\\";
+        QTest::newRow("drive root destination") << "C:\\Mods\\Maps" << "C:\\" << "C:\\Maps";
+    }
+
+    void displayLinesShowTheirLastNinetyCharacters() {
+        QFETCH(QString, source);
+        QFETCH(QString, destination);
+        QFETCH(QString, shown);
+        QCOMPARE(QString::fromStdString(PairDisplayLine(source.toStdString(), destination.toStdString())), shown);
+    }
+
+    void placementDialogStartsAtTheGameAndReportsOk() {
+        Open("C:\\Games\\Generals\\", "C:\\Games\\ZH\\");
+        window->lstGames->setCurrentRow(1);
+        FrmAddMod* editor = nullptr;
+        bool buttonDisabledMeanwhile = false;
+        WhenModal([&] {
+            editor = window->addModDialog();
+            editor->lstFolder->setPath(machine->WindowsPath("Mods\\Example"));
+            QCOMPARE(editor->lstFiles->count(), 1);
+            editor->lstFiles->setCurrentRow(0);
+            WhenModal([&] {
+                FrmAddFolder* placement = window->addFolderDialog();
+                QVERIFY(placement);
+                buttonDisabledMeanwhile = !editor->btnAddFile->isEnabled();
+                QCOMPARE(placement->windowTitle(), QStringLiteral("Choose location to place folder"));
+                QCOMPARE(QString::fromStdString(placement->lstFolder->path()), QStringLiteral("C:\\Games\\ZH"));
+                QTest::mouseClick(placement->OKButton, Qt::LeftButton);
+            });
+            QTest::mouseClick(editor->btnAddFile, Qt::LeftButton);
+            QCOMPARE(editor->lstSrc, std::vector<std::string>{"C:\\Mods\\Example\\Readme.txt"});
+            QCOMPARE(editor->lstDest, std::vector<std::string>{"C:\\Games\\ZH"});
+            QVERIFY(editor->btnAddFile->isEnabled());
+            // Closed with its close box, the placement adds nothing.
+            WhenModal([&] { window->addFolderDialog()->close(); });
+            QTest::mouseClick(editor->btnAddFolder, Qt::LeftButton);
+            QCOMPARE(editor->lstSrc.size(), 1u);
+            QVERIFY(!window->addFolderDialog());
+            editor->close();
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QVERIFY(buttonDisabledMeanwhile);
+    }
+};
+
+} // namespace vantrel
+
+QTEST_MAIN(vantrel::UiTest)
+#include "ui_test.moc"
