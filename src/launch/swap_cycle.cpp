@@ -10,12 +10,26 @@ namespace {
 
 class SwapCycle {
 public:
-    SwapCycle(const ModRecord& mod, SwapFileSystem& files) : mod_(mod), files_(files) {}
+    SwapCycle(const ModRecord& mod, SwapFileSystem& files, const std::function<void(const CopyProgress&)>& progress)
+        : mod_(mod), files_(files), progress_(progress) {}
 
     // Places every pair in order; false at the first failure, with what was done so far recorded.
     bool SwapIn() {
         const auto count = std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod_.nPairCount, 0)),
                                                    mod_.szSrcPaths.size(), mod_.szDstFolders.size()});
+        if (progress_) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const TreeSize size = files_.MeasureTree(mod_.szSrcPaths[i]);
+                copied_.entriesTotal += size.entries;
+                copied_.bytesTotal += size.bytes;
+            }
+            progress_(copied_);
+            listener_ = [this](std::uint64_t bytes) {
+                ++copied_.entriesDone;
+                copied_.bytesDone += bytes;
+                progress_(copied_);
+            };
+        }
         for (std::size_t i = 0; i < count; ++i) {
             if (!PlacePair(mod_.szSrcPaths[i], mod_.szDstFolders[i])) {
                 return false;
@@ -64,8 +78,8 @@ private:
         pair.backupWasThere = !pair.backedUp && files_.Exists(backup) && !backupsMade_.contains(backup);
 
         const bool targetWasFree = files_.KindOf(target) == EntryKind::None;
-        const bool copied = pair.kind == EntryKind::File ? files_.CopyFile(source, target)
-                                                         : files_.CopyFolder(source, target);
+        const bool copied = pair.kind == EntryKind::File ? files_.CopyFile(source, target, listener_)
+                                                         : files_.CopyFolder(source, target, listener_);
         if (targetWasFree) {
             // Also after a failed copy: a partial copy is this launch's own and goes in the undo.
             pair.created = files_.IdentityOf(target);
@@ -107,6 +121,9 @@ private:
 
     const ModRecord& mod_;
     SwapFileSystem& files_;
+    const std::function<void(const CopyProgress&)>& progress_;
+    CopyProgress copied_;
+    CopyListener listener_;
     std::vector<PlacedPair> placed_;
     std::set<std::string> backupsMade_;
 };
@@ -147,7 +164,7 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     if (Utf8Length(mod.szModFile) > 1) {
         command += " -mod " + mod.szModFile;
     }
-    SwapCycle cycle(mod, services.files);
+    SwapCycle cycle(mod, services.files, services.progress);
     if (!cycle.SwapIn()) {
         (void)cycle.Undo();
         services.messages.Show(kLaunchFailedMessage, MessageIcon::None);

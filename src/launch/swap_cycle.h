@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,10 +19,20 @@ namespace vantrel {
 inline constexpr std::string_view kLaunchFailedMessage = "An error occurred whilst trying to launch the game!";
 inline constexpr std::string_view kBackupSuffix = ".original";
 
+// How far the swap-in has copied the mod: entries (files and folders) and bytes, done and in all.
+struct CopyProgress {
+    std::uint64_t entriesDone = 0;
+    std::uint64_t entriesTotal = 0;
+    std::uint64_t bytesDone = 0;
+    std::uint64_t bytesTotal = 0;
+};
+
 struct LaunchServices {
     SwapFileSystem& files;
     ProcessRunner& runner;
     Messages& messages;
+    // Told as the swap-in copies; may be left empty.
+    std::function<void(const CopyProgress&)> progress = {};
 };
 
 // Where pair i of a mod goes: the destination folder followed by the source's last name, and the

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -16,6 +17,15 @@ struct EntryIdentity {
     std::uint64_t index = 0;
     friend bool operator==(const EntryIdentity&, const EntryIdentity&) = default;
 };
+
+// How much a copy of a file or folder holds: its entries (files and folders) and the bytes of its files.
+struct TreeSize {
+    std::uint64_t entries = 0;
+    std::uint64_t bytes = 0;
+};
+
+// Told of each entry a copy has written, with its bytes (0 for a folder).
+using CopyListener = std::function<void(std::uint64_t bytes)>;
 
 class SwapFileSystem {
 public:
@@ -34,11 +44,15 @@ public:
     [[nodiscard]] virtual bool SetAttributesNormal(std::string_view path) = 0;
     // Renames a file or folder; false when `to` exists already or `from` does not.
     [[nodiscard]] virtual bool Rename(std::string_view from, std::string_view to) = 0;
+    // What a copy of the file or folder at the path would write; zero when nothing is there.
+    [[nodiscard]] virtual TreeSize MeasureTree(std::string_view path) = 0;
     // Copies a file to exactly `to`, attributes included; false when `from` is no file or `to` exists.
-    [[nodiscard]] virtual bool CopyFile(std::string_view from, std::string_view to) = 0;
+    // `listener`, when set, hears of the file once it is written.
+    [[nodiscard]] virtual bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) = 0;
     // Creates `to` with the whole content of the folder `from`, or merges into an existing `to`,
-    // overwriting its files (not read-only ones); false when `from` is no folder.
-    [[nodiscard]] virtual bool CopyFolder(std::string_view from, std::string_view to) = 0;
+    // overwriting its files (not read-only ones); false when `from` is no folder. `listener`, when
+    // set, hears of each entry written.
+    [[nodiscard]] virtual bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) = 0;
     // Deletes a file; without `force` a read-only file is refused. False when no file is there.
     [[nodiscard]] virtual bool DeleteFile(std::string_view path, bool force) = 0;
     // Deletes a folder with everything in it, read-only entries included; false when no folder is there.

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QStyle>
+#include <functional>
 #include <thread>
 
 #include "app/version.h"
@@ -47,9 +48,11 @@ QString WrapCaption(const QString& caption, const QFontMetrics& metrics, int wid
 // A child process the window waits for on another thread, so that it keeps painting meanwhile.
 class PaintingRunner final : public ProcessRunner {
 public:
-    explicit PaintingRunner(ProcessRunner& inner) : inner_(inner) {}
+    PaintingRunner(ProcessRunner& inner, std::function<void()> starting)
+        : inner_(inner), starting_(std::move(starting)) {}
 
     int RunAndWait(std::string_view commandLine) override {
+        starting_();
         int exitCode = -1;
         QEventLoop loop;
         std::thread waiter([&] {
@@ -63,6 +66,7 @@ public:
 
 private:
     ProcessRunner& inner_;
+    std::function<void()> starting_;
 };
 
 } // namespace
@@ -391,9 +395,28 @@ void FrmMain::LaunchGame(const std::string& programName) {
             child->setEnabled(false);
         }
     }
-    SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
-    PaintingRunner runner(services_.processRunner);
-    LaunchWithMod(services_.values, {services_.swapFiles, runner, services_.messages}, command, modIndex);
+    const auto copying = [this](const CopyProgress& progress) {
+        // Percent of the bytes, or of the entries for a mod of empty files.
+        const bool byBytes = progress.bytesTotal > 0;
+        const auto done = byBytes ? progress.bytesDone : progress.entriesDone;
+        const auto total = byBytes ? progress.bytesTotal : progress.entriesTotal;
+        constexpr double kMiB = 1024.0 * 1024.0;
+        SetStatus(QStringLiteral("Copying the mod: %1 of %2 entries, %3 of %4 MiB")
+                      .arg(progress.entriesDone)
+                      .arg(progress.entriesTotal)
+                      .arg(static_cast<double>(progress.bytesDone) / kMiB, 0, 'f', 1)
+                      .arg(static_cast<double>(progress.bytesTotal) / kMiB, 0, 'f', 1));
+        prgCopy->setRange(0, 1000);
+        prgCopy->setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+        prgCopy->show();
+        QCoreApplication::processEvents();
+    };
+    PaintingRunner runner(services_.processRunner, [this] {
+        prgCopy->hide();
+        SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
+    });
+    LaunchWithMod(services_.values, {services_.swapFiles, runner, services_.messages, copying}, command, modIndex);
+    prgCopy->hide();
     for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         child->setEnabled(true);
     }

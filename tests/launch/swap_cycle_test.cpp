@@ -92,6 +92,23 @@ TEST_F(SwapCycle, PlaysTheWorkedExampleAndRestoresEverything) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(SwapCycle, ReportsTheCopyProgressUpToTheTotal) {
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
+    std::vector<CopyProgress> reports;
+    std::string command = "C:\\Games\\Generals\\generals.exe";
+    ASSERT_TRUE(LaunchWithMod(values, {files(), runner, messages, [&](const CopyProgress& p) { reports.push_back(p); }},
+                              command, 0));
+    // Maps, Maps\Mod.map, Maps\Desert, Maps\Desert\Desert.map and Readme.txt.
+    const std::uint64_t bytes = std::string("mod map").size() + std::string("mod desert").size() +
+                                std::string("mod readme").size();
+    ASSERT_EQ(reports.size(), 6u) << "once before copying, then once an entry";
+    EXPECT_EQ(reports.front().entriesDone, 0u);
+    EXPECT_EQ(reports.back().entriesDone, 5u);
+    EXPECT_EQ(reports.back().entriesTotal, 5u);
+    EXPECT_EQ(reports.back().bytesDone, bytes);
+    EXPECT_EQ(reports.back().bytesTotal, bytes);
+}
+
 TEST_F(SwapCycle, WithoutAModOnlyRunsTheCommand) {
     SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}});
     const std::string before = Games();

@@ -26,11 +26,12 @@ public:
         return Next() && inner_.SetAttributesNormal(path);
     }
     bool Rename(std::string_view from, std::string_view to) override { return Next() && inner_.Rename(from, to); }
-    bool CopyFile(std::string_view from, std::string_view to) override {
-        return Copy([&] { return inner_.CopyFile(from, to); });
+    TreeSize MeasureTree(std::string_view path) override { return inner_.MeasureTree(path); }
+    bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override {
+        return Copy([&] { return inner_.CopyFile(from, to, listener); });
     }
-    bool CopyFolder(std::string_view from, std::string_view to) override {
-        return Copy([&] { return inner_.CopyFolder(from, to); });
+    bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override {
+        return Copy([&] { return inner_.CopyFolder(from, to, listener); });
     }
     bool DeleteFile(std::string_view path, bool force) override { return Next() && inner_.DeleteFile(path, force); }
     bool DeleteFolder(std::string_view path) override { return Next() && inner_.DeleteFolder(path); }

@@ -222,6 +222,7 @@ private slots:
         runner.whileRunning = [&] {
             during = test::DescribeTree(machine->HostPath("Games"));
             disabledWhileRunning = window->launching() && !window->btnLaunch->isEnabled();
+            QVERIFY(window->lblStatus->text().startsWith("The game is running."));
         };
         QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
         QCOMPARE(runner.commands.size(), 1u);
@@ -232,6 +233,20 @@ private slots:
         QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
         QVERIFY(window->btnLaunch->isEnabled());
         QVERIFY(!window->launching());
+    }
+
+    void launchShowsTheCopyProgress() {
+        Open();
+        QStringList seen;
+        connect(window->prgCopy, &QProgressBar::valueChanged, this,
+                [&] { seen << window->lblStatus->text(); });
+        Click(window->lstMods, "Example");
+        QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(seen.last(), QStringLiteral("Copying the mod: 2 of 2 entries, 0.0 of 0.0 MiB"));
+        QCOMPARE(window->prgCopy->value(), 1000);
+        QVERIFY(window->prgCopy->isHidden());
+        QVERIFY(window->lblStatus->text().isEmpty());
     }
 
     void launchNeedsAGame() {

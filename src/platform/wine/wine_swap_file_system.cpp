@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -65,7 +66,8 @@ bool CopyContent(int from, int to) {
 
 // Copies one file as Windows does: content, modification time and the read-only state. With
 // `replace`, an existing writable file is overwritten; otherwise an existing target is refused.
-bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName, bool replace) {
+bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName, bool replace,
+                 const CopyListener& listener) {
     const UniqueFd from(openat(fromDir, fromName, O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!from.Valid() || fstat(from.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -90,6 +92,9 @@ bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toNam
         }
         return false;
     }
+    if (listener) {
+        listener(static_cast<std::uint64_t>(info.st_size));
+    }
     return true;
 }
 
@@ -98,7 +103,7 @@ struct Ancestor {
     ino_t inode;
 };
 
-bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors) {
+bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors, const CopyListener& listener) {
     const int listFd = dup(fromDir);
     DIR* dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
     if (!dir) {
@@ -134,6 +139,9 @@ bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors)
             struct stat existing {};
             if (fstatat(toDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
                 ok = mkdirat(toDir, name.c_str(), info.st_mode & 0777) == 0;
+                if (ok && listener) {
+                    listener(0);
+                }
             } else {
                 ok = S_ISDIR(existing.st_mode);
             }
@@ -142,11 +150,11 @@ bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors)
             ok = from.Valid() && to.Valid();
             if (ok) {
                 ancestors.push_back({info.st_dev, info.st_ino});
-                ok = CopyFolderContent(from.Get(), to.Get(), ancestors);
+                ok = CopyFolderContent(from.Get(), to.Get(), ancestors, listener);
                 ancestors.pop_back();
             }
         } else {
-            ok = CopyOneFile(fromDir, name.c_str(), toDir, name.c_str(), true);
+            ok = CopyOneFile(fromDir, name.c_str(), toDir, name.c_str(), true, listener);
         }
     }
     closedir(dir);
@@ -248,7 +256,51 @@ bool WineSwapFileSystem::Rename(std::string_view from, std::string_view to) {
     return rename(hostFrom->c_str(), hostTo->c_str()) == 0;
 }
 
-bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to) {
+TreeSize WineSwapFileSystem::MeasureTree(std::string_view path) {
+    TreeSize size;
+    const auto host = prefix_.ToHostPath(path);
+    struct stat info {};
+    if (!host || stat(host->c_str(), &info) != 0) {
+        return size;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return {1, static_cast<std::uint64_t>(info.st_size)};
+    }
+    std::vector<std::string> pending{*host};
+    std::vector<Ancestor> seen{{info.st_dev, info.st_ino}};
+    size.entries = 1;
+    while (!pending.empty()) {
+        const std::string folder = std::move(pending.back());
+        pending.pop_back();
+        DIR* dir = opendir(folder.c_str());
+        if (!dir) {
+            continue;
+        }
+        while (const dirent* entry = readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            struct stat child {};
+            if (name == "." || name == ".." || fstatat(dirfd(dir), entry->d_name, &child, 0) != 0) {
+                continue;
+            }
+            ++size.entries;
+            if (S_ISDIR(child.st_mode)) {
+                const bool loop = std::any_of(seen.begin(), seen.end(), [&](const Ancestor& a) {
+                    return a.device == child.st_dev && a.inode == child.st_ino;
+                });
+                if (!loop) {
+                    seen.push_back({child.st_dev, child.st_ino});
+                    pending.push_back(folder + "/" + std::string(name));
+                }
+            } else {
+                size.bytes += static_cast<std::uint64_t>(child.st_size);
+            }
+        }
+        closedir(dir);
+    }
+    return size;
+}
+
+bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) {
     const auto hostFrom = prefix_.ToHostPath(from);
     const auto hostTo = prefix_.ToHostPath(to);
     if (!hostFrom || !hostTo) {
@@ -256,10 +308,11 @@ bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to) {
     }
     const UniqueFd toDir(open(ParentOf(*hostTo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return toDir.Valid() &&
-           CopyOneFile(AT_FDCWD, hostFrom->c_str(), toDir.Get(), std::string(BaseName(*hostTo)).c_str(), false);
+           CopyOneFile(AT_FDCWD, hostFrom->c_str(), toDir.Get(), std::string(BaseName(*hostTo)).c_str(), false,
+                       listener);
 }
 
-bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to) {
+bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) {
     const auto hostFrom = prefix_.ToHostPath(from);
     const auto hostTo = prefix_.ToHostPath(to);
     if (!hostFrom || !hostTo) {
@@ -284,12 +337,15 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to) 
         if (mkdir(hostTo->c_str(), info.st_mode & 0777) != 0) {
             return false;
         }
+        if (listener) {
+            listener(0);
+        }
     } else if (!S_ISDIR(existing.st_mode)) {
         return false;
     }
     const UniqueFd toDir(open(hostTo->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     std::vector<Ancestor> ancestors{{info.st_dev, info.st_ino}};
-    return toDir.Valid() && CopyFolderContent(fromDir.Get(), toDir.Get(), ancestors);
+    return toDir.Valid() && CopyFolderContent(fromDir.Get(), toDir.Get(), ancestors, listener);
 }
 
 bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {

@@ -18,8 +18,9 @@ public:
     [[nodiscard]] std::optional<EntryIdentity> IdentityOf(std::string_view path) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
-    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to) override;
-    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to) override;
+    [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
+    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override;
+    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override;
     [[nodiscard]] bool DeleteFile(std::string_view path, bool force) override;
     [[nodiscard]] bool DeleteFolder(std::string_view path) override;
 

@@ -57,14 +57,14 @@ TEST_F(WineSwapFiles, RefusesWhatWindowsRefuses) {
         bool result;
     };
     const Case cases[] = {
-        {"copy onto an existing file", files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\Existing.txt")},
-        {"copy onto a hidden file", files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\.hidden")},
-        {"copy of a folder as a file", files.CopyFile("C:\\Mod\\Folder", "C:\\Game\\New")},
-        {"copy of a missing file", files.CopyFile("C:\\Mod\\Missing.txt", "C:\\Game\\New.txt")},
-        {"folder copy of a file", files.CopyFolder("C:\\Mod\\File.txt", "C:\\Game\\New")},
-        {"folder copy of a missing folder", files.CopyFolder("C:\\Mod\\Missing", "C:\\Game\\New")},
-        {"folder copy onto a file", files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Existing.txt")},
-        {"folder copy into itself", files.CopyFolder("C:\\Mod\\Folder", "C:\\Mod\\Folder\\Sub\\Again")},
+        {"copy onto an existing file", files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\Existing.txt", {})},
+        {"copy onto a hidden file", files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\.hidden", {})},
+        {"copy of a folder as a file", files.CopyFile("C:\\Mod\\Folder", "C:\\Game\\New", {})},
+        {"copy of a missing file", files.CopyFile("C:\\Mod\\Missing.txt", "C:\\Game\\New.txt", {})},
+        {"folder copy of a file", files.CopyFolder("C:\\Mod\\File.txt", "C:\\Game\\New", {})},
+        {"folder copy of a missing folder", files.CopyFolder("C:\\Mod\\Missing", "C:\\Game\\New", {})},
+        {"folder copy onto a file", files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Existing.txt", {})},
+        {"folder copy into itself", files.CopyFolder("C:\\Mod\\Folder", "C:\\Mod\\Folder\\Sub\\Again", {})},
         {"deleting a read-only file", files.DeleteFile("C:\\Game\\ReadOnly.txt", false)},
         {"deleting a missing file", files.DeleteFile("C:\\Game\\Missing.txt", false)},
         {"deleting a folder as a file", files.DeleteFile("C:\\Game\\Folder", true)},
@@ -87,7 +87,7 @@ TEST_F(WineSwapFiles, RefusesWhatWindowsRefuses) {
 
 TEST_F(WineSwapFiles, CopiesFilesWithTheirReadOnlyState) {
     ReadOnly("Mod/File.txt");
-    ASSERT_TRUE(files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\Copy.txt"));
+    ASSERT_TRUE(files.CopyFile("C:\\Mod\\File.txt", "C:\\Game\\Copy.txt", {}));
     EXPECT_EQ(Tree("Game").find("Copy.txt [ro] mod file\n") != std::string::npos, true) << Tree("Game");
     EXPECT_EQ(fs::last_write_time(Host("Game/Copy.txt")), fs::last_write_time(Host("Mod/File.txt")));
     EXPECT_FALSE(files.DeleteFile("C:\\Game\\Copy.txt", false));
@@ -96,19 +96,19 @@ TEST_F(WineSwapFiles, CopiesFilesWithTheirReadOnlyState) {
 }
 
 TEST_F(WineSwapFiles, CopyFolderCreatesOrMergesAndOverwrites) {
-    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\New"));
+    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\New", {}));
     EXPECT_EQ(Tree("Game/New"), "Sub/\nSub/b.txt mod b\na.txt mod a\n");
-    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Folder"));
+    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Folder", {}));
     EXPECT_EQ(Tree("Game/Folder"), "Sub/\nSub/b.txt mod b\na.txt mod a\nkeep.txt game keep\n");
     // A read-only file in the way of a merge stops it, as the scripting component does.
     Write("Game/Locked/a.txt", "locked");
     ReadOnly("Game/Locked/a.txt");
-    EXPECT_FALSE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Locked"));
+    EXPECT_FALSE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\Locked", {}));
     EXPECT_EQ(test::ReadBytes(Host("Game/Locked/a.txt")), "locked");
 }
 
 TEST_F(WineSwapFiles, DeleteFolderTakesEverythingReadOnlyIncludedButNoLinkTargets) {
-    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\New"));
+    ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\New", {}));
     ReadOnly("Game/New/Sub/b.txt");
     fs::create_directory_symlink(Host("Mod"), Host("Game/New/LinkToMod"));
     ASSERT_TRUE(files.DeleteFolder("C:\\Game\\New"));
