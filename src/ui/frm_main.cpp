@@ -216,12 +216,12 @@ void FrmMain::ArrangeControls() {
                                                         Label1[7], Label1[8]}) {
         widget->raise();
     }
-    // A line for what a launch is doing, below the instructions.
+    // A line for what a launch is doing, below the instructions, and the copy's progress under it.
     const int statusTop = px(7095, scale);
     const int statusHeight = std::max(metrics.height() + 6, px(300, scale));
-    lblStatus->setGeometry(px(120, scale), statusTop, px(4600, scale), statusHeight);
-    prgCopy->setGeometry(px(4800, scale), statusTop + 2, px(2655, scale), statusHeight - 4);
-    setFixedSize(px(7590, scale), statusTop + statusHeight + px(60, scale));
+    lblStatus->setGeometry(px(120, scale), statusTop, px(7335, scale), statusHeight);
+    prgCopy->setGeometry(px(120, scale), statusTop + statusHeight, px(7335, scale), statusHeight - 4);
+    setFixedSize(px(7590, scale), statusTop + 2 * statusHeight + px(60, scale));
 }
 
 void FrmMain::Form_Load() {

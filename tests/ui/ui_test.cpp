@@ -153,6 +153,7 @@ private slots:
 
     void everyCaptionIsShownWhole() {
         Open();
+        window->SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
         for (auto* label : window->findChildren<QLabel*>()) {
             if (label->pixmap().isNull() && !label->wordWrap() && !label->text().isEmpty()) {
                 QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
