@@ -171,7 +171,7 @@ TEST_F(SwapCycle, HandlesEachStateOfTargetAndBackup) {
          "Maps/\nMaps/Alpine.map game\n"},
     };
     for (const auto& c : cases) {
-        fs::remove_all(machine.HostPath("Games/Generals/Data"));
+        test::RemoveTree(machine.HostPath("Games/Generals/Data"));
         fs::create_directories(machine.HostPath("Games/Generals/Data"));
         for (const auto& entry : c.gameEntries) {
             const auto blank = entry.find(' ');
@@ -220,6 +220,7 @@ TEST_F(SwapCycle, PairsWithTheSameTargetEndAsTheyBegan) {
 
 TEST_F(SwapCycle, HiddenGameEntryCountsAsAbsentAndIsNeverTouched) {
     machine.Write("Games/Generals/Data/.options", "hidden game file");
+    machine.Hide("Games/Generals/Data/.options");
     machine.Write("Mods/Example/.options", "mod options");
     SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/.options", "Games/Generals/Data"}});
     const std::string before = Games();
@@ -370,7 +371,7 @@ TEST_F(SwapCycle, SurvivesAFailureAtEveryFileOperation) {
     ASSERT_TRUE(Launch());
     const int operations = faulty->Operations();
     ASSERT_GT(operations, 10);
-    fs::remove_all(machine.HostPath("Games"));
+    test::RemoveTree(machine.HostPath("Games"));
     fs::copy(snapshot, machine.HostPath("Games"), fs::copy_options::recursive);
 
     for (const auto mode : {FaultyFileSystem::Mode::Before, FaultyFileSystem::Mode::After}) {
@@ -408,7 +409,7 @@ TEST_F(SwapCycle, SurvivesAFailureAtEveryFileOperation) {
             for (const auto& content : gameContents) {
                 EXPECT_NE(after.find(" " + content + "\n"), std::string::npos) << where << ": lost " << content << "\n" << after;
             }
-            fs::remove_all(machine.HostPath("Games"));
+            test::RemoveTree(machine.HostPath("Games"));
             fs::copy(snapshot, machine.HostPath("Games"), fs::copy_options::recursive);
         }
     }

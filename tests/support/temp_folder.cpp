@@ -23,15 +23,22 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
+    try {
+        RemoveTree(path_);
+    } catch (const std::exception&) {
+        // What cannot be removed stays in the temporary folder; a destructor must not throw.
+    }
+}
+
+void RemoveTree(const std::filesystem::path& path) {
     std::error_code ignored;
-    // Read-only entries would not stop root, but would stop an ordinary user.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow,
                                      ignored);
     }
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path);
 }
 
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {

@@ -24,6 +24,9 @@ private:
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 // The whole content of a file; an empty string when it cannot be read.
 [[nodiscard]] std::string ReadBytes(const std::filesystem::path& path);
+// Removes a file or folder with everything in it, read-only entries included (Windows refuses to
+// delete those otherwise).
+void RemoveTree(const std::filesystem::path& path);
 // Every entry below `folder` (relative paths, '/' separated, sorted), for comparing folders.
 [[nodiscard]] std::string DescribeTree(const std::filesystem::path& folder);
 

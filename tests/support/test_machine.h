@@ -1,5 +1,5 @@
-// A throw-away machine for tests: a temporary drive C: with the real platform implementations
-// over it, so that the core is tested against the files it will meet.
+// A throw-away machine for tests: a temporary folder (drive C: of a new Wine prefix on Linux) with the
+// real platform implementations over it, so that the core is tested against the files it will meet.
 #pragma once
 
 #include <filesystem>
@@ -23,7 +23,7 @@ public:
     TestMachine();
     ~TestMachine();
 
-    // "C:\" followed by `relative` ('/' or '\' separated).
+    // The Windows path of `relative` ('/' or '\' separated) on the machine's disk.
     [[nodiscard]] std::string WindowsPath(std::string_view relative = "") const;
     // Where that file lies on this host.
     [[nodiscard]] std::filesystem::path HostPath(std::string_view relative = "") const;
@@ -33,6 +33,9 @@ public:
 
     // The folder of the machine itself (the Wine prefix on Linux).
     [[nodiscard]] std::filesystem::path MachineFolder() const;
+
+    // Makes the entry hidden (a name beginning with a dot is already hidden under Wine).
+    void Hide(std::string_view relative) const;
 
     // Sets the games' install folders in the machine's registry (an empty text leaves a game out).
     void SetInstallFolders(std::string_view generals, std::string_view zeroHour);

@@ -1,6 +1,7 @@
 #include "support/test_machine.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
@@ -82,6 +83,14 @@ Registry& TestMachine::registry() { return *impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
+
+void TestMachine::Hide(std::string_view relative) const {
+    // Wine shows a name beginning with a dot as hidden; nothing else can hide an entry there.
+    const std::string name = HostPath(relative).filename().string();
+    if (!name.starts_with('.')) {
+        throw std::logic_error("only a name beginning with a dot can be hidden under Wine: " + name);
+    }
+}
 
 std::filesystem::path TestMachine::MachineFolder() const {
     return folder_.Path() / "prefix";

@@ -1,0 +1,92 @@
+// The Win32 implementations of the platform interfaces, for Windows itself.
+#pragma once
+
+#include <string>
+
+#include "platform/directory_listing.h"
+#include "platform/disk_browser.h"
+#include "platform/instance_guard.h"
+#include "platform/process_environment.h"
+#include "platform/process_runner.h"
+#include "platform/registry.h"
+#include "platform/single_files.h"
+#include "platform/swap_file_system.h"
+#include "platform/text_files.h"
+
+namespace vantrel {
+
+// HKEY_LOCAL_MACHINE, read-only and in the 32-bit view the games' installers wrote to.
+class Win32Registry final : public Registry {
+public:
+    [[nodiscard]] std::optional<std::string> ReadMachineString(std::string_view keyPath,
+                                                               std::string_view valueName) override;
+};
+
+// An open main window is a top-level window whose whole title is "Vantrel".
+class Win32InstanceGuard final : public InstanceGuard {
+public:
+    [[nodiscard]] bool IsAnotherInstanceOpen() override;
+    // The main window itself is the mark; nothing else is held.
+    [[nodiscard]] bool Acquire() override { return true; }
+    void Release() override {}
+};
+
+class Win32ProcessEnvironment final : public ProcessEnvironment {
+public:
+    // %VANTREL_HOME% when set, else the folder of the executable.
+    [[nodiscard]] std::string ProgramFolder() override;
+    // The command line after the program's own path and the blanks that follow it.
+    [[nodiscard]] std::string ArgumentText() override;
+};
+
+class Win32DirectoryListing final : public DirectoryListing {
+public:
+    // Sorted as NTFS lists names, also on file systems (and under Wine) that list them otherwise.
+    [[nodiscard]] std::vector<std::string> ListFiles(std::string_view pattern) override;
+};
+
+// Definition files in the system's ANSI code page, replaced with MoveFileEx as one step.
+class Win32TextFiles final : public TextFiles {
+public:
+    [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
+    [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+};
+
+class Win32SingleFiles final : public SingleFiles {
+public:
+    [[nodiscard]] bool FileExists(std::string_view path) override;
+    [[nodiscard]] bool DeleteFile(std::string_view path) override;
+};
+
+class Win32SwapFileSystem final : public SwapFileSystem {
+public:
+    [[nodiscard]] bool Exists(std::string_view path) override;
+    [[nodiscard]] EntryKind KindOf(std::string_view path) override;
+    [[nodiscard]] std::optional<EntryIdentity> IdentityOf(std::string_view path) override;
+    [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
+    [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
+    [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
+    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override;
+    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override;
+    [[nodiscard]] bool DeleteFile(std::string_view path, bool force) override;
+    [[nodiscard]] bool DeleteFolder(std::string_view path) override;
+};
+
+// CreateProcessA with the system's own rule for an unquoted command line.
+class Win32ProcessRunner final : public ProcessRunner {
+public:
+    [[nodiscard]] int RunAndWait(std::string_view commandLine) override;
+};
+
+class Win32DiskBrowser final : public DiskBrowser {
+public:
+    [[nodiscard]] std::vector<std::string> Drives() override;
+    [[nodiscard]] std::string CurrentFolder() override;
+    [[nodiscard]] bool FolderExists(std::string_view folder) override;
+    [[nodiscard]] std::vector<std::string> Subfolders(std::string_view folder) override;
+    [[nodiscard]] std::vector<std::string> Files(std::string_view folder) override;
+    [[nodiscard]] std::optional<std::string> HostPath(std::string_view windowsPath) override;
+    [[nodiscard]] std::optional<std::string> WindowsPath(std::string_view hostPath) override;
+};
+
+} // namespace vantrel

@@ -1,0 +1,209 @@
+// Directory listing, definition files, single files and the editor's view of the disks.
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <utility>
+
+#include "platform/case_fold.h"
+#include "platform/text_lines.h"
+#include "platform/win32/win32_classes.h"
+#include "platform/win32/windows_api.h"
+
+namespace vantrel {
+
+using namespace win32;
+
+namespace {
+
+// Calls `visit` for each entry matching the pattern, "." and ".." left out.
+void ForEachEntry(std::string_view pattern, const std::function<void(const WIN32_FIND_DATAA&)>& visit) {
+    WIN32_FIND_DATAA data{};
+    HANDLE find = FindFirstFileA(Ansi(pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string_view name = data.cFileName;
+        if (name != "." && name != "..") {
+            visit(data);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+bool IsHiddenOrSystem(DWORD attributes) {
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+std::vector<std::string> SortedLikeNtfs(std::vector<std::string> names) {
+    std::vector<std::pair<std::u16string, std::string>> keyed;
+    for (auto& name : names) {
+        keyed.emplace_back(NameOrderKey(name), std::move(name));
+    }
+    std::sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto& [key, name] : keyed) {
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::string> EntriesOf(std::string_view folder, bool folders) {
+    std::string pattern(folder);
+    if (!pattern.ends_with('\\')) {
+        pattern += '\\';
+    }
+    std::vector<std::string> names;
+    ForEachEntry(pattern + "*", [&](const WIN32_FIND_DATAA& data) {
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && !IsHiddenOrSystem(data.dwFileAttributes)) {
+            names.push_back(Utf8FromAnsi(data.cFileName));
+        }
+    });
+    return SortedLikeNtfs(std::move(names));
+}
+
+class Win32TextWriter final : public TextFileWriter {
+public:
+    Win32TextWriter(UniqueHandle file, std::string tempPath, std::string targetPath)
+        : file_(std::move(file)), tempPath_(std::move(tempPath)), targetPath_(std::move(targetPath)) {}
+
+    ~Win32TextWriter() override {
+        if (!committed_) {
+            file_.Close();
+            DeleteFileA(tempPath_.c_str());
+        }
+    }
+
+    bool WriteLine(std::string_view line) override {
+        const auto bytes = AnsiExact(line);
+        if (!bytes || failed_) {
+            failed_ = true;
+            return false;
+        }
+        buffer_ += *bytes;
+        buffer_ += "\r\n";
+        return true;
+    }
+
+    bool Commit() override {
+        DWORD written = 0;
+        if (failed_ ||
+            !WriteFile(file_.Get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written, nullptr) ||
+            written != buffer_.size() || !FlushFileBuffers(file_.Get()) || !file_.Close()) {
+            return false;
+        }
+        // Windows would refuse to replace a read-only file; a folder is no definition either.
+        const DWORD target = GetFileAttributesA(targetPath_.c_str());
+        if (target != INVALID_FILE_ATTRIBUTES &&
+            (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            return false;
+        }
+        if (!MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return false;
+        }
+        committed_ = true;
+        return true;
+    }
+
+private:
+    UniqueHandle file_;
+    std::string tempPath_;  // ANSI
+    std::string targetPath_; // ANSI
+    std::string buffer_;
+    bool failed_ = false;
+    bool committed_ = false;
+};
+
+} // namespace
+
+std::vector<std::string> Win32DirectoryListing::ListFiles(std::string_view pattern) {
+    std::vector<std::string> names;
+    ForEachEntry(pattern, [&](const WIN32_FIND_DATAA& data) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !IsHiddenOrSystem(data.dwFileAttributes)) {
+            names.push_back(Utf8FromAnsi(data.cFileName));
+        }
+    });
+    return SortedLikeNtfs(std::move(names));
+}
+
+std::unique_ptr<TextFileReader> Win32TextFiles::OpenForReading(std::string_view path) {
+    UniqueHandle file(CreateFileA(Ansi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return nullptr;
+    }
+    std::string content;
+    char chunk[16 * 1024];
+    DWORD got = 0;
+    // A read error ends the content where it happened, as the end of the file would.
+    while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        content.append(chunk, got);
+    }
+    return std::make_unique<TextLines>(Utf8FromAnsi(content));
+}
+
+std::unique_ptr<TextFileWriter> Win32TextFiles::StartReplacing(std::string_view path) {
+    static std::atomic<unsigned> counter{0};
+    const std::string target = Ansi(path);
+    const std::size_t slash = target.rfind('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string temp = folder + "~vantrel-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(counter++) + ".tmp";
+    UniqueHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return nullptr;
+    }
+    return std::make_unique<Win32TextWriter>(std::move(file), temp, target);
+}
+
+bool Win32SingleFiles::FileExists(std::string_view path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32SingleFiles::DeleteFile(std::string_view path) {
+    return DeleteFileA(Ansi(path).c_str()) != 0;
+}
+
+std::vector<std::string> Win32DiskBrowser::Drives() {
+    char buffer[512] = {};
+    const DWORD length = GetLogicalDriveStringsA(sizeof buffer, buffer);
+    std::vector<std::string> drives;
+    for (const char* drive = buffer; length > 0 && length < sizeof buffer && *drive; drive += std::strlen(drive) + 1) {
+        drives.emplace_back(drive, 2);
+    }
+    return drives;
+}
+
+std::string Win32DiskBrowser::CurrentFolder() {
+    char buffer[MAX_PATH * 2] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    return length == 0 || length >= sizeof buffer ? std::string("C:\\") : Utf8FromAnsi(std::string_view(buffer, length));
+}
+
+bool Win32DiskBrowser::FolderExists(std::string_view folder) {
+    const DWORD attributes = AttributesOf(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::vector<std::string> Win32DiskBrowser::Subfolders(std::string_view folder) {
+    return EntriesOf(folder, true);
+}
+
+std::vector<std::string> Win32DiskBrowser::Files(std::string_view folder) {
+    return EntriesOf(folder, false);
+}
+
+std::optional<std::string> Win32DiskBrowser::HostPath(std::string_view windowsPath) {
+    return std::string(windowsPath);
+}
+
+std::optional<std::string> Win32DiskBrowser::WindowsPath(std::string_view hostPath) {
+    std::string path(hostPath);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+} // namespace vantrel

@@ -1,0 +1,30 @@
+#include "platform/native_platform.h"
+#include "platform/win32/win32_classes.h"
+
+namespace vantrel {
+
+NativePlatform::NativePlatform() = default;
+NativePlatform::NativePlatform(NativePlatform&&) noexcept = default;
+NativePlatform& NativePlatform::operator=(NativePlatform&&) noexcept = default;
+NativePlatform::~NativePlatform() = default;
+
+NativePlatform CreateNativePlatform(std::vector<std::string>) {
+    // Windows hands the program its command line itself; the arguments are not needed.
+    NativePlatform platform;
+    platform.registry = std::make_unique<Win32Registry>();
+    platform.instanceGuard = std::make_unique<Win32InstanceGuard>();
+    platform.environment = std::make_unique<Win32ProcessEnvironment>();
+    platform.directoryListing = std::make_unique<Win32DirectoryListing>();
+    platform.textFiles = std::make_unique<Win32TextFiles>();
+    platform.singleFiles = std::make_unique<Win32SingleFiles>();
+    platform.swapFiles = std::make_unique<Win32SwapFileSystem>();
+    platform.processRunner = std::make_unique<Win32ProcessRunner>();
+    platform.diskBrowser = std::make_unique<Win32DiskBrowser>();
+    return platform;
+}
+
+bool HasDisplay() {
+    return true;
+}
+
+} // namespace vantrel

@@ -1,0 +1,92 @@
+// Registry, instance guard, process environment and process runner.
+#include <cwchar>
+#include <vector>
+
+#include "platform/win32/win32_classes.h"
+#include "platform/win32/windows_api.h"
+
+namespace vantrel {
+
+using namespace win32;
+
+std::optional<std::string> Win32Registry::ReadMachineString(std::string_view keyPath, std::string_view valueName) {
+    HKEY key = nullptr;
+    // Read access only: a standard user may not ask HKLM for more. The 32-bit view is where the
+    // games' installers recorded their folders, also for a 64-bit build of this program.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Ansi(keyPath).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    char buffer[256] = {};
+    DWORD length = sizeof buffer;
+    DWORD type = 0;
+    const LONG result = RegQueryValueExA(key, Ansi(valueName).c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer), &length);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || length == 0) {
+        return std::nullopt;
+    }
+    // The returned length counts the terminating NUL.
+    return Utf8FromAnsi(std::string_view(buffer, length - 1));
+}
+
+bool Win32InstanceGuard::IsAnotherInstanceOpen() {
+    return FindWindowA(nullptr, "Vantrel") != nullptr;
+}
+
+std::string Win32ProcessEnvironment::ProgramFolder() {
+    if (const wchar_t* home = _wgetenv(L"VANTREL_HOME"); home && *home) {
+        std::string folder = Utf8(home);
+        while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) {
+            folder.pop_back();
+        }
+        return folder;
+    }
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return ".";
+        }
+        if (length < path.size()) {
+            const std::string full = Utf8FromAnsi(std::string_view(path.data(), length));
+            return full.substr(0, full.rfind('\\'));
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string Win32ProcessEnvironment::ArgumentText() {
+    std::wstring_view line = GetCommandLineW();
+    // The program's own path: quoted, or up to the first blank.
+    std::size_t pos = 0;
+    if (!line.empty() && line[0] == L'"') {
+        const std::size_t close = line.find(L'"', 1);
+        pos = close == std::wstring_view::npos ? line.size() : close + 1;
+    } else {
+        pos = std::min(line.find_first_of(L" \t"), line.size());
+    }
+    while (pos < line.size() && (line[pos] == L' ' || line[pos] == L'\t')) {
+        ++pos;
+    }
+    return Utf8(line.substr(pos));
+}
+
+int Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = Ansi(commandLine); // CreateProcessA may write into it
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+} // namespace vantrel
