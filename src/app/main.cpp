@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "launch/swap_cycle.h"
 #include "mods/program_values.h"
 #include "platform/messages.h"
 #include "platform/native_platform.h"
@@ -43,13 +42,8 @@ int main(int argc, char** argv) {
     switch (mode) {
     case StartMode::Refused:
         return 1;
-    case StartMode::Silent: {
-        // Always Generals, always without its intro; the -mod switch follows the trailing blank.
-        std::string command = values.szGeneralsPath + "generals.exe -nologo ";
-        const bool launched =
-            LaunchWithMod(values, {*platform.swapFiles, *platform.processRunner, *messages}, command, 0);
-        return launched ? 0 : 1;
-    }
+    case StartMode::Silent:
+        return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages});
     case StartMode::Interactive:
         break;
     }

@@ -31,3 +31,13 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
 }
 
 } // namespace vantrel
+
+namespace vantrel {
+
+int RunSilentMode(const ProgramValues& values, const LaunchServices& services) {
+    // The literal ends with a blank, so a -mod switch follows two blanks.
+    std::string command = values.szGeneralsPath + "generals.exe -nologo ";
+    return LaunchWithMod(values, services, command, 0) ? 0 : 1;
+}
+
+} // namespace vantrel

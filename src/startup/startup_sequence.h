@@ -1,6 +1,7 @@
 // The start of the program: the single-instance guard, the mode, the install folders and the mods.
 #pragma once
 
+#include "launch/swap_cycle.h"
 #include "mods/program_values.h"
 #include "platform/directory_listing.h"
 #include "platform/instance_guard.h"
@@ -30,5 +31,9 @@ struct StartupServices {
 
 // Runs the start-up steps up to the hand-over to the swap cycle or to the main window.
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services);
+
+// Silent mode after PrepareStart: plays Mods element 0 with Generals, always without its intro.
+// The program's exit status: 0 when the launch went through, 1 when a failure was shown.
+int RunSilentMode(const ProgramValues& values, const LaunchServices& services);
 
 } // namespace vantrel

@@ -31,6 +31,10 @@ public:
     void Release() override {}
 };
 
+// The command line after the program's own path (quoted, or up to the first blank) and the blanks
+// that follow it, as UTF-8.
+[[nodiscard]] std::string ArgumentTextOf(std::wstring_view commandLine);
+
 class Win32ProcessEnvironment final : public ProcessEnvironment {
 public:
     // %VANTREL_HOME% when set, else the folder of the executable.

@@ -56,9 +56,7 @@ std::string Win32ProcessEnvironment::ProgramFolder() {
     }
 }
 
-std::string Win32ProcessEnvironment::ArgumentText() {
-    std::wstring_view line = GetCommandLineW();
-    // The program's own path: quoted, or up to the first blank.
+std::string ArgumentTextOf(std::wstring_view line) {
     std::size_t pos = 0;
     if (!line.empty() && line[0] == L'"') {
         const std::size_t close = line.find(L'"', 1);
@@ -70,6 +68,10 @@ std::string Win32ProcessEnvironment::ArgumentText() {
         ++pos;
     }
     return Utf8(line.substr(pos));
+}
+
+std::string Win32ProcessEnvironment::ArgumentText() {
+    return ArgumentTextOf(GetCommandLineW());
 }
 
 int Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
