@@ -66,6 +66,9 @@ started=$(date +%s)
 wineboot -i >/dev/null 2>&1
 # Windows without a display: the tests create windows, none is shown.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+# The desktop started by wineboot keeps its driver: start afresh with the new one.
+wineserver -k || true
+wineserver -w || true
 run_ctest mingw || status=1
 wineserver -k || true
 rm -rf "$wine_home"

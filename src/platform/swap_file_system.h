@@ -18,10 +18,13 @@ struct EntryIdentity {
     friend bool operator==(const EntryIdentity&, const EntryIdentity&) = default;
 };
 
-// How much a copy of a file or folder holds: its entries (files and folders) and the bytes of its files.
+// How much a copy of a file or folder holds: its entries (files and folders) and the bytes of its files,
+// with a fingerprint of every entry's name, size and modification time that tells a changed copy.
 struct TreeSize {
     std::uint64_t entries = 0;
     std::uint64_t bytes = 0;
+    std::uint64_t fingerprint = 0;
+    friend bool operator==(const TreeSize&, const TreeSize&) = default;
 };
 
 // Told of each entry a copy has written, with its bytes (0 for a folder).

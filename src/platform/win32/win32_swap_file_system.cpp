@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/case_fold.h"
+#include "platform/fingerprint.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
@@ -121,17 +122,24 @@ bool ClearFolder(const std::string& folder) {
     return ok;
 }
 
-void Measure(const std::string& folder, TreeSize& size, int depth) {
+std::uint64_t ModifiedOf(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+void Measure(const std::string& folder, const std::string& relative, TreeSize& size, int depth) {
     std::vector<WIN32_FIND_DATAA> entries;
     if (depth > 64 || !ListFolder(folder, entries)) {
         return;
     }
     for (const auto& entry : entries) {
         ++size.entries;
+        const std::string path = relative + "\\" + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Measure(folder + "\\" + entry.cFileName, size, depth + 1);
+            size.fingerprint += EntryFingerprint(path, 0, 0);
+            Measure(folder + "\\" + entry.cFileName, path, size, depth + 1);
         } else {
             size.bytes += SizeOf(entry);
+            size.fingerprint += EntryFingerprint(path, SizeOf(entry), ModifiedOf(entry.ftLastWriteTime));
         }
     }
 }
@@ -173,10 +181,11 @@ TreeSize Win32SwapFileSystem::MeasureTree(std::string_view path) {
         return {};
     }
     if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return {1, (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow};
+        const std::uint64_t bytes = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return {1, bytes, EntryFingerprint("", bytes, ModifiedOf(data.ftLastWriteTime))};
     }
-    TreeSize size{1, 0};
-    Measure(ansi, size, 0);
+    TreeSize size{1, 0, 0};
+    Measure(ansi, "", size, 0);
     return size;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fingerprint.h"
 #include "platform/wine/host_files.h"
 
 namespace vantrel {
@@ -263,14 +264,20 @@ TreeSize WineSwapFileSystem::MeasureTree(std::string_view path) {
     if (!host || stat(host->c_str(), &info) != 0) {
         return size;
     }
+    const auto modified = [](const struct stat& entry) {
+        return static_cast<std::uint64_t>(entry.st_mtim.tv_sec) * 1000000000ULL +
+               static_cast<std::uint64_t>(entry.st_mtim.tv_nsec);
+    };
     if (!S_ISDIR(info.st_mode)) {
-        return {1, static_cast<std::uint64_t>(info.st_size)};
+        const auto bytes = static_cast<std::uint64_t>(info.st_size);
+        return {1, bytes, EntryFingerprint("", bytes, modified(info))};
     }
-    std::vector<std::string> pending{*host};
+    // Folders, each with its path relative to the measured one.
+    std::vector<std::pair<std::string, std::string>> pending{{*host, ""}};
     std::vector<Ancestor> seen{{info.st_dev, info.st_ino}};
     size.entries = 1;
     while (!pending.empty()) {
-        const std::string folder = std::move(pending.back());
+        const auto [folder, relative] = std::move(pending.back());
         pending.pop_back();
         DIR* dir = opendir(folder.c_str());
         if (!dir) {
@@ -282,17 +289,21 @@ TreeSize WineSwapFileSystem::MeasureTree(std::string_view path) {
             if (name == "." || name == ".." || fstatat(dirfd(dir), entry->d_name, &child, 0) != 0) {
                 continue;
             }
+            const std::string entryPath = relative + "\\" + std::string(name);
             ++size.entries;
             if (S_ISDIR(child.st_mode)) {
+                size.fingerprint += EntryFingerprint(entryPath, 0, 0);
                 const bool loop = std::any_of(seen.begin(), seen.end(), [&](const Ancestor& a) {
                     return a.device == child.st_dev && a.inode == child.st_ino;
                 });
                 if (!loop) {
                     seen.push_back({child.st_dev, child.st_ino});
-                    pending.push_back(folder + "/" + std::string(name));
+                    pending.emplace_back(folder + "/" + std::string(name), entryPath);
                 }
             } else {
-                size.bytes += static_cast<std::uint64_t>(child.st_size);
+                const auto bytes = static_cast<std::uint64_t>(child.st_size);
+                size.bytes += bytes;
+                size.fingerprint += EntryFingerprint(entryPath, bytes, modified(child));
             }
         }
         closedir(dir);
