@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "launch/launch_journal.h"
 #include "launch/swap_cycle.h"
 #include "ratio_reporter.h"
 #include "support/recording_messages.h"
@@ -41,7 +42,7 @@ TestMachine& Machine() {
     return *machine;
 }
 
-void SwapInAndRestore(benchmark::State& state) {
+void Launch(benchmark::State& state, bool journaled) {
     auto& machine = Machine();
     vantrel::ProgramValues values;
     vantrel::ModRecord mod;
@@ -55,12 +56,25 @@ void SwapInAndRestore(benchmark::State& state) {
     values.nModCount = 1;
     vantrel::test::RecordingRunner runner;
     vantrel::test::RecordingMessages messages;
+    fs::create_directories(machine.HostPath("Vantrel"));
+    vantrel::LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"));
     for (auto _ : state) {
         std::string command = "C:\\Games\\Generals\\generals.exe";
-        if (!vantrel::LaunchWithMod(values, {machine.swapFiles(), runner, messages}, command, 0)) {
+        const vantrel::LaunchServices services{machine.swapFiles(), runner, messages, {},
+                                               journaled ? &journal : nullptr, &machine.launchLock()};
+        if (!vantrel::LaunchWithMod(values, services, command, 0)) {
             state.SkipWithError("the launch failed");
         }
     }
+}
+
+void SwapInAndRestore(benchmark::State& state) {
+    Launch(state, false);
+}
+
+// The same with the launch journal, made durable before each pair.
+void SwapInAndRestoreJournaled(benchmark::State& state) {
+    Launch(state, true);
 }
 
 void CopyAndRemoveBaseline(benchmark::State& state) {
@@ -76,6 +90,7 @@ void CopyAndRemoveBaseline(benchmark::State& state) {
 }
 
 BENCHMARK(SwapInAndRestore)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(SwapInAndRestoreJournaled)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyAndRemoveBaseline)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -83,7 +98,9 @@ BENCHMARK(CopyAndRemoveBaseline)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     vantrel::bench::RatioReporter reporter(
-        {std::pair<std::string, std::string>{"SwapInAndRestore", "CopyAndRemoveBaseline"}});
+        {std::pair<std::string, std::string>{"SwapInAndRestore", "CopyAndRemoveBaseline"},
+         std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "CopyAndRemoveBaseline"},
+         std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "SwapInAndRestore"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -1,11 +1,13 @@
 // The program's entry: wires the platform, the core and the windows together.
 #include <QApplication>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "launch/launch_journal.h"
 #include "mods/program_values.h"
 #include "platform/messages.h"
 #include "platform/native_platform.h"
@@ -37,13 +39,20 @@ int main(int argc, char** argv) {
     }
 
     ProgramValues values;
-    const StartMode mode = PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
-                                                 *platform.directoryListing, *platform.textFiles, *messages});
+    const StartMode mode =
+        PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
+                              *platform.directoryListing, *platform.textFiles, *messages, platform.singleFiles.get(),
+                              platform.swapFiles.get(), platform.launchLock.get()});
+    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.programFolder);
     switch (mode) {
     case StartMode::Refused:
         return 1;
     case StartMode::Silent:
-        return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages});
+        if (!values.startupNotice.empty()) {
+            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
+        }
+        return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
+                                      platform.launchLock.get()});
     case StartMode::Interactive:
         break;
     }
@@ -62,7 +71,9 @@ int main(int argc, char** argv) {
                         *platform.processRunner,
                         *platform.diskBrowser,
                         *messages,
-                        *platform.instanceGuard};
+                        *platform.instanceGuard,
+                        &journal,
+                        platform.launchLock.get()};
     FrmMain frmMain(services);
     frmMain.show();
     return application->exec();

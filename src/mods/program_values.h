@@ -31,6 +31,8 @@ struct ProgramValues {
     // Elements 0 to nModCount - 1 are valid; there is always at least one (empty) element.
     std::vector<ModRecord> Mods = std::vector<ModRecord>(1);
     std::int16_t nModCount = 0;
+    // One line for the user about what the start found, such as a launch it finished putting back.
+    std::string startupNotice;
 };
 
 // Empties the catalogue down to its one empty element.

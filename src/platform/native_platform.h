@@ -8,6 +8,7 @@
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
 #include "platform/instance_guard.h"
+#include "platform/launch_lock.h"
 #include "platform/process_environment.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
@@ -33,6 +34,7 @@ struct NativePlatform {
     std::unique_ptr<SwapFileSystem> swapFiles;
     std::unique_ptr<ProcessRunner> processRunner;
     std::unique_ptr<DiskBrowser> diskBrowser;
+    std::unique_ptr<LaunchLock> launchLock;
 };
 
 // `arguments` are the command-line arguments after the program's own name.

@@ -49,6 +49,8 @@ public:
     // Starts writing a new content for the file at the Windows path (temporarily under another name
     // in the same folder); nullptr when that cannot be started.
     [[nodiscard]] virtual std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) = 0;
+    // Removes the temporary files that replacements of processes no longer running left in the folder.
+    virtual void RemoveLeftovers(std::string_view folder) = 0;
 };
 
 } // namespace vantrel

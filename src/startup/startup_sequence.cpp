@@ -1,5 +1,6 @@
 #include "startup/startup_sequence.h"
 
+#include "launch/launch_journal.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 #include "startup/command_line.h"
@@ -17,6 +18,10 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
         SilentModFileFromCommandLine(values.programFolder, services.environment.ArgumentText());
     // Install folders come first: the reader puts them into destinations as it reads.
     DiscoverInstallFolders(services.registry, values);
+    if (services.singleFiles && services.swapFiles && services.launchLock) {
+        LaunchJournal journal(services.textFiles, *services.singleFiles, values.programFolder);
+        values.startupNotice = RecoverInterruptedLaunch(journal, *services.swapFiles, *services.launchLock);
+    }
 
     if (values.szSilentModFile.empty()) {
         LoadModCatalogue(values, services.directoryListing, services.textFiles);

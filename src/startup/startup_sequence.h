@@ -8,6 +8,8 @@
 #include "platform/messages.h"
 #include "platform/process_environment.h"
 #include "platform/registry.h"
+#include "platform/single_files.h"
+#include "platform/swap_file_system.h"
 #include "platform/text_files.h"
 
 namespace vantrel {
@@ -27,6 +29,10 @@ struct StartupServices {
     DirectoryListing& directoryListing;
     TextFiles& textFiles;
     Messages& messages;
+    // With all three, a launch that did not finish is put back before anything else.
+    SingleFiles* singleFiles = nullptr;
+    SwapFileSystem* swapFiles = nullptr;
+    LaunchLock* launchLock = nullptr;
 };
 
 // Runs the start-up steps up to the hand-over to the swap cycle or to the main window.

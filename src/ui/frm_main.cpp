@@ -148,6 +148,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     connect(btnWorldbuilder, &QPushButton::clicked, this, &FrmMain::btnWorldbuilder_Click);
 
     Form_Load();
+    SetStatus(QString::fromStdString(services.values.startupNotice));
     lstGames->setFocus();
 }
 
@@ -415,7 +416,9 @@ void FrmMain::LaunchGame(const std::string& programName) {
         prgCopy->hide();
         SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
     });
-    LaunchWithMod(services_.values, {services_.swapFiles, runner, services_.messages, copying}, command, modIndex);
+    LaunchWithMod(services_.values,
+                  {services_.swapFiles, runner, services_.messages, copying, services_.journal, services_.launchLock},
+                  command, modIndex);
     prgCopy->hide();
     for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         child->setEnabled(true);

@@ -1,6 +1,7 @@
 // What the windows need from the rest of the program.
 #pragma once
 
+#include "launch/launch_journal.h"
 #include "mods/program_values.h"
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
@@ -23,6 +24,9 @@ struct UiServices {
     DiskBrowser& diskBrowser;
     Messages& messages;
     InstanceGuard& instanceGuard;
+    // Keep launches recoverable and one at a time; may be left out.
+    LaunchJournal* journal = nullptr;
+    LaunchLock* launchLock = nullptr;
 };
 
 } // namespace vantrel

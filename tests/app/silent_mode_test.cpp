@@ -1,6 +1,7 @@
 // The program itself in silent mode, against a throw-away Wine prefix and a stand-in for wine.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -42,7 +43,8 @@ protected:
         fs::create_directories(machine.HostPath("Runtime"));
     }
 
-    Outcome Run(const std::vector<std::string>& arguments, const std::string& exitCode = "0") {
+    Outcome Run(const std::vector<std::string>& arguments, const std::string& exitCode = "0",
+                const std::string& killLauncher = "") {
         const fs::path errors = machine.HostPath("stderr.txt");
         std::vector<std::string> environment = {
             "WINEPREFIX=" + machine.MachineFolder().string(),
@@ -53,6 +55,7 @@ protected:
             "FAKE_WINE_LOG=" + log.string(),
             "FAKE_WINE_GAME=" + machine.HostPath("Games/Generals").string(),
             "FAKE_WINE_EXIT=" + exitCode,
+            "FAKE_WINE_KILL_LAUNCHER=" + killLauncher,
             "PATH=/usr/bin:/bin",
         };
         std::vector<std::string> argv = {VANTREL_EXECUTABLE};
@@ -76,7 +79,7 @@ protected:
         if (posix_spawn(&child, VANTREL_EXECUTABLE, &actions, nullptr, args.data(), env.data()) == 0) {
             int status = 0;
             waitpid(child, &status, 0);
-            outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
         }
         posix_spawn_file_actions_destroy(&actions);
         outcome.standardError = test::ReadBytes(errors);
@@ -106,6 +109,23 @@ TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);
     EXPECT_EQ(Game(), before);
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos);
+}
+
+TEST_F(SilentMode, NextStartPutsBackALaunchWhoseLauncherWasKilled) {
+    const std::string before = Game();
+    const Outcome killed = Run({"-SILENT", "Example"}, "0", "yes");
+    EXPECT_EQ(killed.exitCode, -SIGKILL);
+    EXPECT_TRUE(fs::exists(machine.HostPath("Games/Generals/Data/Maps.original")));
+    EXPECT_TRUE(fs::exists(machine.HostPath("Vantrel/Vantrel launch.journal")));
+
+    const Outcome next = Run({"-SILENT", "Missing"});
+    EXPECT_EQ(next.exitCode, 0);
+    EXPECT_EQ(next.standardError, "Vantrel: A launch did not finish; the game folders were put back as they were.\n");
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(Game(), before);
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos);
 }
 
 TEST_F(SilentMode, UnreadableModRunsThePlainGame) {

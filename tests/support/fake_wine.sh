@@ -12,4 +12,8 @@ log=${FAKE_WINE_LOG:?}
     (cd "$FAKE_WINE_GAME" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum | sed 's/^/file: /')
   fi
 } >>"$log"
+# Kills the launcher that started it, as a forced quit would, while the game "runs".
+if [ -n "${FAKE_WINE_KILL_LAUNCHER:-}" ]; then
+  kill -9 "$PPID"
+fi
 exit "${FAKE_WINE_EXIT:-0}"

@@ -15,6 +15,7 @@ public:
 
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+    void RemoveLeftovers(std::string_view) override {}
 };
 
 } // namespace vantrel::test

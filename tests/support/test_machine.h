@@ -9,6 +9,7 @@
 
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
+#include "platform/launch_lock.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
 #include "platform/single_files.h"
@@ -47,6 +48,7 @@ public:
     SwapFileSystem& swapFiles();
     ProcessRunner& processRunner();
     DiskBrowser& diskBrowser();
+    LaunchLock& launchLock();
 
 private:
     struct Impl;

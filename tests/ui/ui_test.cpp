@@ -135,6 +135,12 @@ private slots:
         QVERIFY(guard.held);
     }
 
+    void startupNoticeShowsInTheStatusLine() {
+        values->startupNotice = "A launch did not finish; the game folders were put back as they were.";
+        Open();
+        QCOMPARE(window->lblStatus->text(), QString::fromStdString(values->startupNotice));
+    }
+
     void focusFollowsTheWindowsOrder() {
         Open();
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->lstGames));

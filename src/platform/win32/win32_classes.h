@@ -6,6 +6,7 @@
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
 #include "platform/instance_guard.h"
+#include "platform/launch_lock.h"
 #include "platform/process_environment.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
@@ -54,6 +55,18 @@ class Win32TextFiles final : public TextFiles {
 public:
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+    void RemoveLeftovers(std::string_view folder) override;
+};
+
+// A named mutex per program folder; Windows gives up a dead owner's mutex.
+class Win32LaunchLock final : public LaunchLock {
+public:
+    ~Win32LaunchLock() override { Release(); }
+    [[nodiscard]] bool TryAcquire(std::string_view programFolder) override;
+    void Release() override;
+
+private:
+    void* mutex_ = nullptr;
 };
 
 class Win32SingleFiles final : public SingleFiles {

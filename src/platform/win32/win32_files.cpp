@@ -1,7 +1,9 @@
 // Directory listing, definition files, single files and the editor's view of the disks.
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <functional>
 #include <utility>
 
@@ -156,6 +158,53 @@ std::unique_ptr<TextFileWriter> Win32TextFiles::StartReplacing(std::string_view 
         return nullptr;
     }
     return std::make_unique<Win32TextWriter>(std::move(file), temp, target);
+}
+
+void Win32TextFiles::RemoveLeftovers(std::string_view folder) {
+    const std::string prefix = Ansi(folder) + "\\";
+    ForEachEntry(std::string(folder) + "\\~vantrel-*.tmp", [&](const WIN32_FIND_DATAA& data) {
+        // The writer's process id follows the prefix; a running writer's file is its own business.
+        const DWORD writer = static_cast<DWORD>(std::strtoul(data.cFileName + 9, nullptr, 10));
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, writer);
+        const bool running = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        if (process) {
+            CloseHandle(process);
+        }
+        if (!running) {
+            DeleteFileA((prefix + data.cFileName).c_str());
+        }
+    });
+}
+
+bool Win32LaunchLock::TryAcquire(std::string_view programFolder) {
+    if (mutex_) {
+        return true;
+    }
+    // One name per folder, whatever the letter case it is written in.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const wchar_t c : Wide(programFolder)) {
+        hash = (hash ^ static_cast<std::uint64_t>(towupper(c))) * 1099511628211ULL;
+    }
+    const std::string name = "Local\\Vantrel launch " + std::to_string(hash);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (!mutex) {
+        return false;
+    }
+    const DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return false;
+    }
+    mutex_ = mutex;
+    return true;
+}
+
+void Win32LaunchLock::Release() {
+    if (mutex_) {
+        ReleaseMutex(mutex_);
+        CloseHandle(mutex_);
+        mutex_ = nullptr;
+    }
 }
 
 bool Win32SingleFiles::FileExists(std::string_view path) {

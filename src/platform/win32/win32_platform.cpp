@@ -20,6 +20,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string>) {
     platform.swapFiles = std::make_unique<Win32SwapFileSystem>();
     platform.processRunner = std::make_unique<Win32ProcessRunner>();
     platform.diskBrowser = std::make_unique<Win32DiskBrowser>();
+    platform.launchLock = std::make_unique<Win32LaunchLock>();
     return platform;
 }
 

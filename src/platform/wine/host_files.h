@@ -1,6 +1,9 @@
 // Small helpers over the host's file system for the Wine-prefix implementations.
 #pragma once
 
+#include <dirent.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +17,12 @@ namespace vantrel {
 
 // The last part of a host path.
 [[nodiscard]] std::string_view BaseName(std::string_view hostPath);
+
+// Closes a directory stream when it goes out of scope.
+struct DirectoryCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirectoryCloser>;
 
 // Closes a file descriptor when it goes out of scope.
 class UniqueFd {

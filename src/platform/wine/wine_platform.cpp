@@ -4,6 +4,7 @@
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_instance_guard.h"
+#include "platform/wine/wine_launch_lock.h"
 #include "platform/wine/wine_process_environment.h"
 #include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
@@ -30,6 +31,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     platform.swapFiles = std::make_unique<WineSwapFileSystem>(*prefix);
     platform.processRunner = std::make_unique<WineProcessRunner>(*prefix);
     platform.diskBrowser = std::make_unique<WineDiskBrowser>(*prefix);
+    platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
     platform.machine = std::move(prefix);
     return platform;
 }

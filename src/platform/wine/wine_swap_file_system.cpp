@@ -106,7 +106,7 @@ struct Ancestor {
 
 bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors, const CopyListener& listener) {
     const int listFd = dup(fromDir);
-    DIR* dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
+    const UniqueDir dir(listFd >= 0 ? fdopendir(listFd) : nullptr);
     if (!dir) {
         if (listFd >= 0) {
             close(listFd);
@@ -116,7 +116,7 @@ bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors,
     bool ok = true;
     while (ok) {
         errno = 0;
-        const dirent* entry = readdir(dir);
+        const dirent* entry = readdir(dir.get());
         if (!entry) {
             ok = errno == 0;
             break;
@@ -158,7 +158,6 @@ bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors,
             ok = CopyOneFile(fromDir, name.c_str(), toDir, name.c_str(), true, listener);
         }
     }
-    closedir(dir);
     return ok;
 }
 

@@ -1,11 +1,14 @@
 #include "platform/wine/wine_text_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/codepage_1252.h"
@@ -123,6 +126,27 @@ std::unique_ptr<TextFileReader> WineTextFiles::OpenForReading(std::string_view p
         return nullptr;
     }
     return std::make_unique<TextLines>(Utf8FromWindows1252(std::move(*content)));
+}
+
+void WineTextFiles::RemoveLeftovers(std::string_view folder) {
+    const auto host = prefix_.ToHostPath(folder);
+    DIR* dir = host ? opendir(host->c_str()) : nullptr;
+    if (!dir) {
+        return;
+    }
+    constexpr std::string_view kPrefix = ".vantrel-";
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(kPrefix) || !name.ends_with(".tmp")) {
+            continue;
+        }
+        // The writer's process id follows the prefix; a running writer's file is its own business.
+        const pid_t writer = static_cast<pid_t>(std::atol(std::string(name.substr(kPrefix.size())).c_str()));
+        if (writer > 0 && kill(writer, 0) != 0 && errno == ESRCH) {
+            unlinkat(dirfd(dir), entry->d_name, 0);
+        }
+    }
+    closedir(dir);
 }
 
 std::unique_ptr<TextFileWriter> WineTextFiles::StartReplacing(std::string_view path) {

@@ -15,6 +15,7 @@ public:
     // Writes to a hidden temporary file beside the target; Commit() syncs it, renames it over the
     // target and syncs the folder, so a crash leaves either the old or the new definition.
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+    void RemoveLeftovers(std::string_view folder) override;
 
 private:
     const WinePrefix& prefix_;

@@ -1,4 +1,5 @@
 #include "support/test_machine.h"
+#include "support/killing_wrappers.h"
 
 #include <algorithm>
 
@@ -6,6 +7,11 @@
 #include "platform/win32/windows_api.h"
 
 namespace vantrel::test {
+
+void KillThisProcess() {
+    TerminateProcess(GetCurrentProcess(), 137);
+    ExitProcess(137);
+}
 
 struct TestMachine::Impl {
     Win32TextFiles textFiles;
@@ -15,6 +21,7 @@ struct TestMachine::Impl {
     Win32ProcessRunner processRunner;
     Win32DiskBrowser diskBrowser;
     Win32Registry registry;
+    Win32LaunchLock launchLock;
 };
 
 namespace {
@@ -78,5 +85,6 @@ Registry& TestMachine::registry() { return impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
+LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }
 
 } // namespace vantrel::test

@@ -1,10 +1,15 @@
 #include "support/test_machine.h"
+#include "support/killing_wrappers.h"
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
+#include "platform/wine/wine_launch_lock.h"
 #include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_single_files.h"
@@ -12,6 +17,11 @@
 #include "platform/wine/wine_text_files.h"
 
 namespace vantrel::test {
+
+void KillThisProcess() {
+    raise(SIGKILL);
+    _exit(137);
+}
 
 struct TestMachine::Impl {
     explicit Impl(const std::filesystem::path& root) : prefix(root.string()) {}
@@ -22,6 +32,7 @@ struct TestMachine::Impl {
     WineSwapFileSystem swapFiles{prefix};
     WineProcessRunner processRunner{prefix};
     WineDiskBrowser diskBrowser{prefix};
+    WineLaunchLock launchLock{prefix};
     std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
 };
 
@@ -83,6 +94,7 @@ Registry& TestMachine::registry() { return *impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
+LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }
 
 void TestMachine::Hide(std::string_view relative) const {
     // Wine shows a name beginning with a dot as hidden; nothing else can hide an entry there.

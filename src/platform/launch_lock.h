@@ -1,0 +1,22 @@
+// Lets only one launch at a time swap files into the installations of one program folder.
+#pragma once
+
+#include <string_view>
+
+namespace vantrel {
+
+class LaunchLock {
+public:
+    LaunchLock() = default;
+    LaunchLock(const LaunchLock&) = delete;
+    LaunchLock& operator=(const LaunchLock&) = delete;
+    virtual ~LaunchLock() = default;
+
+    // Takes the lock of the program folder; false when another process holds it. The system drops
+    // the lock when the process ends, however it ends.
+    [[nodiscard]] virtual bool TryAcquire(std::string_view programFolder) = 0;
+    // Gives the lock back; harmless when it is not held.
+    virtual void Release() = 0;
+};
+
+} // namespace vantrel

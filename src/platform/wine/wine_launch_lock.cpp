@@ -1,0 +1,21 @@
+#include "platform/wine/wine_launch_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+namespace vantrel {
+
+bool WineLaunchLock::TryAcquire(std::string_view programFolder) {
+    if (held_.Valid()) {
+        return true;
+    }
+    const auto host = prefix_.ToHostPath(programFolder);
+    UniqueFd folder(host ? open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    if (!folder.Valid() || flock(folder.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return false;
+    }
+    held_ = std::move(folder);
+    return true;
+}
+
+} // namespace vantrel

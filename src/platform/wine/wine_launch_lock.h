@@ -1,0 +1,22 @@
+// The launch lock on Linux: a lock on the program folder itself, so that no file is left behind.
+#pragma once
+
+#include "platform/launch_lock.h"
+#include "platform/wine/host_files.h"
+#include "platform/wine/wine_prefix.h"
+
+namespace vantrel {
+
+class WineLaunchLock final : public LaunchLock {
+public:
+    explicit WineLaunchLock(const WinePrefix& prefix) : prefix_(prefix) {}
+
+    [[nodiscard]] bool TryAcquire(std::string_view programFolder) override;
+    void Release() override { held_.Close(); }
+
+private:
+    const WinePrefix& prefix_;
+    UniqueFd held_;
+};
+
+} // namespace vantrel

@@ -1,0 +1,264 @@
+#include "launch/launch_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/native_platform.h"
+#include "support/killing_wrappers.h"
+#include "support/recording_messages.h"
+#include "support/recording_runner.h"
+#include "support/test_machine.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Killed;
+using test::KillSwitch;
+
+// The launch lock of a test: held or not, in this process.
+class TestLock final : public LaunchLock {
+public:
+    bool heldElsewhere = false;
+    bool held = false;
+    bool TryAcquire(std::string_view) override { return !heldElsewhere && (held = true); }
+    void Release() override { held = false; }
+};
+
+// A mod with a folder over a game folder, a file over a read-only game file, a file over a game file
+// and two pairs with the same target, as in the launches that are killed below.
+class LaunchJournalTest : public ::testing::Test {
+protected:
+    LaunchJournalTest() {
+        machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
+        machine.Write("Games/Generals/Data/Maps/Desert/Desert.map", "game desert");
+        machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        machine.Write("Games/ZH/Data/Readme.txt", "zh readme");
+        machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
+        machine.Write("Mods/Example/Maps/Mod.map", "mod map");
+        machine.Write("Mods/Example/Maps/Desert/Desert.map", "mod desert");
+        machine.Write("Mods/Example/GameData.ini", "mod data");
+        machine.Write("Mods/Example/Readme.txt", "mod readme");
+        fs::create_directories(machine.HostPath("Vantrel"));
+        ModRecord mod;
+        mod.szModFile = "Example.big";
+        for (const auto& [source, destination] : std::vector<std::pair<std::string, std::string>>{
+                 {"Mods\\Example\\Maps", "Games\\Generals\\Data"},
+                 {"Mods\\Example\\GameData.ini", "Games\\Generals\\Data\\INI"},
+                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data"},
+                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"},
+                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"}}) {
+            mod.szSrcPaths.push_back(machine.WindowsPath(source));
+            mod.szDstFolders.push_back(machine.WindowsPath(destination));
+        }
+        mod.nPairCount = 5;
+        values.Mods = {mod};
+        values.nModCount = 1;
+        before = Games();
+    }
+
+    std::string Games() const { return test::DescribeTree(machine.HostPath("Games")); }
+    std::string ProgramFolder() const { return test::DescribeTree(machine.HostPath("Vantrel")); }
+    LaunchJournal Journal(TextFiles& files) { return LaunchJournal(files, machine.singleFiles(), machine.WindowsPath("Vantrel")); }
+
+    // Runs a launch that dies at step `killAt` (0: never); true when it died.
+    bool LaunchDyingAt(int killAt, std::function<void()> whileRunning = nullptr) {
+        KillSwitch kill(killAt);
+        test::KillingFileSystem files(machine.swapFiles(), kill);
+        test::KillingTextFiles textFiles(machine.textFiles(), kill);
+        LaunchJournal journal = Journal(textFiles);
+        runner.whileRunning = std::move(whileRunning);
+        std::string command = "C:\\Games\\Generals\\generals.exe";
+        try {
+            LaunchWithMod(values, {files, runner, messages, {}, &journal, &lock}, command, 0);
+        } catch (const Killed&) {
+            lock.held = false; // the system drops a dead process's lock
+            return true;
+        }
+        steps = kill.Steps();
+        return false;
+    }
+
+    std::string Recover() {
+        LaunchJournal journal = Journal(machine.textFiles());
+        return RecoverInterruptedLaunch(journal, machine.swapFiles(), lock);
+    }
+
+    // The game folders as before the launch, but for the read-only game file that a launch clears.
+    void ExpectGamesAsBefore(const std::string& where) {
+        std::string expected = before;
+        const std::string after = Games();
+        if (after.find("GameData.ini game data") != std::string::npos) {
+            expected.replace(expected.find("GameData.ini [ro] game data"), 27, "GameData.ini game data");
+        }
+        EXPECT_EQ(after, expected) << where;
+        EXPECT_EQ(ProgramFolder(), "") << where << ": no journal or temporary file remains";
+    }
+
+    void ResetGames() {
+        test::RemoveTree(machine.HostPath("Games"));
+        fs::copy(snapshot.Path() / "Games", machine.HostPath("Games"), fs::copy_options::recursive);
+    }
+
+    test::TestMachine machine;
+    test::TempFolder snapshot;
+    ProgramValues values;
+    test::RecordingRunner runner;
+    test::RecordingMessages messages;
+    TestLock lock;
+    std::string before;
+    int steps = 0;
+};
+
+TEST(LaunchJournalFormat, ReadsBackWhatItWrote) {
+    std::vector<PlacedPair> pairs(3);
+    pairs[0] = {{"C:\\Games\\Data\\Maps", "C:\\Games\\Data\\Maps.original"}, EntryKind::Folder, true, false, true,
+                true, false, EntryIdentity{7, 1234567890123ULL}, TreeSize{4, 21, 18446744073709551615ULL}};
+    pairs[1] = {{"C:\\Games\\G\xC3\xA9n\xC3\xA9raux\\x.ini", "C:\\Games\\G\xC3\xA9n\xC3\xA9raux\\x.ini.original"},
+                EntryKind::File, false, true, true, false, false, std::nullopt, TreeSize{}};
+    pairs[2] = {{"D:\\a=b", "D:\\a=b.original"}, EntryKind::Folder, false, false, false, true, true, std::nullopt,
+                TreeSize{1, 0, 5}};
+    for (const auto& written : {std::vector<PlacedPair>{}, pairs}) {
+        std::vector<PlacedPair> read;
+        EXPECT_EQ(ParseJournal(FormatJournal(written), read), JournalState::Read);
+        EXPECT_EQ(read, written);
+    }
+}
+
+TEST(LaunchJournalFormat, RefusesAnythingButAWholeJournal) {
+    std::vector<PlacedPair> pairs(1);
+    pairs[0].paths = {"C:\\Games\\Data\\Maps", "C:\\Games\\Data\\Maps.original"};
+    const auto lines = FormatJournal(pairs);
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    std::vector<PlacedPair> read;
+    // Cut at every byte: only the whole text reads.
+    for (std::size_t cut = 0; cut + 1 < text.size(); ++cut) {
+        std::vector<std::string> cutLines;
+        for (std::size_t pos = 0; pos < cut;) {
+            const std::size_t end = std::min(text.find('\n', pos), cut);
+            cutLines.push_back(text.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        EXPECT_NE(ParseJournal(cutLines, read), JournalState::Read) << "cut at " << cut;
+        EXPECT_TRUE(read.empty());
+    }
+    auto changed = lines;
+    changed[2][12] ^= 1;
+    EXPECT_EQ(ParseJournal(changed, read), JournalState::Unreadable);
+    EXPECT_EQ(ParseJournal({std::string(200, '\0')}, read), JournalState::Unreadable);
+    auto newer = lines;
+    newer[0] = "Vantrel launch journal 2";
+    EXPECT_EQ(ParseJournal(newer, read), JournalState::NewerFormat);
+}
+
+TEST_F(LaunchJournalTest, ALaunchThatEndsLeavesNoJournal) {
+    ASSERT_FALSE(LaunchDyingAt(0, [&] { EXPECT_NE(ProgramFolder().find("Vantrel launch.journal"), std::string::npos); }));
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectGamesAsBefore("after the launch");
+    EXPECT_EQ(Recover(), "");
+}
+
+// The launcher dies after each step of the swap-in and of the restore, and once while the game runs;
+// the next start puts the game folders back as they were and removes the journal.
+TEST_F(LaunchJournalTest, NextStartPutsBackALaunchKilledAtAnyStep) {
+    fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
+    ASSERT_FALSE(LaunchDyingAt(0));
+    const int total = steps;
+    ASSERT_GT(total, 15);
+    ResetGames();
+    for (int killAt = 1; killAt <= total; ++killAt) {
+        ASSERT_TRUE(LaunchDyingAt(killAt)) << killAt;
+        const std::string report = Recover();
+        ExpectGamesAsBefore("killed at step " + std::to_string(killAt) + ": " + report);
+        ResetGames();
+    }
+    ASSERT_TRUE(LaunchDyingAt(0, [] { throw Killed(); }) || true);
+    EXPECT_EQ(Recover(), "A launch did not finish; the game folders were put back as they were.");
+    ExpectGamesAsBefore("killed while the game ran");
+}
+
+TEST_F(LaunchJournalTest, ARecoveryKilledAtAnyStepIsFinishedByTheNext) {
+    fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
+    for (int recoveryKilledAt = 1;; ++recoveryKilledAt) {
+        try {
+            LaunchDyingAt(0, [] { throw Killed(); });
+        } catch (const Killed&) {
+        }
+        lock.held = false;
+        KillSwitch kill(recoveryKilledAt);
+        test::KillingFileSystem files(machine.swapFiles(), kill);
+        LaunchJournal journal = Journal(machine.textFiles());
+        bool died = false;
+        try {
+            (void)RecoverInterruptedLaunch(journal, files, lock);
+        } catch (const Killed&) {
+            died = true;
+            lock.held = false;
+        }
+        (void)Recover();
+        ExpectGamesAsBefore("recovery killed at step " + std::to_string(recoveryKilledAt));
+        ResetGames();
+        if (!died) {
+            EXPECT_GT(recoveryKilledAt, 5);
+            break;
+        }
+    }
+}
+
+TEST_F(LaunchJournalTest, ACopyTheGameChangedIsNotRemoved) {
+    try {
+        LaunchDyingAt(0, [&] {
+            machine.Write("Games/ZH/Data/Readme.txt", "patched by the game");
+            throw Killed();
+        });
+    } catch (const Killed&) {
+    }
+    lock.held = false;
+    const std::string report = Recover();
+    EXPECT_NE(report.find("left as they are"), std::string::npos) << report;
+    EXPECT_NE(report.find(machine.WindowsPath("Games\\ZH\\Data\\Readme.txt")), std::string::npos) << report;
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/ZH/Data/Readme.txt")), "patched by the game");
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/ZH/Data/Readme.txt.original")), "zh readme");
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")), "game map")
+        << "every other pair is put back";
+    EXPECT_NE(ProgramFolder().find("Vantrel launch.journal"), std::string::npos) << "the journal stays";
+}
+
+TEST_F(LaunchJournalTest, ADamagedJournalIsNeverActedOn) {
+    try {
+        LaunchDyingAt(0, [] { throw Killed(); });
+    } catch (const Killed&) {
+    }
+    lock.held = false;
+    const std::string during = Games();
+    const fs::path path = machine.HostPath("Vantrel/Vantrel launch.journal");
+    const std::string whole = test::ReadBytes(path);
+    for (const std::string& damaged : {whole.substr(0, whole.size() / 2), std::string(whole.size(), '\0'),
+                                      std::string("Vantrel launch journal 9\r\n")}) {
+        test::WriteBytes(path, damaged);
+        const std::string report = Recover();
+        EXPECT_NE(report.find("left as they are"), std::string::npos) << report;
+        EXPECT_EQ(Games(), during);
+        EXPECT_EQ(test::ReadBytes(path), damaged);
+    }
+}
+
+TEST_F(LaunchJournalTest, OnlyOneLaunchAtATime) {
+    lock.heldElsewhere = true;
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(runner.commands.empty());
+    EXPECT_EQ(Games(), before);
+    EXPECT_EQ(Recover(), "") << "a running launch's journal is its own";
+}
+
+} // namespace
+} // namespace vantrel
