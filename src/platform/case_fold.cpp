@@ -105,6 +105,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 std::u16string NameOrderKey(std::string_view name) {
     std::u16string key;
     key.reserve(name.size());
+    if (IsAscii(name)) {
+        for (const char c : name) {
+            key.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+        }
+        return key;
+    }
     for (char32_t cp : Upper(name)) {
         if (cp >= 0x10000) {
             cp -= 0x10000;

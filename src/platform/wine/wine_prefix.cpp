@@ -91,6 +91,7 @@ WinePrefix::WinePrefix(std::string root) : root_(std::move(root)) {
     while (root_.size() > 1 && root_.back() == '/') {
         root_.pop_back();
     }
+    dosdevices_ = root_ + "/dosdevices/";
 }
 
 WinePrefix WinePrefix::FromEnvironment() {
@@ -102,7 +103,9 @@ WinePrefix WinePrefix::FromEnvironment() {
 }
 
 std::string WinePrefix::DriveFolder(char letter) const {
-    const std::string link = root_ + "/dosdevices/" + LowerAscii(letter) + ":";
+    std::string link = dosdevices_;
+    link += LowerAscii(letter);
+    link += ':';
     if (LowerAscii(letter) == 'z' && !PathExists(link)) {
         return "";
     }

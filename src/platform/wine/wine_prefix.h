@@ -47,6 +47,7 @@ private:
     [[nodiscard]] std::string DriveFolder(char letter) const;
 
     std::string root_;
+    std::string dosdevices_; // root_ + "/dosdevices/"
 };
 
 } // namespace vantrel
