@@ -80,7 +80,7 @@ std::vector<std::string> FormatJournal(const std::vector<PlacedPair>& pairs) {
         lines.push_back("backup=" + pair.paths.backup);
         lines.push_back(std::string("kind=") + (pair.kind == EntryKind::Folder ? "folder" : "file"));
         std::string flags;
-        for (const bool flag : {pair.willBackUp, pair.backupWasThere, pair.targetWasFree, pair.copied,
+        for (const bool flag : {pair.started, pair.willBackUp, pair.backupWasThere, pair.targetWasFree, pair.copied,
                                 pair.mergedIntoExisting}) {
             flags += flag ? '1' : '0';
         }
@@ -127,16 +127,17 @@ JournalState ParseJournal(const std::vector<std::string>& lines, std::vector<Pla
         const auto created = Value(lines[i + 5], "created");
         const auto content = Value(lines[i + 6], "content");
         if (lines[i] != "pair" || !target || !backup || !kind || (*kind != "file" && *kind != "folder") || !flags ||
-            flags->size() != 5 || flags->find_first_not_of("01") != std::string_view::npos || !created || !content) {
+            flags->size() != 6 || flags->find_first_not_of("01") != std::string_view::npos || !created || !content) {
             return JournalState::Unreadable;
         }
         pair.paths = {std::string(*target), std::string(*backup)};
         pair.kind = *kind == "folder" ? EntryKind::Folder : EntryKind::File;
-        pair.willBackUp = (*flags)[0] == '1';
-        pair.backupWasThere = (*flags)[1] == '1';
-        pair.targetWasFree = (*flags)[2] == '1';
-        pair.copied = (*flags)[3] == '1';
-        pair.mergedIntoExisting = (*flags)[4] == '1';
+        pair.started = (*flags)[0] == '1';
+        pair.willBackUp = (*flags)[1] == '1';
+        pair.backupWasThere = (*flags)[2] == '1';
+        pair.targetWasFree = (*flags)[3] == '1';
+        pair.copied = (*flags)[4] == '1';
+        pair.mergedIntoExisting = (*flags)[5] == '1';
         if (*created != "-") {
             const auto parts = Split(*created, ':');
             const auto volume = parts.size() == 2 ? ParseNumber(parts[0]) : std::nullopt;
@@ -164,7 +165,7 @@ LaunchJournal::LaunchJournal(TextFiles& textFiles, SingleFiles& singleFiles, std
     : textFiles_(textFiles), singleFiles_(singleFiles), folder_(std::move(programFolder)),
       path_(folder_ + "\\" + std::string(kJournalFileName)) {}
 
-bool LaunchJournal::Save(const std::vector<PlacedPair>& pairs) {
+bool LaunchJournal::Save(const std::vector<PlacedPair>& pairs, bool durable) {
     const auto file = textFiles_.StartReplacing(path_);
     if (!file) {
         return false;
@@ -174,7 +175,7 @@ bool LaunchJournal::Save(const std::vector<PlacedPair>& pairs) {
             return false;
         }
     }
-    return file->Commit();
+    return file->Commit(durable);
 }
 
 bool LaunchJournal::Remove() {

@@ -34,8 +34,9 @@ public:
     [[nodiscard]] const std::string& Folder() const { return folder_; }
     [[nodiscard]] const std::string& Path() const { return path_; }
 
-    // Replaces the journal with these pairs as one durable step; false when that failed.
-    [[nodiscard]] bool Save(const std::vector<PlacedPair>& pairs);
+    // Replaces the journal with these pairs as one step, made durable unless `durable` is false;
+    // false when that failed.
+    [[nodiscard]] bool Save(const std::vector<PlacedPair>& pairs, bool durable = true);
     // Deletes the journal; false when one is left.
     bool Remove();
     [[nodiscard]] JournalState Load(std::vector<PlacedPair>& pairs);

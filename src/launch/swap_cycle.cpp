@@ -21,13 +21,20 @@ bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
     const std::string& backup = pair.paths.backup;
     // Nothing else makes the backup while launches are one at a time: if it is there, the rename was done.
     const bool backupMade = pair.willBackUp && files.KindOf(backup) != EntryKind::None;
+    if (!pair.started && !backupMade) {
+        // Only planned, as far as the record shows: nothing of it is touched. Something at a target
+        // that was free may be an unfinished copy or someone else's; it cannot be told, so it stays.
+        return !(pair.targetWasFree && !pair.willBackUp && files.KindOf(target) != EntryKind::None);
+    }
     bool restored = true;
     if (pair.copied && pair.created) {
         const auto now = files.IdentityOf(target);
         if (!now) {
             restored = strict; // gone: deleted while the game ran, or removed by an earlier restore
         } else if (*now == *pair.created) {
-            if (strict && files.MeasureTree(target) != pair.content) {
+            // A copy is measured once the swap-in is done, before the game starts; before that its
+            // identity alone tells it, as nothing but this launch has run since.
+            if (strict && pair.content.entries != 0 && files.MeasureTree(target) != pair.content) {
                 return false; // changed since it was placed (the game patched it): not ours to remove
             }
             restored = Remove(files, target, pair.kind);
@@ -74,12 +81,17 @@ private:
 
 class SwapCycle {
 public:
-    SwapCycle(const ModRecord& mod, const LaunchServices& services) : mod_(mod), services_(services) {}
+    SwapCycle(const ModRecord& mod, const LaunchServices& services)
+        : mod_(mod), services_(services), journal_(services.journal) {}
+
+    [[nodiscard]] std::size_t PairCount() const {
+        return std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod_.nPairCount, 0)),
+                                      mod_.szSrcPaths.size(), mod_.szDstFolders.size()});
+    }
 
     // Places every pair in order; false at the first failure, with what was done so far recorded.
     bool SwapIn() {
-        const auto count = std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod_.nPairCount, 0)),
-                                                   mod_.szSrcPaths.size(), mod_.szDstFolders.size()});
+        const std::size_t count = PairCount();
         if (services_.progress) {
             for (std::size_t i = 0; i < count; ++i) {
                 const TreeSize size = services_.files.MeasureTree(mod_.szSrcPaths[i]);
@@ -93,116 +105,151 @@ public:
                 services_.progress(copied_);
             };
         }
-        // What every pair will do goes on record before anything changes: one durable write for the
-        // whole swap-in, not one a pair. A pair that finds the disk otherwise records again.
+        // What every pair will do goes on record, durably, before anything changes: one such write
+        // for the whole swap-in rather than one a pair. A folder that takes no journal (a read-only
+        // program folder) gets a launch as the system had it, without one.
         planned_ = Plan(count);
-        if (!Record(planned_)) {
-            return false;
+        if (journal_ && !journal_->Save(planned_)) {
+            journal_ = nullptr;
         }
         for (std::size_t i = 0; i < count; ++i) {
             if (!PlacePair(mod_.szSrcPaths[i], mod_.szDstFolders[i], i)) {
                 return false;
             }
         }
-        // What the copies hold must be on record before the game can change them.
-        return Record(placed_);
+        // What the copies hold, once all are in (a later pair may merge into an earlier one's copy),
+        // must be on record before the game can change them.
+        if (journal_) {
+            for (auto& pair : placed_) {
+                if (pair.copied && pair.created) {
+                    pair.content = services_.files.MeasureTree(pair.paths.target);
+                }
+            }
+            return journal_->Save(placed_);
+        }
+        return true;
     }
 
-    // Undoes what this launch did, newest first; false when any pair could not be undone. The
-    // journal goes once the launch is over.
+    // Undoes what this launch did, newest first; false when any pair could not be undone. What could
+    // not be undone stays on record for the next start; otherwise the record goes.
     bool Undo() {
-        const bool allRestored = UndoPlacedPairs(placed_, services_.files, false);
+        std::vector<PlacedPair> left;
+        const bool allRestored = UndoPlacedPairs(placed_, services_.files, false, &left);
         placed_.clear();
-        if (services_.journal) {
-            (void)services_.journal->Remove();
+        if (journal_) {
+            if (left.empty() || !journal_->Save({left.rbegin(), left.rend()})) {
+                (void)journal_->Remove();
+            }
         }
         return allRestored;
     }
 
 private:
-    bool Record(const std::vector<PlacedPair>& pairs) { return !services_.journal || services_.journal->Save(pairs); }
+    // What the disk looks like to a pair: the real one, or the plan's picture of it once the earlier
+    // pairs will have run. Tracks what this launch set aside and what it created.
+    struct DiskView {
+        SwapFileSystem& files;
+        bool planning;
+        std::map<std::string, std::pair<EntryKind, bool>> planned; // kind, visible
+        std::set<std::string> renamed;                              // backups made by setting a target aside
+        std::set<std::string> created;                              // entries made by a copy
 
-    // What pair `source` into `destination` will do, judged by `view` of the disk.
-    template <typename View>
-    PlacedPair Intent(const std::string& source, const std::string& destination, View& view) {
-        PlacedPair pair;
+        EntryKind KindOf(const std::string& path) {
+            const auto found = planned.find(path);
+            return found != planned.end() ? found->second.first : files.KindOf(path);
+        }
+        bool Exists(const std::string& path) {
+            const auto found = planned.find(path);
+            return found != planned.end() ? found->second.second : files.Exists(path);
+        }
+    };
+
+    // What pair `source` into `destination` will do; nullopt when it must not start: the swap-in
+    // fails there before touching anything.
+    std::optional<PlacedPair> Intent(const std::string& source, const std::string& destination, DiskView& view) {
         auto paths = PairPathsFor(source, destination);
         if (!paths) {
-            return pair;
+            return std::nullopt;
         }
+        PlacedPair pair;
         pair.paths = std::move(*paths);
+        const std::string& target = pair.paths.target;
+        const std::string& backup = pair.paths.backup;
         // The source on disk says what is copied; the name only when the source is missing.
         const EntryKind sourceKind = services_.files.KindOf(source);
-        pair.kind = sourceKind != EntryKind::None ? sourceKind : KindByName(pair.paths.target);
-        const bool targetExists = view.Exists(pair.paths.target);
-        const bool backupExists = view.Exists(pair.paths.backup);
-        pair.willBackUp = targetExists && !backupExists;
-        pair.backupWasThere = backupExists && !view.Made(pair.paths.backup);
-        pair.targetWasFree = pair.willBackUp || view.KindOf(pair.paths.target) == EntryKind::None;
+        pair.kind = sourceKind != EntryKind::None ? sourceKind : KindByName(target);
+        const EntryKind targetKind = view.KindOf(target);
+        const bool targetVisible = view.Exists(target);
+        const EntryKind backupKind = view.KindOf(backup);
+        const bool backupVisible = view.Exists(backup);
+        if (targetKind != EntryKind::None && !targetVisible) {
+            return std::nullopt; // a hidden or system game entry would be written over, never set aside
+        }
+        pair.willBackUp = targetVisible && backupKind == EntryKind::None;
+        if (targetVisible && backupKind != EntryKind::None) {
+            if (!backupVisible || (!view.renamed.contains(backup) && view.created.contains(backup))) {
+                // The backup cannot be the game's entry: nothing safe can be done with the target.
+                return std::nullopt;
+            }
+            // Set aside by an earlier pair of this launch (its target is then this launch's copy),
+            // or left by an earlier launch.
+            pair.backupWasThere = !view.renamed.contains(backup);
+        } else if (targetKind == EntryKind::None) {
+            pair.backupWasThere = backupVisible && !view.renamed.contains(backup) && !view.created.contains(backup);
+        }
+        pair.targetWasFree = pair.willBackUp || targetKind == EntryKind::None;
         return pair;
     }
 
-    // The intents of all pairs, each seeing the disk as the pairs before it will have left it.
+    // The intents of all pairs, each seeing the disk as the pairs before it will have left it; it
+    // ends at a pair that will fail.
     std::vector<PlacedPair> Plan(std::size_t count) {
-        struct Planned {
-            SwapFileSystem& files;
-            std::map<std::string, EntryKind> kinds; // paths the earlier pairs change
-            std::set<std::string> made;
-            bool Exists(const std::string& path) {
-                const auto found = kinds.find(path);
-                return found == kinds.end() ? files.Exists(path) : found->second != EntryKind::None;
-            }
-            EntryKind KindOf(const std::string& path) {
-                const auto found = kinds.find(path);
-                return found == kinds.end() ? files.KindOf(path) : found->second;
-            }
-            bool Made(const std::string& path) const { return made.contains(path); }
-        } view{services_.files, {}, {}};
+        DiskView view{services_.files, true, {}, {}, {}};
         std::vector<PlacedPair> plan;
         for (std::size_t i = 0; i < count; ++i) {
-            PlacedPair pair = Intent(mod_.szSrcPaths[i], mod_.szDstFolders[i], view);
-            if (pair.paths.target.empty()) {
-                break; // the swap-in stops at this pair
+            auto pair = Intent(mod_.szSrcPaths[i], mod_.szDstFolders[i], view);
+            if (!pair) {
+                break;
             }
-            if (pair.willBackUp) {
-                view.kinds[pair.paths.backup] = view.KindOf(pair.paths.target);
-                view.made.insert(pair.paths.backup);
+            if (pair->willBackUp) {
+                view.planned[pair->paths.backup] = {view.KindOf(pair->paths.target), true};
+                view.renamed.insert(pair->paths.backup);
             }
-            if (view.KindOf(pair.paths.target) == EntryKind::None) {
-                view.kinds[pair.paths.target] = pair.kind;
+            if (pair->targetWasFree) {
+                view.planned[pair->paths.target] = {pair->kind, true};
+                view.created.insert(pair->paths.target);
             }
-            plan.push_back(std::move(pair));
+            plan.push_back(std::move(*pair));
         }
         return plan;
     }
 
     bool PlacePair(const std::string& source, const std::string& destination, std::size_t index) {
         SwapFileSystem& files = services_.files;
-        struct Actual {
-            SwapFileSystem& files;
-            const std::set<std::string>& made;
-            bool Exists(const std::string& path) { return files.Exists(path); }
-            EntryKind KindOf(const std::string& path) { return files.KindOf(path); }
-            bool Made(const std::string& path) const { return made.contains(path); }
-        } view{files, backupsMade_};
-        PlacedPair intent = Intent(source, destination, view);
-        if (intent.paths.target.empty()) {
-            return false; // a source without a backslash names no entry
+        auto intent = Intent(source, destination, actual_);
+        if (!intent) {
+            return false;
         }
-        PlacedPair& pair = placed_.emplace_back(std::move(intent));
-        // The disk differs from the plan (someone changed it meanwhile): record what will really happen.
-        if (index >= planned_.size() || !(planned_[index] == pair)) {
+        intent->started = true;
+        PlacedPair& pair = placed_.emplace_back(std::move(*intent));
+        // That this pair starts goes on record, quickly: if the record is older after a power cut, the
+        // next start leaves an unfinished copy in place rather than guess whose it is. The disk may
+        // also differ from the plan (someone changed it meanwhile); then the record says so, durably.
+        if (journal_) {
+            PlacedPair expected = index < planned_.size() ? planned_[index] : PlacedPair{};
+            expected.started = true;
             std::vector<PlacedPair> recorded = placed_;
-            recorded.insert(recorded.end(), planned_.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, planned_.size())),
+            recorded.insert(recorded.end(),
+                            planned_.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, planned_.size())),
                             planned_.end());
-            if (!Record(recorded)) {
+            if (!journal_->Save(recorded, !(expected == pair))) {
                 return false;
             }
         }
         const std::string& target = pair.paths.target;
         const std::string& backup = pair.paths.backup;
 
-        if (pair.willBackUp || files.Exists(target)) {
+        if (files.Exists(target)) {
             if (!files.SetAttributesNormal(target)) {
                 return false;
             }
@@ -210,7 +257,7 @@ private:
                 if (!files.Rename(target, backup)) {
                     return false;
                 }
-                backupsMade_.insert(backup);
+                actual_.renamed.insert(backup);
             }
         }
         const bool copied = pair.kind == EntryKind::File ? files.CopyFile(source, target, listener_)
@@ -218,22 +265,21 @@ private:
         if (pair.targetWasFree) {
             // Also after a failed copy: a partial copy is this launch's own and goes in the undo.
             pair.created = files.IdentityOf(target);
+            actual_.created.insert(target);
         }
         pair.copied = copied;
         pair.mergedIntoExisting = copied && !pair.targetWasFree;
-        if (copied && services_.journal) {
-            pair.content = files.MeasureTree(target);
-        }
         return copied;
     }
 
     const ModRecord& mod_;
     const LaunchServices& services_;
+    LaunchJournal* journal_;
     CopyProgress copied_;
     CopyListener listener_;
     std::vector<PlacedPair> planned_;
     std::vector<PlacedPair> placed_;
-    std::set<std::string> backupsMade_;
+    DiskView actual_{services_.files, false, {}, {}, {}};
 };
 
 } // namespace
@@ -253,8 +299,11 @@ bool UndoPlacedPairs(const std::vector<PlacedPair>& pairs, SwapFileSystem& files
 }
 
 std::optional<PairPaths> PairPathsFor(std::string_view source, std::string_view destinationFolder) {
+    const auto hasControl = [](std::string_view text) {
+        return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
     const std::size_t slash = source.rfind('\\');
-    if (slash == std::string_view::npos) {
+    if (slash == std::string_view::npos || hasControl(source) || hasControl(destinationFolder)) {
         return std::nullopt;
     }
     std::string_view entry = source.substr(slash);
@@ -286,13 +335,20 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     if (Utf8Length(mod.szModFile) > 1) {
         command += " -mod " + mod.szModFile;
     }
+    // A mod without pairs touches no file: it needs neither a record nor the lock.
+    LaunchServices used = services;
+    if (std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod.nPairCount, 0)),
+                               mod.szSrcPaths.size(), mod.szDstFolders.size()}) == 0) {
+        used.journal = nullptr;
+        used.lock = nullptr;
+    }
     // Another launch swapping into the installations from this program folder: touch nothing.
-    if (services.lock && services.journal && !services.lock->TryAcquire(services.journal->Folder())) {
+    if (used.lock && used.journal && !used.lock->TryAcquire(used.journal->Folder())) {
         services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
         return false;
     }
-    const LockHolder holder(services.journal ? services.lock : nullptr);
-    SwapCycle cycle(mod, services);
+    const LockHolder holder(used.journal ? used.lock : nullptr);
+    SwapCycle cycle(mod, used);
     if (!cycle.SwapIn()) {
         (void)cycle.Undo();
         services.messages.Show(kLaunchFailedMessage, MessageIcon::None);

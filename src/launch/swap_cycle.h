@@ -50,7 +50,8 @@ struct PairPaths {
     friend bool operator==(const PairPaths&, const PairPaths&) = default;
 };
 
-// nullopt when the source holds no backslash. At a drive root the separator is not doubled.
+// nullopt when the source holds no backslash, or either path a control character (a NUL would cut
+// the path short at the system). At a drive root the separator is not doubled.
 [[nodiscard]] std::optional<PairPaths> PairPathsFor(std::string_view source, std::string_view destinationFolder);
 
 // The kind a target path has by its name alone: a file when its first dot is not its first
@@ -62,6 +63,7 @@ struct PairPaths {
 struct PlacedPair {
     PairPaths paths;
     EntryKind kind = EntryKind::None;
+    bool started = false;                 // the pair's first step may have been taken
     bool willBackUp = false;              // the game's entry at the target is set aside as the backup
     bool backupWasThere = false;          // the backup was left by an earlier launch
     bool targetWasFree = false;           // nothing stood at the target when the copy began

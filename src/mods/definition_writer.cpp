@@ -72,7 +72,7 @@ bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view p
             return false;
         }
     }
-    return file->Commit();
+    return file->Commit(true);
 }
 
 } // namespace vantrel

@@ -32,9 +32,9 @@ public:
     // Appends `line` and CR LF in the ANSI code page; false on a write error or a character that
     // the code page cannot hold.
     [[nodiscard]] virtual bool WriteLine(std::string_view line) = 0;
-    // Makes the written text durable and puts it in place of the target as one step; false (target
-    // untouched) on any failure, or when the existing target is read-only.
-    [[nodiscard]] virtual bool Commit() = 0;
+    // Puts the written text in place of the target as one step, first making it durable on disk
+    // when `durable`; false (target untouched) on any failure, or when the existing target is read-only.
+    [[nodiscard]] virtual bool Commit(bool durable) = 0;
 };
 
 class TextFiles {

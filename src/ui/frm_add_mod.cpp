@@ -57,6 +57,9 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
     lstResult->setSelectionMode(QAbstractItemView::SingleSelection);
     const int square = btnBrowse->sizeHint().height();
     btnBrowse->setFixedSize(square, square);
+    // OK only on a click or its key: Enter in a text box must not save and close the editor.
+    OKButton->setAutoDefault(false);
+    OKButton->setDefault(false);
     btnAddFolder->setAutoDefault(false);
     btnAddFile->setAutoDefault(false);
     btnRemove->setAutoDefault(false);
@@ -119,10 +122,14 @@ void FrmAddMod::AddItem(const std::string& szSrc, const std::string& szDst) {
 }
 
 void FrmAddMod::cboDrive_Change() {
-    lstFolder->setPath(cboDrive->drive() + "\\");
+    // Each drive keeps its current folder, as on Windows: the one last open on it here, else its root.
+    const std::string drive = cboDrive->drive();
+    const auto found = driveFolders_.find(drive);
+    lstFolder->setPath(found != driveFolders_.end() ? found->second : drive + "\\");
 }
 
 void FrmAddMod::lstFolder_Change() {
+    driveFolders_[lstFolder->path().substr(0, 2)] = lstFolder->path();
     lstFiles->setPath(lstFolder->path());
 }
 

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,6 +72,7 @@ private:
 
     UiServices& services_;
     PickDestination pickDestination_;
+    std::map<std::string, std::string> driveFolders_; // drive ("C:") to the folder last open on it
     bool closed_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -44,7 +45,7 @@ protected:
     }
 
     Outcome Run(const std::vector<std::string>& arguments, const std::string& exitCode = "0",
-                const std::string& killLauncher = "") {
+                const std::string& killLauncher = "", const std::string& linger = "") {
         const fs::path errors = machine.HostPath("stderr.txt");
         std::vector<std::string> environment = {
             "WINEPREFIX=" + machine.MachineFolder().string(),
@@ -56,6 +57,7 @@ protected:
             "FAKE_WINE_GAME=" + machine.HostPath("Games/Generals").string(),
             "FAKE_WINE_EXIT=" + exitCode,
             "FAKE_WINE_KILL_LAUNCHER=" + killLauncher,
+            "FAKE_WINE_LINGER=" + linger,
             "PATH=/usr/bin:/bin",
         };
         std::vector<std::string> argv = {VANTREL_EXECUTABLE};
@@ -126,6 +128,25 @@ TEST_F(SilentMode, NextStartPutsBackALaunchWhoseLauncherWasKilled) {
                     fs::perm_options::remove);
     EXPECT_EQ(Game(), before);
     EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos);
+}
+
+TEST_F(SilentMode, NoRecoveryUnderAGameThatStillRuns) {
+    const std::string before = Game();
+    EXPECT_EQ(Run({"-SILENT", "Example"}, "0", "yes", "2").exitCode, -SIGKILL);
+    // The launcher is gone, its game is not: the installation stays as the game needs it.
+    const Outcome during = Run({"-SILENT", "Missing"});
+    EXPECT_EQ(during.standardError, "");
+    EXPECT_TRUE(fs::exists(machine.HostPath("Games/Generals/Data/Maps.original")));
+    for (int wait = 0; wait < 100 && !fs::exists(log.string() + ".ended"); ++wait) {
+        usleep(100 * 1000);
+    }
+    ASSERT_TRUE(fs::exists(log.string() + ".ended"));
+    usleep(200 * 1000);
+    const Outcome after = Run({"-SILENT", "Missing"});
+    EXPECT_EQ(after.standardError, "Vantrel: A launch did not finish; the game folders were put back as they were.\n");
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(Game(), before);
 }
 
 TEST_F(SilentMode, UnreadableModRunsThePlainGame) {

@@ -220,12 +220,55 @@ TEST_F(SwapCycle, PairsWithTheSameTargetEndAsTheyBegan) {
 
 TEST_F(SwapCycle, HiddenGameEntryCountsAsAbsentAndIsNeverTouched) {
     machine.Write("Games/Generals/Data/.options", "hidden game file");
-    machine.Hide("Games/Generals/Data/.options");
+    ASSERT_TRUE(machine.Hide("Games/Generals/Data/.options"));
     machine.Write("Mods/Example/.options", "mod options");
     SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/.options", "Games/Generals/Data"}});
     const std::string before = Games();
     EXPECT_FALSE(Launch());
     EXPECT_TRUE(runner.commands.empty()) << "the copy onto the hidden file fails before the game starts";
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, NeverWritesOverWhatItCannotSetAside) {
+    machine.Write("Games/Generals/Data/.Hidden/Game.map", "hidden game map");
+    machine.Write("Mods/Example/.Hidden/Mod.map", "mod map");
+    machine.Write("Mods/Example/Odd/Maps.original/Mod.map", "mod's own backup-named folder");
+    ASSERT_TRUE(machine.Hide("Games/Generals/Data/.Hidden"));
+    struct Case {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> pairs;
+    };
+    const std::vector<Case> cases = {
+        {"a hidden game folder at the target", {{"Mods/Example/.Hidden", "Games/Generals/Data"}}},
+        {"a backup this launch copied there itself",
+         {{"Mods/Example/Odd/Maps.original", "Games/Generals/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"}}},
+    };
+    const std::string before = Games();
+    for (const auto& c : cases) {
+        SetMod(c.pairs);
+        runner.commands.clear();
+        messages.shown.clear();
+        EXPECT_FALSE(Launch()) << c.name;
+        EXPECT_TRUE(runner.commands.empty()) << c.name;
+        EXPECT_EQ(Games(), before) << c.name;
+    }
+    // A control character (a NUL in a damaged definition) would cut the path short at the system.
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}});
+    values.Mods[0].szDstFolders[0] += std::string(1, '\0') + "X";
+    EXPECT_FALSE(Launch());
+    EXPECT_EQ(Games(), before);
+}
+
+TEST_F(SwapCycle, AHiddenBackupIsNeverTakenForTheGamesEntry) {
+    machine.Write("Games/ZH/Data/INI/Weapon.ini.original", "someone's hidden file");
+    if (!machine.Hide("Games/ZH/Data/INI/Weapon.ini.original")) {
+        GTEST_SKIP() << "this machine hides only names that begin with a dot";
+    }
+    machine.Write("Mods/Example/Weapon.ini", "mod weapon");
+    SetMod({{"Mods/Example/Weapon.ini", "Games/ZH/Data/INI"}});
+    const std::string before = Games();
+    EXPECT_FALSE(Launch());
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/ZH/Data/INI/Weapon.ini")), "zh weapon");
     EXPECT_EQ(Games(), before);
 }
 

@@ -60,7 +60,7 @@ TEST_F(ModCatalogue, ListsOnlyOrdinaryVisibleDefinitionFiles) {
     machine.Write("Vantrel/My.Mod.vtl", "Location=\r\n");
     machine.Write("Vantrel/UPPER.VTL", "Location=\r\n");
     machine.Write("Vantrel/.hidden.vtl", "Location=\r\n");
-    machine.Hide("Vantrel/.hidden.vtl");
+    ASSERT_TRUE(machine.Hide("Vantrel/.hidden.vtl"));
     machine.Write("Vantrel/notes.txt", "Location=\r\n");
     machine.Write("Vantrel/x.vtl.bak", "Location=\r\n");
     std::filesystem::create_directories(machine.HostPath("Vantrel/x.vtl"));

@@ -23,7 +23,7 @@ protected:
         Write("Game/ReadOnly.txt", "game read-only");
         ReadOnly("Game/ReadOnly.txt");
         Write("Game/.hidden", "hidden");
-        machine.Hide("Game/.hidden");
+        EXPECT_TRUE(machine.Hide("Game/.hidden"));
         Write("Game/Folder/a.txt", "game a");
         Write("Game/Folder/keep.txt", "game keep");
     }

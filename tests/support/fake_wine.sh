@@ -16,4 +16,9 @@ log=${FAKE_WINE_LOG:?}
 if [ -n "${FAKE_WINE_KILL_LAUNCHER:-}" ]; then
   kill -9 "$PPID"
 fi
+# Goes on "running" for a while, then leaves a mark that it ended.
+if [ -n "${FAKE_WINE_LINGER:-}" ]; then
+  sleep "$FAKE_WINE_LINGER"
+  echo ended >"$log.ended"
+fi
 exit "${FAKE_WINE_EXIT:-0}"

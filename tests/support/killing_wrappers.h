@@ -101,9 +101,9 @@ private:
     public:
         Writer(std::unique_ptr<TextFileWriter> inner, KillSwitch& kill) : inner_(std::move(inner)), kill_(kill) {}
         bool WriteLine(std::string_view line) override { return inner_->WriteLine(line); }
-        bool Commit() override {
+        bool Commit(bool durable) override {
             kill_.Step();
-            const bool committed = inner_->Commit();
+            const bool committed = inner_->Commit(durable);
             kill_.Step();
             return committed;
         }

@@ -19,7 +19,7 @@ public:
         content_ += *bytes + "\r\n";
         return true;
     }
-    bool Commit() override {
+    bool Commit(bool) override {
         owner_.files[path_] = content_;
         return true;
     }

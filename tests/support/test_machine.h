@@ -35,8 +35,9 @@ public:
     // The folder of the machine itself (the Wine prefix on Linux).
     [[nodiscard]] std::filesystem::path MachineFolder() const;
 
-    // Makes the entry hidden (a name beginning with a dot is already hidden under Wine).
-    void Hide(std::string_view relative) const;
+    // Makes the entry hidden; false when this machine cannot hide it (Wine hides only names that
+    // begin with a dot, and those always).
+    bool Hide(std::string_view relative) const;
 
     // Sets the games' install folders in the machine's registry (an empty text leaves a game out).
     void SetInstallFolders(std::string_view generals, std::string_view zeroHour);

@@ -311,6 +311,19 @@ private slots:
         QVERIFY(window->addModDialog()->lstSrc.empty());
     }
 
+    void enterInATextBoxDoesNotSave() {
+        Open();
+        WhenModal([&] {
+            FrmAddMod* editor = window->addModDialog();
+            QTest::keyClicks(editor->txtTitle, "Typed");
+            QTest::keyClick(editor->txtTitle, Qt::Key_Return);
+            QVERIFY2(editor->isVisible(), "Enter in the title must not press OK");
+            QVERIFY(!fs::exists(machine->HostPath("Vantrel/Typed.vtl")));
+            editor->close();
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+    }
+
     void closingTheEditorAbandonsTheEdit() {
         Open();
         WhenModal([&] {

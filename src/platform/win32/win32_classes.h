@@ -58,7 +58,9 @@ public:
     void RemoveLeftovers(std::string_view folder) override;
 };
 
-// A named mutex per program folder; Windows gives up a dead owner's mutex.
+// A hidden lock file in the program folder, open without sharing and deleted when the last handle
+// goes. The game inherits the handle, so the lock stays held while the game runs even when this
+// launcher dies first: no later start puts the installation back under a running game.
 class Win32LaunchLock final : public LaunchLock {
 public:
     ~Win32LaunchLock() override { Release(); }
@@ -66,7 +68,7 @@ public:
     void Release() override;
 
 private:
-    void* mutex_ = nullptr;
+    void* file_ = nullptr;
 };
 
 class Win32SingleFiles final : public SingleFiles {

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <cwctype>
 #include <functional>
 #include <utility>
 
@@ -89,11 +88,11 @@ public:
         return true;
     }
 
-    bool Commit() override {
+    bool Commit(bool durable) override {
         DWORD written = 0;
         if (failed_ ||
             !WriteFile(file_.Get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written, nullptr) ||
-            written != buffer_.size() || !FlushFileBuffers(file_.Get()) || !file_.Close()) {
+            written != buffer_.size() || (durable && !FlushFileBuffers(file_.Get())) || !file_.Close()) {
             return false;
         }
         // Windows would refuse to replace a read-only file; a folder is no definition either.
@@ -102,7 +101,8 @@ public:
             (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
             return false;
         }
-        if (!MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+        if (!MoveFileExA(tempPath_.c_str(), targetPath_.c_str(), flags)) {
             return false;
         }
         committed_ = true;
@@ -177,33 +177,23 @@ void Win32TextFiles::RemoveLeftovers(std::string_view folder) {
 }
 
 bool Win32LaunchLock::TryAcquire(std::string_view programFolder) {
-    if (mutex_) {
+    if (file_) {
         return true;
     }
-    // One name per folder, whatever the letter case it is written in.
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const wchar_t c : Wide(programFolder)) {
-        hash = (hash ^ static_cast<std::uint64_t>(towupper(c))) * 1099511628211ULL;
-    }
-    const std::string name = "Local\\Vantrel launch " + std::to_string(hash);
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-    if (!mutex) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE file = CreateFileA((Ansi(programFolder) + "\\Vantrel launch.lock").c_str(), GENERIC_READ | DELETE, 0,
+                              &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-        CloseHandle(mutex);
-        return false;
-    }
-    mutex_ = mutex;
+    file_ = file;
     return true;
 }
 
 void Win32LaunchLock::Release() {
-    if (mutex_) {
-        ReleaseMutex(mutex_);
-        CloseHandle(mutex_);
-        mutex_ = nullptr;
+    if (file_) {
+        CloseHandle(file_);
+        file_ = nullptr;
     }
 }
 

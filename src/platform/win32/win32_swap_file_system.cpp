@@ -247,8 +247,13 @@ bool Win32SwapFileSystem::DeleteFile(std::string_view path, bool force) {
 
 bool Win32SwapFileSystem::DeleteFolder(std::string_view path) {
     const std::string ansi = Ansi(path);
-    if (!IsFolder(GetFileAttributesA(ansi.c_str()))) {
+    const DWORD attributes = GetFileAttributesA(ansi.c_str());
+    if (!IsFolder(attributes)) {
         return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A junction or link: removed itself, what it points at is left alone.
+        return RemoveDirectoryA(ansi.c_str()) != 0;
     }
     const bool cleared = ClearFolder(ansi);
     SetFileAttributesA(ansi.c_str(), FILE_ATTRIBUTE_NORMAL);

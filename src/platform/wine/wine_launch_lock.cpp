@@ -10,12 +10,24 @@ bool WineLaunchLock::TryAcquire(std::string_view programFolder) {
         return true;
     }
     const auto host = prefix_.ToHostPath(programFolder);
-    UniqueFd folder(host ? open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    UniqueFd folder(host ? open(host->c_str(), O_RDONLY | O_DIRECTORY) : -1);
     if (!folder.Valid() || flock(folder.Get(), LOCK_EX | LOCK_NB) != 0) {
         return false;
     }
     held_ = std::move(folder);
     return true;
+}
+
+} // namespace vantrel
+
+namespace vantrel {
+
+void WineLaunchLock::Release() {
+    if (held_.Valid()) {
+        // Unlocks for the game's inherited descriptor too, which may outlive this one.
+        flock(held_.Get(), LOCK_UN);
+        held_.Close();
+    }
 }
 
 } // namespace vantrel

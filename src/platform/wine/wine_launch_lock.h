@@ -11,8 +11,10 @@ class WineLaunchLock final : public LaunchLock {
 public:
     explicit WineLaunchLock(const WinePrefix& prefix) : prefix_(prefix) {}
 
+    // The lock's descriptor is handed to the game, so that it stays held while the game runs even
+    // when this launcher dies first: no later start puts the installation back under a running game.
     [[nodiscard]] bool TryAcquire(std::string_view programFolder) override;
-    void Release() override { held_.Close(); }
+    void Release() override;
 
 private:
     const WinePrefix& prefix_;

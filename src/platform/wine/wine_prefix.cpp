@@ -113,10 +113,18 @@ std::string WinePrefix::DriveFolder(char letter) const {
 }
 
 std::optional<WinePrefix::HostParts> WinePrefix::Split(std::string_view windowsPath) const {
+    // Windows refuses control characters in names; a NUL would also cut the host path short.
+    if (std::any_of(windowsPath.begin(), windowsPath.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        return std::nullopt;
+    }
     std::string path(windowsPath);
     std::replace(path.begin(), path.end(), '/', '\\');
     if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) {
         path.erase(0, 4);
+        // Only a drive path may follow: not UNC\, Volume{...}\ or a device such as pipe\.
+        if (!(path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':')) {
+            return std::nullopt;
+        }
     }
     if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
         // A drive-relative path ("C:x") is taken from the drive's root, the launcher's only

@@ -139,7 +139,8 @@ bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors,
             }
             struct stat existing {};
             if (fstatat(toDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-                ok = mkdirat(toDir, name.c_str(), info.st_mode & 0777) == 0;
+                // Windows keeps no read-only state on folders: the copy must take the files.
+                ok = mkdirat(toDir, name.c_str(), (info.st_mode & 0777) | S_IWUSR) == 0;
                 if (ok && listener) {
                     listener(0);
                 }
@@ -344,7 +345,7 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, 
     }
     struct stat existing {};
     if (lstat(hostTo->c_str(), &existing) != 0) {
-        if (mkdir(hostTo->c_str(), info.st_mode & 0777) != 0) {
+        if (mkdir(hostTo->c_str(), (info.st_mode & 0777) | S_IWUSR) != 0) {
             return false;
         }
         if (listener) {

@@ -76,8 +76,8 @@ public:
         return !failed_;
     }
 
-    bool Commit() override {
-        if (failed_ || !WriteAll(fd_.Get(), buffer_) || fsync(fd_.Get()) != 0 || !fd_.Close()) {
+    bool Commit(bool durable) override {
+        if (failed_ || !WriteAll(fd_.Get(), buffer_) || (durable && fsync(fd_.Get()) != 0) || !fd_.Close()) {
             return false;
         }
         // Windows refuses to replace a read-only file or a folder; the kernel would not stop root.
@@ -89,6 +89,9 @@ public:
             return false;
         }
         committed_ = true;
+        if (!durable) {
+            return true;
+        }
         const std::size_t slash = targetPath_.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : targetPath_.substr(0, slash);
         if (const UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.Valid()) {

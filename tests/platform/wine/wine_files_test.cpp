@@ -68,14 +68,14 @@ TEST_F(WineFiles, ReplacementShowsOnlyOnCommitAndLeavesNoTemporaryFile) {
         ASSERT_TRUE(writer->WriteLine("new \xC3\xA9"));
         EXPECT_EQ(test::ReadBytes(Host("Vantrel/x.vtl")), "old\r\n");
         EXPECT_FALSE(writer->WriteLine("\xE4\xB8\xAD")) << "no such character in the code page";
-        EXPECT_FALSE(writer->Commit());
+        EXPECT_FALSE(writer->Commit(true));
     }
     EXPECT_EQ(test::DescribeTree(Host("Vantrel")), "x.vtl old\r\n\n");
     {
         const auto writer = files.StartReplacing("C:\\Vantrel\\X.VTL");
         ASSERT_TRUE(writer);
         ASSERT_TRUE(writer->WriteLine("new \xC3\xA9"));
-        ASSERT_TRUE(writer->Commit());
+        ASSERT_TRUE(writer->Commit(true));
     }
     EXPECT_EQ(test::DescribeTree(Host("Vantrel")), "x.vtl new \xE9\r\n\n") << "the existing name is kept";
     EXPECT_FALSE(files.StartReplacing("C:\\Missing\\x.vtl"));

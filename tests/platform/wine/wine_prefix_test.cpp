@@ -55,6 +55,10 @@ TEST_F(WinePrefixTest, MapsWindowsPathsThroughTheDrives) {
         {"Z:\\", std::string("/")},
         {"Q:\\x", std::nullopt},
         {"\\\\server\\share\\x", std::nullopt},
+        {"\\\\?\\UNC\\server\\share\\x", std::nullopt},
+        {"\\\\.\\pipe\\x", std::nullopt},
+        {std::string("C:\\Program Files\0\\x", 20), std::nullopt},
+        {"C:\\Program\tFiles", std::nullopt},
         {"generals.exe", std::string("generals.exe")},
         {"Data\\INI", std::string("Data/INI")},
     };

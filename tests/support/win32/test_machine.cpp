@@ -74,8 +74,8 @@ void TestMachine::SetInstallFolders(std::string_view generals, std::string_view 
     SetInstallPath("SOFTWARE\\Electronic Arts\\EA Games\\Command and Conquer Generals Zero Hour", zeroHour);
 }
 
-void TestMachine::Hide(std::string_view relative) const {
-    SetFileAttributesW(HostPath(relative).c_str(), FILE_ATTRIBUTE_HIDDEN);
+bool TestMachine::Hide(std::string_view relative) const {
+    return SetFileAttributesW(HostPath(relative).c_str(), FILE_ATTRIBUTE_HIDDEN) != 0;
 }
 
 TextFiles& TestMachine::textFiles() { return impl_->textFiles; }
