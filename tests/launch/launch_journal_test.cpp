@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "support/example_mods.h"
 #include "support/killing_wrappers.h"
 #include "support/recording_messages.h"
 #include "support/recording_runner.h"
@@ -45,20 +46,11 @@ protected:
         machine.Write("Mods/Example/GameData.ini", "mod data");
         machine.Write("Mods/Example/Readme.txt", "mod readme");
         fs::create_directories(machine.HostPath("Vantrel"));
-        ModRecord mod;
-        mod.szModFile = "Example.big";
-        for (const auto& [source, destination] : std::vector<std::pair<std::string, std::string>>{
-                 {"Mods\\Example\\Maps", "Games\\Generals\\Data"},
-                 {"Mods\\Example\\GameData.ini", "Games\\Generals\\Data\\INI"},
-                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data"},
-                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"},
-                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"}}) {
-            mod.szSrcPaths.push_back(machine.WindowsPath(source));
-            mod.szDstFolders.push_back(machine.WindowsPath(destination));
-        }
-        mod.nPairCount = 5;
-        values.Mods = {mod};
-        values.nModCount = 1;
+        test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
+                                                            {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data"},
+                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},
+                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}}));
         before = Games();
     }
 
@@ -265,10 +257,8 @@ TEST_F(LaunchJournalTest, NothingIsTakenThatThePairsHadNotReached) {
 }
 
 TEST_F(LaunchJournalTest, FolderPairsWithTheSameTargetAreRecovered) {
-    values.Mods[0].szSrcPaths = {machine.WindowsPath("Mods\\Example\\Maps"), machine.WindowsPath("Mods\\Example\\Maps")};
-    values.Mods[0].szDstFolders = {machine.WindowsPath("Games\\Generals\\Data"),
-                                   machine.WindowsPath("Games\\Generals\\Data")};
-    values.Mods[0].nPairCount = 2;
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
+                                                        {"Mods/Example/Maps", "Games/Generals/Data"}}));
     EXPECT_TRUE(LaunchDyingAt(0, [] { throw Killed(); }) || true);
     lock.held = false;
     EXPECT_EQ(Recover(), "A launch did not finish; the game folders were put back as they were.");

@@ -9,6 +9,7 @@
 
 #include "launch/launch_journal.h"
 #include "platform/wine/wine_launch_lock.h"
+#include "support/example_mods.h"
 #include "support/killing_wrappers.h"
 #include "support/recording_messages.h"
 #include "support/recording_runner.h"
@@ -33,19 +34,10 @@ protected:
         machine.Write("Mods/Example/GameData.ini", "mod data");
         machine.Write("Mods/Example/Readme.txt", "mod readme");
         fs::create_directories(machine.HostPath("Vantrel"));
-        ModRecord mod;
-        mod.szModFile = "Example.big";
-        for (const auto& [source, destination] : std::vector<std::pair<std::string, std::string>>{
-                 {"Mods\\Example\\Maps", "Games\\Generals\\Data"},
-                 {"Mods\\Example\\GameData.ini", "Games\\Generals\\Data\\INI"},
-                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"},
-                 {"Mods\\Example\\Readme.txt", "Games\\ZH\\Data\\INI"}}) {
-            mod.szSrcPaths.push_back(machine.WindowsPath(source));
-            mod.szDstFolders.push_back(machine.WindowsPath(destination));
-        }
-        mod.nPairCount = 4;
-        values.Mods = {mod};
-        values.nModCount = 1;
+        test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
+                                                            {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},
+                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}}));
         fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
         before = test::DescribeTree(machine.HostPath("Games"));
     }

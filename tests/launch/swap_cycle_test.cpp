@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/example_mods.h"
 #include "support/faulty_file_system.h"
 #include "support/recording_messages.h"
 #include "support/recording_runner.h"
@@ -44,18 +45,8 @@ protected:
     }
 
     // A mod of the given pairs (paths relative to C:\), stored as catalogue element 0.
-    void SetMod(const std::vector<std::pair<std::string, std::string>>& pairs, std::string modFile = "Example.big") {
-        ModRecord mod;
-        mod.szName = "Example";
-        mod.szModFolder = "C:\\Mods\\Example\\";
-        mod.szModFile = std::move(modFile);
-        for (const auto& [source, destination] : pairs) {
-            mod.szSrcPaths.push_back(machine.WindowsPath(source));
-            mod.szDstFolders.push_back(machine.WindowsPath(destination));
-        }
-        mod.nPairCount = static_cast<std::int16_t>(pairs.size());
-        values.Mods = {mod};
-        values.nModCount = 1;
+    void SetMod(const test::RelativePairs& pairs, std::string modFile = "Example.big") {
+        test::SetOnlyMod(values, test::ModOfPairs(machine, pairs, std::move(modFile)));
     }
 
     // Runs a launch; the tree of C:\Games while the game runs is kept in `during`.

@@ -56,6 +56,20 @@ std::uint64_t SizeOf(const WIN32_FIND_DATAA& data) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Makes `target` a folder to copy into: creates it (telling the listener) or takes the one there.
+bool EnsureFolder(const std::string& target, DWORD existing, const CopyListener& listener) {
+    if (existing != kMissing) {
+        return IsFolder(existing);
+    }
+    if (!CreateDirectoryA(target.c_str(), nullptr)) {
+        return false;
+    }
+    if (listener) {
+        listener(0);
+    }
+    return true;
+}
+
 bool CopyFolderContent(const std::string& from, const std::string& to, std::vector<EntryIdentity>& ancestors,
                        const CopyListener& listener) {
     std::vector<WIN32_FIND_DATAA> entries;
@@ -71,14 +85,7 @@ bool CopyFolderContent(const std::string& from, const std::string& to, std::vect
             if (!identity || std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) {
                 return false; // a link back up the tree would never end
             }
-            if (existing == kMissing) {
-                if (!CreateDirectoryA(target.c_str(), nullptr)) {
-                    return false;
-                }
-                if (listener) {
-                    listener(0);
-                }
-            } else if (!IsFolder(existing)) {
+            if (!EnsureFolder(target, existing, listener)) {
                 return false;
             }
             ancestors.push_back(*identity);
@@ -215,15 +222,7 @@ bool Win32SwapFileSystem::CopyFolder(std::string_view from, std::string_view to,
         EqualsIgnoringCase(Utf8FromAnsi(fullTarget.substr(0, fullSource.size())), Utf8FromAnsi(fullSource))) {
         return false;
     }
-    const DWORD existing = GetFileAttributesA(target.c_str());
-    if (existing == kMissing) {
-        if (!CreateDirectoryA(target.c_str(), nullptr)) {
-            return false;
-        }
-        if (listener) {
-            listener(0);
-        }
-    } else if (!IsFolder(existing)) {
+    if (!EnsureFolder(target, GetFileAttributesA(target.c_str()), listener)) {
         return false;
     }
     const auto identity = IdentityOfAnsi(source);
