@@ -1,6 +1,7 @@
 // The parts of the Win32 layer that only Windows (here: Wine running the Windows build) has.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -8,7 +9,11 @@
 #include "platform/win32/windows_api.h"
 #include "startup/install_discovery.h"
 #include "startup/startup_sequence.h"
+#include "launch/launch_journal.h"
+#include "support/example_mods.h"
+#include "support/killing_wrappers.h"
 #include "support/recording_messages.h"
+#include "support/recording_runner.h"
 #include "support/test_machine.h"
 
 namespace vantrel {
@@ -160,6 +165,106 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);
     EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals")), before);
+}
+
+// The launch that Win32KillTest starts in a child process of this same test program; it ends the
+// process with TerminateProcess at the step %VANTREL_KILL_AT% names, in the folder %VANTREL_KILL_ROOT%.
+TEST(Win32KillChild, Launch) {
+    const char* killAt = std::getenv("VANTREL_KILL_AT");
+    const char* root = std::getenv("VANTREL_KILL_ROOT");
+    if (!killAt || !root) {
+        GTEST_SKIP() << "run by Win32KillTest in a child process";
+    }
+    const std::string folder = root;
+    ModRecord mod;
+    mod.szModFile = "Example.big";
+    for (const auto& [source, destination] : std::vector<std::pair<std::string, std::string>>{
+             {"\\Mods\\Example\\Maps", "\\Games\\Generals\\Data"},
+             {"\\Mods\\Example\\GameData.ini", "\\Games\\Generals\\Data\\INI"},
+             {"\\Mods\\Example\\Readme.txt", "\\Games\\ZH\\Data\\INI"},
+             {"\\Mods\\Example\\Readme.txt", "\\Games\\ZH\\Data\\INI"}}) {
+        mod.szSrcPaths.push_back(folder + source);
+        mod.szDstFolders.push_back(folder + destination);
+    }
+    mod.nPairCount = 4;
+    ProgramValues values;
+    test::SetOnlyMod(values, mod);
+    test::KillSwitch kill(std::atoi(killAt), test::KillSwitch::Mode::Signal);
+    Win32SwapFileSystem realFiles;
+    Win32TextFiles realText;
+    Win32SingleFiles single;
+    Win32LaunchLock lock;
+    test::KillingFileSystem files(realFiles, kill);
+    test::KillingTextFiles text(realText, kill);
+    LaunchJournal journal(text, single, folder + "\\Vantrel");
+    test::RecordingRunner runner;
+    test::RecordingMessages messages;
+    std::string command = "generals.exe";
+    LaunchWithMod(values, {files, runner, messages, {}, &journal, &lock}, command, 0);
+}
+
+// Real deaths under Wine: the launch in a child process is ended with TerminateProcess after each of
+// its steps, and the next start, in this process, puts the game folders back.
+TEST(Win32KillTest, NextStartPutsBackALaunchTerminatedAtAnyStep) {
+    test::TestMachine machine;
+    machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
+    machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
+    machine.Write("Mods/Example/Maps/Mod.map", "mod map");
+    machine.Write("Mods/Example/GameData.ini", "mod data");
+    machine.Write("Mods/Example/Readme.txt", "mod readme");
+    fs::create_directories(machine.HostPath("Vantrel"));
+    test::TempFolder snapshot;
+    fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
+    const std::string before = test::DescribeTree(machine.HostPath("Games"));
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    SetEnvironmentVariableA("VANTREL_KILL_ROOT", machine.WindowsPath().c_str());
+    int killPoints = 0;
+    for (int killAt = 1; killAt < 200; ++killAt) {
+        SetEnvironmentVariableA("VANTREL_KILL_AT", std::to_string(killAt).c_str());
+        std::string line = std::string("\"") + self + "\" --gtest_filter=Win32KillChild.Launch";
+        // The child's own test output would only clutter this test's.
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        win32::UniqueHandle quiet(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = quiet.Get();
+        startup.hStdError = quiet.Get();
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        if (exitCode != 137) {
+            EXPECT_EQ(exitCode, 0u);
+            break; // the launch ran to its end before this step
+        }
+        ++killPoints;
+        Win32TextFiles text;
+        Win32SingleFiles single;
+        Win32SwapFileSystem files;
+        Win32LaunchLock lock;
+        LaunchJournal journal(text, single, machine.WindowsPath("Vantrel"));
+        const std::string report = RecoverInterruptedLaunch(journal, files, lock);
+        std::string after = test::DescribeTree(machine.HostPath("Games"));
+        std::string expected = before;
+        if (after.find("GameData.ini game data") != std::string::npos) {
+            expected.replace(expected.find("GameData.ini [ro] game data"), 27, "GameData.ini game data");
+        }
+        EXPECT_EQ(after, expected) << "terminated at step " << killAt << ": " << report;
+        EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")), "") << "terminated at step " << killAt;
+        test::RemoveTree(machine.HostPath("Games"));
+        fs::copy(snapshot.Path() / "Games", machine.HostPath("Games"), fs::copy_options::recursive);
+    }
+    SetEnvironmentVariableA("VANTREL_KILL_AT", nullptr);
+    SetEnvironmentVariableA("VANTREL_KILL_ROOT", nullptr);
+    EXPECT_GT(killPoints, 10);
 }
 
 } // namespace
