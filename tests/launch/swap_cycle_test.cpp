@@ -30,19 +30,7 @@ void MakeReadOnly(const fs::path& path) {
 // A machine with Generals and Zero Hour under C:\Games and a mod under C:\Mods\Example.
 class SwapCycle : public ::testing::Test {
 protected:
-    SwapCycle() {
-        machine.Write("Games/Generals/generals.exe", "game");
-        machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
-        machine.Write("Games/Generals/Data/Maps/Desert/Desert.map", "game desert");
-        machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
-        MakeReadOnly(machine.HostPath("Games/Generals/Data/INI/GameData.ini"));
-        machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
-        machine.Write("Mods/Example/Maps/Mod.map", "mod map");
-        machine.Write("Mods/Example/Maps/Desert/Desert.map", "mod desert");
-        machine.Write("Mods/Example/Readme.txt", "mod readme");
-        machine.Write("Mods/Example/GameData.ini", "mod data");
-        machine.Write("Mods/Example/README", "no extension");
-    }
+    SwapCycle() { test::WriteExampleInstallation(machine); }
 
     // A mod of the given pairs (paths relative to C:\), stored as catalogue element 0.
     void SetMod(const test::RelativePairs& pairs, std::string modFile = "Example.big") {
@@ -422,11 +410,7 @@ TEST_F(SwapCycle, SurvivesAFailureAtEveryFileOperation) {
             if (runner.commands.empty()) {
                 // The game did not start: the swap-in was undone. Only a read-only game file that
                 // was set aside comes back writable, as after every launch.
-                std::string expected = before;
-                if (after.find("GameData.ini game data") != std::string::npos) {
-                    expected.replace(expected.find("GameData.ini [ro] game data"), 27, "GameData.ini game data");
-                }
-                EXPECT_EQ(after, expected) << where;
+                EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << where;
             } else {
                 // Only the pair whose restore failed may differ from before the launch.
                 bool confinedToOnePair = false;

@@ -1,6 +1,7 @@
 // Mod records for tests, their paths given relative to the test machine's disk.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,37 @@ inline ModRecord ModOfPairs(const TestMachine& machine, const RelativePairs& pai
     }
     mod.nPairCount = static_cast<std::int16_t>(pairs.size());
     return mod;
+}
+
+// An installation of both games under Games\ and a mod under Mods\Example, as the launch tests use
+// them: a game folder with a subfolder, a read-only game file, and mod files and folders.
+inline void WriteExampleInstallation(const TestMachine& machine) {
+    machine.Write("Games/Generals/generals.exe", "game");
+    machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
+    machine.Write("Games/Generals/Data/Maps/Desert/Desert.map", "game desert");
+    machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
+    std::filesystem::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"),
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
+    machine.Write("Mods/Example/Maps/Mod.map", "mod map");
+    machine.Write("Mods/Example/Maps/Desert/Desert.map", "mod desert");
+    machine.Write("Mods/Example/Readme.txt", "mod readme");
+    machine.Write("Mods/Example/GameData.ini", "mod data");
+    machine.Write("Mods/Example/README", "no extension");
+}
+
+// The tree of a folder as before a launch, but for the read-only game file that a launch clears
+// once it got to it: which of the two `after` shows.
+inline std::string AsBeforeALaunch(std::string before, const std::string& after) {
+    if (after.find("GameData.ini game data") != std::string::npos) {
+        const std::size_t at = before.find("GameData.ini [ro] game data");
+        if (at != std::string::npos) {
+            before.replace(at, 27, "GameData.ini game data");
+        }
+    }
+    return before;
 }
 
 // The catalogue holding that one mod as element 0.
