@@ -16,9 +16,19 @@ bool Remove(SwapFileSystem& files, const std::string& target, EntryKind kind) {
     return kind == EntryKind::Folder ? files.DeleteFolder(target) : files.DeleteFile(target, true);
 }
 
+// "X:\..." or "\\server\...": a path that names the same entry from any working folder.
+bool IsAbsolute(std::string_view path) {
+    return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\");
+}
+
 bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
     const std::string& target = pair.paths.target;
     const std::string& backup = pair.paths.backup;
+    if (strict && !IsAbsolute(target)) {
+        // A relative target (a destination whose game is not installed) named a folder below the
+        // working folder of the launch, which a later start need not share: nothing is touched.
+        return false;
+    }
     // Nothing else makes the backup while launches are one at a time: if it is there, the rename was done.
     const bool backupMade = pair.willBackUp && files.KindOf(backup) != EntryKind::None;
     if (!pair.started && !backupMade) {

@@ -243,6 +243,24 @@ TEST_F(LaunchJournalTest, NothingIsTakenThatThePairsHadNotReached) {
     EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")), "game map");
 }
 
+TEST(LaunchJournalRecovery, LeavesRelativeTargetsAlone) {
+    test::TestMachine machine;
+    machine.Write("Data/Maps/Own.map", "the user's own");
+    PlacedPair pair;
+    pair.paths = {"Data\\Maps", "Data\\Maps.original"};
+    pair.kind = EntryKind::Folder;
+    pair.started = true;
+    pair.targetWasFree = true;
+    // A later start whose working folder holds a Data\Maps of its own.
+    const fs::path working = fs::current_path();
+    fs::current_path(machine.HostPath(""));
+    std::vector<PlacedPair> left;
+    EXPECT_FALSE(UndoPlacedPairs({pair}, machine.swapFiles(), true, &left));
+    fs::current_path(working);
+    EXPECT_EQ(left.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Data/Maps/Own.map")), "the user's own");
+}
+
 TEST_F(LaunchJournalTest, FolderPairsWithTheSameTargetAreRecovered) {
     test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
                                                         {"Mods/Example/Maps", "Games/Generals/Data"}}));
