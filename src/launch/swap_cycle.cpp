@@ -73,6 +73,12 @@ bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
     return restored;
 }
 
+// The pairs a record holds: nPairCount, read once, bounded by the arrays it counts.
+std::size_t PairCountOf(const ModRecord& mod) {
+    return std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod.nPairCount, 0)),
+                                  mod.szSrcPaths.size(), mod.szDstFolders.size()});
+}
+
 // Gives the launch lock back however the launch ends.
 class LockHolder {
 public:
@@ -94,14 +100,9 @@ public:
     SwapCycle(const ModRecord& mod, const LaunchServices& services)
         : mod_(mod), services_(services), journal_(services.journal) {}
 
-    [[nodiscard]] std::size_t PairCount() const {
-        return std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod_.nPairCount, 0)),
-                                      mod_.szSrcPaths.size(), mod_.szDstFolders.size()});
-    }
-
     // Places every pair in order; false at the first failure, with what was done so far recorded.
     bool SwapIn() {
-        const std::size_t count = PairCount();
+        const std::size_t count = PairCountOf(mod_);
         if (services_.progress) {
             for (std::size_t i = 0; i < count; ++i) {
                 const TreeSize size = services_.files.MeasureTree(mod_.szSrcPaths[i]);
@@ -159,7 +160,6 @@ private:
     // pairs will have run. Tracks what this launch set aside and what it created.
     struct DiskView {
         SwapFileSystem& files;
-        bool planning;
         std::map<std::string, std::pair<EntryKind, bool>> planned; // kind, visible
         std::set<std::string> renamed;                              // backups made by setting a target aside
         std::set<std::string> created;                              // entries made by a copy
@@ -214,7 +214,7 @@ private:
     // The intents of all pairs, each seeing the disk as the pairs before it will have left it; it
     // ends at a pair that will fail.
     std::vector<PlacedPair> Plan(std::size_t count) {
-        DiskView view{services_.files, true, {}, {}, {}};
+        DiskView view{services_.files, {}, {}, {}};
         std::vector<PlacedPair> plan;
         for (std::size_t i = 0; i < count; ++i) {
             auto pair = Intent(mod_.szSrcPaths[i], mod_.szDstFolders[i], view);
@@ -289,7 +289,7 @@ private:
     CopyListener listener_;
     std::vector<PlacedPair> planned_;
     std::vector<PlacedPair> placed_;
-    DiskView actual_{services_.files, false, {}, {}, {}};
+    DiskView actual_{services_.files, {}, {}, {}};
 };
 
 } // namespace
@@ -347,8 +347,7 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     }
     // A mod without pairs touches no file: it needs neither a record nor the lock.
     LaunchServices used = services;
-    if (std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod.nPairCount, 0)),
-                               mod.szSrcPaths.size(), mod.szDstFolders.size()}) == 0) {
+    if (PairCountOf(mod) == 0) {
         used.journal = nullptr;
         used.lock = nullptr;
     }
