@@ -1,5 +1,7 @@
 #include "platform/case_fold.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/utf8.h"
@@ -121,6 +123,19 @@ std::u16string NameOrderKey(std::string_view name) {
         }
     }
     return key;
+}
+
+void SortLikeNtfs(std::vector<std::string>& names) {
+    std::vector<std::pair<std::u16string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (auto& name : names) {
+        keyed.emplace_back(NameOrderKey(name), std::move(name));
+    }
+    std::sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto& [key, name] : keyed) {
+        names.push_back(std::move(name));
+    }
 }
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {

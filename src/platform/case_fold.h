@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -14,6 +15,9 @@ namespace vantrel {
 
 // The key that orders names as NTFS lists a folder: upper-cased UTF-16 code units compared in turn.
 [[nodiscard]] std::u16string NameOrderKey(std::string_view name);
+
+// Sorts names as NTFS lists a folder, whatever order the system handed them in.
+void SortLikeNtfs(std::vector<std::string>& names);
 
 // True when `name` matches a pattern of * (any run) and ? (one character) without regard to case.
 [[nodiscard]] bool MatchesWildcard(std::string_view pattern, std::string_view name);

@@ -37,19 +37,6 @@ bool IsHiddenOrSystem(DWORD attributes) {
     return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 }
 
-std::vector<std::string> SortedLikeNtfs(std::vector<std::string> names) {
-    std::vector<std::pair<std::u16string, std::string>> keyed;
-    for (auto& name : names) {
-        keyed.emplace_back(NameOrderKey(name), std::move(name));
-    }
-    std::sort(keyed.begin(), keyed.end());
-    names.clear();
-    for (auto& [key, name] : keyed) {
-        names.push_back(std::move(name));
-    }
-    return names;
-}
-
 std::vector<std::string> EntriesOf(std::string_view folder, bool folders) {
     std::string pattern(folder);
     if (!pattern.ends_with('\\')) {
@@ -62,7 +49,8 @@ std::vector<std::string> EntriesOf(std::string_view folder, bool folders) {
             names.push_back(Utf8FromAnsi(data.cFileName));
         }
     });
-    return SortedLikeNtfs(std::move(names));
+    SortLikeNtfs(names);
+    return names;
 }
 
 class Win32TextWriter final : public TextFileWriter {
@@ -127,7 +115,8 @@ std::vector<std::string> Win32DirectoryListing::ListFiles(std::string_view patte
             names.push_back(Utf8FromAnsi(data.cFileName));
         }
     });
-    return SortedLikeNtfs(std::move(names));
+    SortLikeNtfs(names);
+    return names;
 }
 
 std::unique_ptr<TextFileReader> Win32TextFiles::OpenForReading(std::string_view path) {

@@ -3,9 +3,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <utility>
-
 #include "platform/case_fold.h"
 #include "platform/wine/host_files.h"
 
@@ -23,7 +20,7 @@ std::vector<std::string> WineDirectoryListing::ListFiles(std::string_view patter
     if (!dir) {
         return {};
     }
-    std::vector<std::pair<std::u16string, std::string>> found;
+    std::vector<std::string> names;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (IsHiddenName(name) || !MatchesWildcard(mask, name)) {
@@ -35,16 +32,11 @@ std::vector<std::string> WineDirectoryListing::ListFiles(std::string_view patter
             isFile = fstatat(dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
         if (isFile) {
-            found.emplace_back(NameOrderKey(name), std::string(name));
+            names.emplace_back(name);
         }
     }
     closedir(dir);
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> names;
-    names.reserve(found.size());
-    for (auto& [key, name] : found) {
-        names.push_back(std::move(name));
-    }
+    SortLikeNtfs(names);
     return names;
 }
 

@@ -39,7 +39,7 @@ std::vector<std::string> WineDiskBrowser::Entries(std::string_view folder, bool 
     if (!dir) {
         return {};
     }
-    std::vector<std::pair<std::u16string, std::string>> found;
+    std::vector<std::string> names;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (IsHiddenName(name)) {
@@ -47,15 +47,11 @@ std::vector<std::string> WineDiskBrowser::Entries(std::string_view folder, bool 
         }
         struct stat info {};
         if (fstatat(dirfd(dir), entry->d_name, &info, 0) == 0 && (folders ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode))) {
-            found.emplace_back(NameOrderKey(name), std::string(name));
+            names.emplace_back(name);
         }
     }
     closedir(dir);
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> names;
-    for (auto& [key, name] : found) {
-        names.push_back(std::move(name));
-    }
+    SortLikeNtfs(names);
     return names;
 }
 
