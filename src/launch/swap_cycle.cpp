@@ -16,6 +16,21 @@ bool Remove(SwapFileSystem& files, const std::string& target, EntryKind kind) {
     return kind == EntryKind::Folder ? files.DeleteFolder(target) : files.DeleteFile(target, true);
 }
 
+// One spelling for the paths that name the same entry on a file system that ignores letter case:
+// upper case, backslashes, no doubled separators.
+std::string PathKey(std::string_view path) {
+    std::string key;
+    key.reserve(path.size());
+    for (const char c : path) {
+        const char normal = c == '/' ? '\\' : (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        if (normal == '\\' && key.size() > 1 && key.back() == '\\') {
+            continue;
+        }
+        key.push_back(normal);
+    }
+    return key;
+}
+
 // "X:\..." or "\\server\...": a path that names the same entry from any working folder.
 bool IsAbsolute(std::string_view path) {
     return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\");
@@ -36,6 +51,9 @@ bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
         // that was free may be an unfinished copy or someone else's; it cannot be told, so it stays.
         return !(pair.targetWasFree && !pair.willBackUp && files.KindOf(target) != EntryKind::None);
     }
+    if (!pair.copied && !pair.targetWasFree && pair.kind == EntryKind::File && !backupMade) {
+        return true; // a file copy onto an entry that was there fails before writing: nothing was done
+    }
     bool restored = true;
     if (pair.copied && pair.created) {
         const auto now = files.IdentityOf(target);
@@ -48,7 +66,8 @@ bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
                 return false; // changed since it was placed (the game patched it): not ours to remove
             }
             restored = Remove(files, target, pair.kind);
-        } else if (strict && pair.willBackUp && !backupMade) {
+        } else if (strict && ((pair.willBackUp && !backupMade) ||
+                              (pair.backupWasThere && files.KindOf(backup) == EntryKind::None))) {
             return true; // an earlier restore already put the game's entry back
         } else {
             return false; // someone else's entry stands there now
@@ -60,8 +79,13 @@ bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
             restored = Remove(files, target, there);
         }
     } else if (pair.copied && pair.mergedIntoExisting && pair.backupWasThere && !strict) {
-        // An earlier failed launch left the backup; what stands at the target is not the game's.
-        restored = Remove(files, target, pair.kind);
+        // An earlier failed launch left the backup; what stands at the target is not the game's,
+        // as long as the backup is still there to take its place.
+        if (files.KindOf(backup) == pair.kind) {
+            restored = Remove(files, target, pair.kind);
+        } else {
+            return false;
+        }
     }
     if ((backupMade || pair.backupWasThere) && files.KindOf(backup) != EntryKind::None) {
         if (files.KindOf(target) == EntryKind::None) {
@@ -120,7 +144,7 @@ public:
         // for the whole swap-in rather than one a pair. A folder that takes no journal (a read-only
         // program folder) gets a launch as the system had it, without one.
         planned_ = Plan(count);
-        if (journal_ && !journal_->Save(planned_)) {
+        if (journal_ && !journal_->Save(Recorded(planned_))) {
             journal_ = nullptr;
         }
         for (std::size_t i = 0; i < count; ++i) {
@@ -128,17 +152,8 @@ public:
                 return false;
             }
         }
-        // What the copies hold, once all are in (a later pair may merge into an earlier one's copy),
-        // must be on record before the game can change them.
-        if (journal_) {
-            for (auto& pair : placed_) {
-                if (pair.copied && pair.created) {
-                    pair.content = services_.files.MeasureTree(pair.paths.target);
-                }
-            }
-            return journal_->Save(placed_);
-        }
-        return true;
+        // What the copies hold must be on record before the game can change them.
+        return !journal_ || journal_->Save(Recorded(placed_));
     }
 
     // Undoes what this launch did, newest first; false when any pair could not be undone. What could
@@ -148,29 +163,52 @@ public:
         const bool allRestored = UndoPlacedPairs(placed_, services_.files, false, &left);
         placed_.clear();
         if (journal_) {
-            if (left.empty() || !journal_->Save({left.rbegin(), left.rend()})) {
+            // What was left, by this launch or by one before it, stays on record for the next start.
+            // A record that cannot be rewritten is kept as it is rather than lost.
+            if (left.empty() && inherited_.empty()) {
                 (void)journal_->Remove();
+            } else {
+                (void)journal_->Save(Recorded({left.rbegin(), left.rend()}));
             }
         }
         return allRestored;
     }
 
+    // What an earlier launch left on record, kept ahead of this launch's pairs.
+    void Inherit(std::vector<PlacedPair> pairs) { inherited_ = std::move(pairs); }
+
 private:
+    std::vector<PlacedPair> Recorded(const std::vector<PlacedPair>& pairs) const {
+        std::vector<PlacedPair> recorded = inherited_;
+        recorded.insert(recorded.end(), pairs.begin(), pairs.end());
+        return recorded;
+    }
+
     // What the disk looks like to a pair: the real one, or the plan's picture of it once the earlier
     // pairs will have run. Tracks what this launch set aside and what it created.
     struct DiskView {
         SwapFileSystem& files;
-        std::map<std::string, std::pair<EntryKind, bool>> planned; // kind, visible
+        std::map<std::string, std::pair<EntryKind, bool>> planned; // by PathKey: kind, visible
         std::set<std::string> renamed;                              // backups made by setting a target aside
         std::set<std::string> created;                              // entries made by a copy
+        std::set<std::string> healed;                               // targets whose old backup a pair puts back
 
         EntryKind KindOf(const std::string& path) {
-            const auto found = planned.find(path);
+            const auto found = planned.find(PathKey(path));
             return found != planned.end() ? found->second.first : files.KindOf(path);
         }
         bool Exists(const std::string& path) {
-            const auto found = planned.find(path);
+            const auto found = planned.find(PathKey(path));
             return found != planned.end() ? found->second.second : files.Exists(path);
+        }
+        bool Renamed(const std::string& path) const { return renamed.contains(PathKey(path)); }
+        bool Created(const std::string& path) const { return created.contains(PathKey(path)); }
+        bool Healed(const std::string& path) const { return healed.contains(PathKey(path)); }
+        // What a pair is about to do to the disk.
+        void Note(const PlacedPair& pair) {
+            if (pair.backupWasThere) {
+                healed.insert(PathKey(pair.paths.target));
+            }
         }
     };
 
@@ -197,15 +235,22 @@ private:
         }
         pair.willBackUp = targetVisible && backupKind == EntryKind::None;
         if (targetVisible && backupKind != EntryKind::None) {
-            if (!backupVisible || (!view.renamed.contains(backup) && view.created.contains(backup))) {
+            if (!backupVisible || (!view.Renamed(backup) && view.Created(backup))) {
                 // The backup cannot be the game's entry: nothing safe can be done with the target.
                 return std::nullopt;
             }
             // Set aside by an earlier pair of this launch (its target is then this launch's copy),
-            // or left by an earlier launch.
-            pair.backupWasThere = !view.renamed.contains(backup);
+            // or left by an earlier launch: then the first pair on the target puts it back, and only
+            // a backup of the same kind can be the game's entry that the target took the place of.
+            if (!view.Renamed(backup) && !view.Healed(target)) {
+                if (backupKind != pair.kind) {
+                    return std::nullopt;
+                }
+                pair.backupWasThere = true;
+            }
         } else if (targetKind == EntryKind::None) {
-            pair.backupWasThere = backupVisible && !view.renamed.contains(backup) && !view.created.contains(backup);
+            pair.backupWasThere =
+                backupVisible && !view.Renamed(backup) && !view.Created(backup) && !view.Healed(target);
         }
         pair.targetWasFree = pair.willBackUp || targetKind == EntryKind::None;
         return pair;
@@ -214,20 +259,21 @@ private:
     // The intents of all pairs, each seeing the disk as the pairs before it will have left it; it
     // ends at a pair that will fail.
     std::vector<PlacedPair> Plan(std::size_t count) {
-        DiskView view{services_.files, {}, {}, {}};
+        DiskView view{services_.files, {}, {}, {}, {}};
         std::vector<PlacedPair> plan;
         for (std::size_t i = 0; i < count; ++i) {
             auto pair = Intent(mod_.szSrcPaths[i], mod_.szDstFolders[i], view);
             if (!pair) {
                 break;
             }
+            view.Note(*pair);
             if (pair->willBackUp) {
-                view.planned[pair->paths.backup] = {view.KindOf(pair->paths.target), true};
-                view.renamed.insert(pair->paths.backup);
+                view.planned[PathKey(pair->paths.backup)] = {view.KindOf(pair->paths.target), true};
+                view.renamed.insert(PathKey(pair->paths.backup));
             }
             if (pair->targetWasFree) {
-                view.planned[pair->paths.target] = {pair->kind, true};
-                view.created.insert(pair->paths.target);
+                view.planned[PathKey(pair->paths.target)] = {pair->kind, true};
+                view.created.insert(PathKey(pair->paths.target));
             }
             plan.push_back(std::move(*pair));
         }
@@ -241,6 +287,7 @@ private:
             return false;
         }
         intent->started = true;
+        actual_.Note(*intent);
         PlacedPair& pair = placed_.emplace_back(std::move(*intent));
         // That this pair starts goes on record, quickly: if the record is older after a power cut, the
         // next start leaves an unfinished copy in place rather than guess whose it is. The disk may
@@ -248,7 +295,8 @@ private:
         if (journal_) {
             PlacedPair expected = index < planned_.size() ? planned_[index] : PlacedPair{};
             expected.started = true;
-            std::vector<PlacedPair> recorded = placed_;
+            std::vector<PlacedPair> recorded = inherited_;
+            recorded.insert(recorded.end(), placed_.begin(), placed_.end());
             recorded.insert(recorded.end(),
                             planned_.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, planned_.size())),
                             planned_.end());
@@ -267,7 +315,7 @@ private:
                 if (!files.Rename(target, backup)) {
                     return false;
                 }
-                actual_.renamed.insert(backup);
+                actual_.renamed.insert(PathKey(backup));
             }
         }
         const bool copied = pair.kind == EntryKind::File ? files.CopyFile(source, target, listener_)
@@ -275,10 +323,21 @@ private:
         if (pair.targetWasFree) {
             // Also after a failed copy: a partial copy is this launch's own and goes in the undo.
             pair.created = files.IdentityOf(target);
-            actual_.created.insert(target);
+            actual_.created.insert(PathKey(target));
         }
         pair.copied = copied;
         pair.mergedIntoExisting = copied && !pair.targetWasFree;
+        if (copied && journal_) {
+            // A copy is measured as soon as it is in, before later pairs nest theirs inside it (their
+            // undo takes them out again); a pair that merges into an earlier copy changes that copy.
+            const std::string key = PathKey(target);
+            for (auto& earlier : placed_) {
+                if (earlier.copied && earlier.created &&
+                    (&earlier == &pair || (pair.mergedIntoExisting && PathKey(earlier.paths.target) == key))) {
+                    earlier.content = files.MeasureTree(earlier.paths.target);
+                }
+            }
+        }
         return copied;
     }
 
@@ -287,9 +346,10 @@ private:
     LaunchJournal* journal_;
     CopyProgress copied_;
     CopyListener listener_;
+    std::vector<PlacedPair> inherited_;
     std::vector<PlacedPair> planned_;
     std::vector<PlacedPair> placed_;
-    DiskView actual_{services_.files, {}, {}, {}};
+    DiskView actual_{services_.files, {}, {}, {}, {}};
 };
 
 } // namespace
@@ -358,6 +418,17 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     }
     const LockHolder holder(used.journal ? used.lock : nullptr);
     SwapCycle cycle(mod, used);
+    if (used.journal) {
+        // A record an earlier launch left (what a restore could not put back) is kept, not replaced;
+        // one that cannot be read is never written over.
+        std::vector<PlacedPair> earlier;
+        const JournalState state = used.journal->Load(earlier);
+        if (state == JournalState::Unreadable || state == JournalState::NewerFormat) {
+            services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
+            return false;
+        }
+        cycle.Inherit(std::move(earlier));
+    }
     if (!cycle.SwapIn()) {
         (void)cycle.Undo();
         services.messages.Show(kLaunchFailedMessage, MessageIcon::None);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -297,6 +298,203 @@ TEST_F(LaunchJournalTest, LaunchesWithoutARecordWhereNoneCanBeKept) {
     EXPECT_FALSE(LaunchDyingAt(0));
     EXPECT_TRUE(messages.shown.empty());
     ExpectGamesAsBefore("without a record");
+}
+
+
+// Mods that exercise the corners of the swap: leftovers of earlier launches, nested and repeated
+// targets, backup-named sources, letter case. Every launch, and a launch killed at every step, must
+// end with each game entry back in place and nothing left on record.
+TEST_F(LaunchJournalTest, TrickyModsSurviveAKillAtAnyStep) {
+    struct Case {
+        std::string name;
+        std::function<void(test::TestMachine&)> setup;
+        test::RelativePairs pairs;
+        // A leftover of an earlier launch that a pair merges into is not the launch's own: a later
+        // start leaves it, and says so, rather than delete it.
+        bool leftoverMergedInto = false;
+    };
+    const auto setAside = [](const char* entry) {
+        return [entry](test::TestMachine& m) {
+            fs::rename(m.HostPath(entry), m.HostPath(std::string(entry) + ".original"));
+        };
+    };
+    const std::vector<Case> cases = {
+        {"a leftover folder over the game's, set aside before",
+         [](test::TestMachine& m) {
+             fs::rename(m.HostPath("Games/Generals/Data/Maps"), m.HostPath("Games/Generals/Data/Maps.original"));
+             m.Write("Games/Generals/Data/Maps/Left.map", "left");
+         },
+         {{"Mods/Example/Maps", "Games/Generals/Data"}},
+         true},
+        {"a leftover backup of a file, its target free",
+         [&](test::TestMachine& m) {
+             setAside("Games/ZH/Data/INI/Weapon.ini")(m);
+             m.Write("Mods/Example/Weapon.ini", "mod weapon");
+         },
+         {{"Mods/Example/Weapon.ini", "Games/ZH/Data/INI"}}},
+        {"a leftover backup of a folder, its target free", setAside("Games/Generals/Data/Maps"),
+         {{"Mods/Example/Maps", "Games/Generals/Data"}}},
+        {"nested targets, outer first", [](test::TestMachine&) {},
+         {{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Maps/Desert", "Games/Generals/Data/Maps"}}},
+        {"nested targets, inner first", [](test::TestMachine&) {},
+         {{"Mods/Example/Maps/Desert", "Games/Generals/Data/Maps"}, {"Mods/Example/Maps", "Games/Generals/Data"}}},
+        {"the same folder target three times", [](test::TestMachine&) {},
+         {{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"},
+          {"Mods/Example/Maps", "Games/Generals/Data"}}},
+        {"the same file target from two sources, no game entry",
+         [](test::TestMachine& m) { m.Write("Mods/Other/Readme.txt", "another mod's readme, longer"); },
+         {{"Mods/Example/Readme.txt", "Games/Generals/Data"}, {"Mods/Other/Readme.txt", "Games/Generals/Data"}}},
+        {"the same target in two letter cases", [](test::TestMachine&) {},
+         {{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Maps", "Games/Generals/DATA"}}},
+        {"a leftover folder twice over",
+         [](test::TestMachine& m) {
+             fs::rename(m.HostPath("Games/Generals/Data/Maps"), m.HostPath("Games/Generals/Data/Maps.original"));
+             m.Write("Games/Generals/Data/Maps/Left.map", "left");
+         },
+         {{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"}},
+         true},
+    };
+    const std::vector<std::string> gameContents = {"game map", "game desert", "game data", "zh weapon", "zh readme"};
+    for (const auto& c : cases) {
+        test::RemoveTree(machine.HostPath("Games"));
+        test::RemoveTree(snapshot.Path() / "Games");
+        (void)Journal(machine.textFiles()).Remove();
+        test::WriteExampleInstallation(machine);
+        machine.Write("Games/ZH/Data/Readme.txt", "zh readme");
+        c.setup(machine);
+        fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
+        test::SetOnlyMod(values, test::ModOfPairs(machine, c.pairs));
+        before = Games();
+        messages.shown.clear();
+        ASSERT_FALSE(LaunchDyingAt(0)) << c.name;
+        EXPECT_TRUE(messages.shown.empty()) << c.name << ": " << ProgramFolder();
+        const int total = steps;
+        const std::string afterLaunch = Games();
+        for (const auto& content : gameContents) {
+            EXPECT_NE(afterLaunch.find(" " + content + "\n"), std::string::npos) << c.name << ": lost " << content;
+        }
+        EXPECT_EQ(Recover(), "") << c.name;
+        for (int killAt = 1; killAt <= total + 1; ++killAt) {
+            ResetGames();
+            (void)Journal(machine.textFiles()).Remove();
+            if (killAt <= total) {
+                LaunchDyingAt(killAt);
+            } else {
+                try {
+                    LaunchDyingAt(0, [] { throw Killed(); });
+                } catch (const Killed&) {
+                }
+            }
+            lock.held = false;
+            const std::string report = Recover();
+            const std::string where = c.name + ", killed at step " + std::to_string(killAt) + ": " + report;
+            const std::string after = Games();
+            for (const auto& content : gameContents) {
+                EXPECT_NE(after.find(" " + content + "\n"), std::string::npos) << where << ": lost " << content;
+            }
+            if (c.leftoverMergedInto && report.find("left as they are") != std::string::npos) {
+                continue;
+            }
+            // As before the launch, or as after a whole one (which also puts back an earlier leftover).
+            const bool asBefore = after == test::AsBeforeALaunch(before, after);
+            const bool asAfterALaunch = after == test::AsBeforeALaunch(afterLaunch, after);
+            EXPECT_TRUE(asBefore || asAfterALaunch) << where << "\n" << after;
+            EXPECT_EQ(Recover(), "") << where << " (a second start finds nothing left)";
+        }
+    }
+}
+
+TEST_F(LaunchJournalTest, AHealedLeftoverIsNotTakenTwice) {
+    test::RemoveTree(machine.HostPath("Games/Generals/Data/Maps"));
+    machine.Write("Games/Generals/Data/Maps.original/Alpine.map", "game map");
+    machine.Write("Games/Generals/Data/Maps/Left.map", "left by an earlier launch");
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
+                                                        {"Mods/Example/Maps", "Games/Generals/Data"}}));
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")), "game map");
+}
+
+TEST_F(LaunchJournalTest, ABackupOfAnotherKindIsNeverTakenForTheGamesEntry) {
+    machine.Write("Games/Generals/Data/Maps.original", "some file");
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"}}));
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(runner.commands.empty());
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")), "game map");
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps.original")), "some file");
+}
+
+TEST_F(LaunchJournalTest, LetterCaseDoesNotHideABackupThisLaunchCopied) {
+    machine.Write("Mods/X/Desert.original/Fake.map", "a mod's backup-named folder");
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/X/Desert.original", "Games/Generals/Data/Maps"},
+                                                        {"Mods/Example/Maps/Desert", "Games/Generals/DATA/Maps"}}));
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_TRUE(runner.commands.empty());
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Desert/Desert.map")), "game desert");
+    EXPECT_EQ(Recover(), "");
+}
+
+TEST_F(LaunchJournalTest, AFailedFileCopyOntoAGameEntryLeavesNothingOnRecord) {
+    machine.Write("Games/ZH/Data/INI/Readme.txt", "game readme");
+    machine.Write("Games/ZH/Data/INI/Readme.txt.original", "old");
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}}));
+    const std::string untouched = Games();
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_TRUE(runner.commands.empty());
+    EXPECT_EQ(Games(), untouched);
+    EXPECT_EQ(Recover(), "");
+}
+
+TEST_F(LaunchJournalTest, ANewLaunchKeepsWhatAnEarlierOneLeftOnRecord) {
+    try {
+        LaunchDyingAt(0, [&] {
+            machine.Write("Games/ZH/Data/Readme.txt", "patched by the game");
+            throw Killed();
+        });
+    } catch (const Killed&) {
+    }
+    lock.held = false;
+    EXPECT_NE(Recover().find("left as they are"), std::string::npos);
+    test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/GameData.ini", "Games/Generals/Data/INI"}}));
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_NE(Recover().find(machine.WindowsPath("Games\\ZH\\Data\\Readme.txt")), std::string::npos)
+        << "the earlier record is still there";
+
+    // A record that cannot be read is never written over: the launch is refused.
+    test::WriteBytes(machine.HostPath("Vantrel/Vantrel launch.journal"), "damaged");
+    EXPECT_FALSE(LaunchDyingAt(0));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Vantrel/Vantrel launch.journal")), "damaged");
+}
+
+// Refuses every replacement once `failing` is set, as a full disk would.
+class FailingTextFiles final : public TextFiles {
+public:
+    explicit FailingTextFiles(TextFiles& inner) : inner_(inner) {}
+    std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override { return inner_.OpenForReading(path); }
+    std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override {
+        return failing ? nullptr : inner_.StartReplacing(path);
+    }
+    void RemoveLeftovers(std::string_view folder) override { inner_.RemoveLeftovers(folder); }
+    bool failing = false;
+
+private:
+    TextFiles& inner_;
+};
+
+TEST_F(LaunchJournalTest, ARecordThatCannotBeRewrittenIsKept) {
+    FailingTextFiles text(machine.textFiles());
+    LaunchJournal journal = Journal(text);
+    runner.whileRunning = [&] {
+        fs::rename(machine.HostPath("Games/ZH/Data/Readme.txt"), machine.HostPath("Games/ZH/Data/Moved.txt"));
+        machine.Write("Games/ZH/Data/Readme.txt", "someone else's");
+        text.failing = true;
+    };
+    std::string command = "C:\\Games\\Generals\\generals.exe";
+    EXPECT_FALSE(LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock}, command, 0));
+    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/ZH/Data/Readme.txt.original")), "zh readme");
+    EXPECT_NE(ProgramFolder().find("Vantrel launch.journal"), std::string::npos);
 }
 
 TEST_F(LaunchJournalTest, OnlyOneLaunchAtATime) {
