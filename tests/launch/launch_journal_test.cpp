@@ -68,6 +68,16 @@ protected:
         return false;
     }
 
+    // A launch whose launcher dies while the game runs, after `meanwhile` (the game's doing).
+    void LaunchKilledWhileTheGameRuns(const std::function<void()>& meanwhile = nullptr) {
+        EXPECT_TRUE(LaunchDyingAt(0, [&] {
+            if (meanwhile) {
+                meanwhile();
+            }
+            throw Killed();
+        }));
+    }
+
     std::string Recover() {
         LaunchJournal journal = Journal(machine.textFiles());
         return RecoverInterruptedLaunch(journal, machine.swapFiles(), lock);
@@ -162,7 +172,7 @@ TEST_F(LaunchJournalTest, NextStartPutsBackALaunchKilledAtAnyStep) {
         ExpectGamesAsBefore("killed at step " + std::to_string(killAt) + ": " + report);
         ResetGames();
     }
-    ASSERT_TRUE(LaunchDyingAt(0, [] { throw Killed(); }) || true);
+    LaunchKilledWhileTheGameRuns();
     EXPECT_EQ(Recover(), "A launch did not finish; the game folders were put back as they were.");
     ExpectGamesAsBefore("killed while the game ran");
 }
@@ -170,11 +180,7 @@ TEST_F(LaunchJournalTest, NextStartPutsBackALaunchKilledAtAnyStep) {
 TEST_F(LaunchJournalTest, ARecoveryKilledAtAnyStepIsFinishedByTheNext) {
     fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
     for (int recoveryKilledAt = 1;; ++recoveryKilledAt) {
-        try {
-            LaunchDyingAt(0, [] { throw Killed(); });
-        } catch (const Killed&) {
-        }
-        lock.held = false;
+        LaunchKilledWhileTheGameRuns();
         KillSwitch kill(recoveryKilledAt);
         test::KillingFileSystem files(machine.swapFiles(), kill);
         LaunchJournal journal = Journal(machine.textFiles());
@@ -196,14 +202,7 @@ TEST_F(LaunchJournalTest, ARecoveryKilledAtAnyStepIsFinishedByTheNext) {
 }
 
 TEST_F(LaunchJournalTest, ACopyTheGameChangedIsNotRemoved) {
-    try {
-        LaunchDyingAt(0, [&] {
-            machine.Write("Games/ZH/Data/Readme.txt", "patched by the game");
-            throw Killed();
-        });
-    } catch (const Killed&) {
-    }
-    lock.held = false;
+    LaunchKilledWhileTheGameRuns([&] { machine.Write("Games/ZH/Data/Readme.txt", "patched by the game"); });
     const std::string report = Recover();
     EXPECT_NE(report.find("left as they are"), std::string::npos) << report;
     EXPECT_NE(report.find(machine.WindowsPath("Games\\ZH\\Data\\Readme.txt")), std::string::npos) << report;
@@ -215,11 +214,7 @@ TEST_F(LaunchJournalTest, ACopyTheGameChangedIsNotRemoved) {
 }
 
 TEST_F(LaunchJournalTest, ADamagedJournalIsNeverActedOn) {
-    try {
-        LaunchDyingAt(0, [] { throw Killed(); });
-    } catch (const Killed&) {
-    }
-    lock.held = false;
+    LaunchKilledWhileTheGameRuns();
     const std::string during = Games();
     const fs::path path = machine.HostPath("Vantrel/Vantrel launch.journal");
     const std::string whole = test::ReadBytes(path);
@@ -265,8 +260,7 @@ TEST(LaunchJournalRecovery, LeavesRelativeTargetsAlone) {
 TEST_F(LaunchJournalTest, FolderPairsWithTheSameTargetAreRecovered) {
     test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
                                                         {"Mods/Example/Maps", "Games/Generals/Data"}}));
-    EXPECT_TRUE(LaunchDyingAt(0, [] { throw Killed(); }) || true);
-    lock.held = false;
+    LaunchKilledWhileTheGameRuns();
     EXPECT_EQ(Recover(), "A launch did not finish; the game folders were put back as they were.");
     ExpectGamesAsBefore("same-target folders");
 }
@@ -380,10 +374,7 @@ TEST_F(LaunchJournalTest, TrickyModsSurviveAKillAtAnyStep) {
             if (killAt <= total) {
                 LaunchDyingAt(killAt);
             } else {
-                try {
-                    LaunchDyingAt(0, [] { throw Killed(); });
-                } catch (const Killed&) {
-                }
+                LaunchKilledWhileTheGameRuns();
             }
             lock.held = false;
             const std::string report = Recover();
@@ -446,14 +437,7 @@ TEST_F(LaunchJournalTest, AFailedFileCopyOntoAGameEntryLeavesNothingOnRecord) {
 }
 
 TEST_F(LaunchJournalTest, ANewLaunchKeepsWhatAnEarlierOneLeftOnRecord) {
-    try {
-        LaunchDyingAt(0, [&] {
-            machine.Write("Games/ZH/Data/Readme.txt", "patched by the game");
-            throw Killed();
-        });
-    } catch (const Killed&) {
-    }
-    lock.held = false;
+    LaunchKilledWhileTheGameRuns([&] { machine.Write("Games/ZH/Data/Readme.txt", "patched by the game"); });
     EXPECT_NE(Recover().find("left as they are"), std::string::npos);
     test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/GameData.ini", "Games/Generals/Data/INI"}}));
     EXPECT_FALSE(LaunchDyingAt(0));
