@@ -1,49 +1,37 @@
-#include "platform/wine/wine_swap_file_system.h"
+#include "platform/swap_file_system.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "support/temp_folder.h"
+#include "support/test_machine.h"
 
 namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
 
+// What only the Wine-prefix file layer has: hidden dot-names and host links. The behaviour both
+// layers share is tested once, against each, in swap_file_system_test.cpp.
 class WineSwapFiles : public ::testing::Test {
 protected:
     WineSwapFiles() {
-        fs::create_directories(folder.Path() / "prefix/dosdevices");
-        fs::create_directory_symlink("../drive_c", folder.Path() / "prefix/dosdevices/c:");
-        Write("Mod/File.txt", "mod file");
-        Write("Mod/Folder/a.txt", "mod a");
-        Write("Mod/Folder/Sub/b.txt", "mod b");
-        Write("Game/Existing.txt", "game file");
-        Write("Game/ReadOnly.txt", "game read-only");
-        ReadOnly("Game/ReadOnly.txt");
-        Write("Game/.hidden", "hidden");
-        Write("Game/Folder/a.txt", "game a");
-        Write("Game/Folder/keep.txt", "game keep");
+        machine.Write("Mod/File.txt", "mod file");
+        machine.Write("Mod/Folder/Sub/b.txt", "mod b");
+        machine.Write("Game/Existing.txt", "game file");
+        machine.Write("Game/.hidden", "hidden");
     }
 
-    fs::path Host(const std::string& relative) const { return folder.Path() / "prefix/drive_c" / relative; }
-    void Write(const std::string& relative, const std::string& text) const { test::WriteBytes(Host(relative), text); }
-    void ReadOnly(const std::string& relative) const {
-        fs::permissions(Host(relative), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-    std::string Tree(const std::string& relative) const { return test::DescribeTree(Host(relative)); }
+    fs::path Host(const std::string& relative) const { return machine.HostPath(relative); }
 
-    test::TempFolder folder;
-    WinePrefix prefix{(folder.Path() / "prefix").string()};
-    WineSwapFileSystem files{prefix};
+    test::TestMachine machine;
+    SwapFileSystem& files = machine.swapFiles();
 };
 
 TEST_F(WineSwapFiles, DeleteFolderTakesEverythingReadOnlyIncludedButNoLinkTargets) {
     ASSERT_TRUE(files.CopyFolder("C:\\Mod\\Folder", "C:\\Game\\New", {}));
-    ReadOnly("Game/New/Sub/b.txt");
+    fs::permissions(Host("Game/New/Sub/b.txt"), fs::perms::owner_write, fs::perm_options::remove);
     fs::create_directory_symlink(Host("Mod"), Host("Game/New/LinkToMod"));
     ASSERT_TRUE(files.DeleteFolder("C:\\Game\\New"));
     EXPECT_FALSE(fs::exists(Host("Game/New")));
