@@ -17,6 +17,11 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
+    // Real seconds per iteration of the benchmark of that full name; 0 when it did not run.
+    [[nodiscard]] double Seconds(const std::string& name) const {
+        const auto found = seconds_.find(name);
+        return found == seconds_.end() ? 0 : found->second;
+    }
 
 private:
     std::vector<std::pair<std::string, std::string>> pairs_;

@@ -1,6 +1,9 @@
-// One swap-in and restore of a large mod beside copying and deleting the same tree with cp and rm.
+// Launches of large mods beside copying and deleting the same files with cp and rm: one of a 200 MiB
+// tree of 2,000 files in 50 folder pairs, and mods of 2,000 and 8,000 single-file pairs, whose time
+// must grow in step with the pairs.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -21,8 +24,10 @@ using vantrel::test::TestMachine;
 constexpr int kFolders = 50;
 constexpr int kFilesPerFolder = 40;
 constexpr std::size_t kFileSize = 200 * 1024 * 1024 / (kFolders * kFilesPerFolder);
+constexpr int kMostSmallFiles = 8000;
 
-// 2,000 files in 50 folders, 200 MiB in all, and a game folder holding a few of the same names.
+// 2,000 files in 50 folders, 200 MiB in all, with a game folder holding a few of the same names; and
+// 8,000 files of 1 KiB.
 TestMachine& Machine() {
     static std::unique_ptr<TestMachine> machine;
     if (!machine) {
@@ -38,43 +43,53 @@ TestMachine& Machine() {
                 machine->Write("Games/Generals/Data/Folder" + std::to_string(folder) + "/Game.dat", "game");
             }
         }
+        const std::string small(1024, 's');
+        for (int file = 0; file < kMostSmallFiles; ++file) {
+            machine->Write("Mods/Small/File" + std::to_string(file) + ".dat", small);
+        }
+        fs::create_directories(machine->HostPath("Games/Generals/Data/Small"));
+        fs::create_directories(machine->HostPath("Vantrel"));
     }
     return *machine;
 }
 
-void Launch(benchmark::State& state, bool journaled) {
+void Launch(benchmark::State& state, const vantrel::ModRecord& mod, bool journaled) {
     auto& machine = Machine();
     vantrel::ProgramValues values;
-    vantrel::ModRecord mod;
-    mod.szModFile = "Big.big";
-    for (int folder = 0; folder < kFolders; ++folder) {
-        mod.szSrcPaths.push_back(machine.WindowsPath("Mods\\Big\\Folder" + std::to_string(folder)));
-        mod.szDstFolders.push_back(machine.WindowsPath("Games\\Generals\\Data"));
-    }
-    mod.nPairCount = kFolders;
     values.Mods = {mod};
     values.nModCount = 1;
     vantrel::test::RecordingRunner runner;
     vantrel::test::RecordingMessages messages;
-    fs::create_directories(machine.HostPath("Vantrel"));
-    vantrel::LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"));
+    vantrel::LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"),
+                                   machine.swapFiles().MachineName());
     for (auto _ : state) {
         std::string command = "C:\\Games\\Generals\\generals.exe";
         const vantrel::LaunchServices services{machine.swapFiles(), runner, messages, {},
                                                journaled ? &journal : nullptr, &machine.launchLock()};
         if (!vantrel::LaunchWithMod(values, services, command, 0)) {
-            state.SkipWithError("the launch failed");
+            state.SkipWithError(messages.shown.empty() ? "the launch failed" : messages.shown.back().text.c_str());
         }
     }
 }
 
-void SwapInAndRestore(benchmark::State& state) {
-    Launch(state, false);
+vantrel::ModRecord FolderPairs() {
+    vantrel::ModRecord mod;
+    mod.szModFile = "Big.big";
+    for (int folder = 0; folder < kFolders; ++folder) {
+        mod.szSrcPaths.push_back(Machine().WindowsPath("Mods\\Big\\Folder" + std::to_string(folder)));
+        mod.szDstFolders.push_back(Machine().WindowsPath("Games\\Generals\\Data"));
+    }
+    mod.nPairCount = kFolders;
+    return mod;
 }
 
-// The same with the launch journal, made durable before each pair.
+void SwapInAndRestore(benchmark::State& state) {
+    Launch(state, FolderPairs(), false);
+}
+
+// The same with the launch journal, as every launch of the program keeps it.
 void SwapInAndRestoreJournaled(benchmark::State& state) {
-    Launch(state, true);
+    Launch(state, FolderPairs(), true);
 }
 
 void CopyAndRemoveBaseline(benchmark::State& state) {
@@ -89,9 +104,36 @@ void CopyAndRemoveBaseline(benchmark::State& state) {
     }
 }
 
+// A journaled launch of as many pairs as the argument, each one 1 KiB file into one game folder.
+void SingleFilePairs(benchmark::State& state) {
+    vantrel::ModRecord mod;
+    for (int file = 0; file < state.range(0); ++file) {
+        mod.szSrcPaths.push_back(Machine().WindowsPath("Mods\\Small\\File" + std::to_string(file) + ".dat"));
+        mod.szDstFolders.push_back(Machine().WindowsPath("Games\\Generals\\Data\\Small"));
+    }
+    mod.nPairCount = static_cast<std::int16_t>(state.range(0));
+    Launch(state, mod, true);
+}
+
+void CopyAndRemoveFilesBaseline(benchmark::State& state) {
+    auto& machine = Machine();
+    const std::string source = machine.HostPath("Mods/Small").string();
+    const std::string target = machine.HostPath("Games/Copy").string();
+    const std::string command = "mkdir '" + target + "' && cd '" + source + "' && seq 0 " +
+                                std::to_string(state.range(0) - 1) +
+                                " | sed 's/.*/File&.dat/' | xargs cp -t '" + target + "' && rm -rf '" + target + "'";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("cp or rm failed");
+        }
+    }
+}
+
 BENCHMARK(SwapInAndRestore)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(SwapInAndRestoreJournaled)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyAndRemoveBaseline)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(SingleFilePairs)->Arg(2000)->Arg(8000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(CopyAndRemoveFilesBaseline)->Arg(2000)->Arg(8000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -100,8 +142,15 @@ int main(int argc, char** argv) {
     vantrel::bench::RatioReporter reporter(
         {std::pair<std::string, std::string>{"SwapInAndRestore", "CopyAndRemoveBaseline"},
          std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "CopyAndRemoveBaseline"},
-         std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "SwapInAndRestore"}});
+         std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "SwapInAndRestore"},
+         std::pair<std::string, std::string>{"SingleFilePairs", "CopyAndRemoveFilesBaseline"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double small = reporter.Seconds("SingleFilePairs/2000/iterations:5/real_time");
+    const double large = reporter.Seconds("SingleFilePairs/8000/iterations:5/real_time");
+    if (small > 0 && large > 0) {
+        std::printf("%-40s %14.3f %14.3f %8.2f\n", "SingleFilePairs 8000 / 2000", large * 1e3, small * 1e3,
+                    large / small);
+    }
     benchmark::Shutdown();
     return 0;
 }

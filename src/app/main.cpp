@@ -43,10 +43,13 @@ int main(int argc, char** argv) {
         PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                               *platform.directoryListing, *platform.textFiles, *messages, platform.singleFiles.get(),
                               platform.swapFiles.get(), platform.launchLock.get()});
-    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.programFolder);
+    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.programFolder,
+                          platform.swapFiles->MachineName());
     switch (mode) {
     case StartMode::Refused:
         return 1;
+    case StartMode::SetAsideJournal:
+        return SetAsideJournalMode(values, *platform.textFiles, *platform.singleFiles, *platform.swapFiles, *messages);
     case StartMode::Silent:
         if (!values.startupNotice.empty()) {
             std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());

@@ -3,39 +3,87 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "launch/swap_cycle.h"
+#include "platform/windows_paths.h"
+
 namespace vantrel {
 namespace {
 
-constexpr std::string_view kHeader = "Vantrel launch journal ";
-constexpr int kVersion = 1;
+constexpr std::string_view kHeader = "Vantrel launch journal";
+constexpr std::uint64_t kVersion = 2;
+constexpr char kSeparator = '\t';
 
-std::uint64_t Checksum(const std::vector<std::string>& lines, std::size_t count) {
-    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a over each line and its end
-    for (std::size_t i = 0; i < count; ++i) {
-        for (const char c : lines[i]) {
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-        }
-        hash = (hash ^ '\n') * 1099511628211ULL;
+std::uint64_t Fnv1a(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     }
     return hash;
 }
 
-std::string Number(std::uint64_t value) {
-    return std::to_string(value);
+std::string Hex(std::uint64_t value, int digits) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%0*" PRIx64, digits, value);
+    return text;
 }
 
-// Parses a whole unsigned decimal number; nullopt for anything else.
-std::optional<std::uint64_t> ParseNumber(std::string_view text) {
+// A line's fields, each followed by the separator, then a checksum of them: a torn or changed line
+// tells itself.
+std::string Line(std::initializer_list<std::string> fields) {
+    std::string line;
+    for (const auto& field : fields) {
+        line += field;
+        line += kSeparator;
+    }
+    return line + "#" + Hex(Fnv1a(line) & 0xFFFFFFFFULL, 8);
+}
+
+// The fields of a line whose checksum holds; nullopt for a damaged line.
+std::optional<std::vector<std::string_view>> Fields(std::string_view line) {
+    const std::size_t last = line.rfind(kSeparator);
+    if (last == std::string_view::npos ||
+        line.substr(last + 1) != "#" + Hex(Fnv1a(line.substr(0, last + 1)) & 0xFFFFFFFFULL, 8)) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0; start <= last;) {
+        const std::size_t end = line.find(kSeparator, start);
+        fields.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return fields;
+}
+
+// A line that ends before its checksum was written, as an append cut short leaves it (perhaps with
+// zeros after it); a whole line whose checksum is wrong, or one that no line starts as, is damage.
+bool IsCutShort(std::string_view line) {
+    // Zeros where the system had not yet written what was appended before a power cut.
+    while (!line.empty() && line.back() == '\0') {
+        line.remove_suffix(1);
+    }
+    const std::size_t last = line.rfind(kSeparator);
+    const bool looksWhole = last != std::string_view::npos && line.size() - last == 10 && line[last + 1] == '#';
+    bool begunAsALine = false;
+    for (const std::string_view kind : {kHeader, std::string_view("machine"), std::string_view("session"),
+                                        std::string_view("pair"),
+                                        std::string_view("planned"), std::string_view("begun"),
+                                        std::string_view("copying"), std::string_view("placed"),
+                                        std::string_view("undoing"), std::string_view("undone")}) {
+        begunAsALine = begunAsALine || kind.starts_with(line) ||
+                       (line.starts_with(kind) && line.size() > kind.size() && line[kind.size()] == kSeparator);
+    }
+    return !looksWhole && begunAsALine && line.find('\0') == std::string_view::npos;
+}
+
+// A whole unsigned decimal number; nullopt for anything else.
+std::optional<std::uint64_t> Number(std::string_view text) {
     if (text.empty() || text.size() > 20) {
         return std::nullopt;
     }
     std::uint64_t value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
         const std::uint64_t next = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (next / 10 != value) {
+        if (c < '0' || c > '9' || next / 10 != value) {
             return std::nullopt;
         }
         value = next;
@@ -43,163 +91,312 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
     return value;
 }
 
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (std::size_t at = text.find(separator); at != std::string_view::npos; at = text.find(separator, start)) {
-        parts.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-    parts.push_back(text.substr(start));
-    return parts;
+std::string IdentityText(const std::optional<EntryIdentity>& identity) {
+    return identity ? std::to_string(identity->volume) + ":" + std::to_string(identity->index) : "-";
 }
 
-// The value of a "key=value" line; nullopt when the key differs.
-std::optional<std::string_view> Value(std::string_view line, std::string_view key) {
-    if (line.size() <= key.size() || !line.starts_with(key) || line[key.size()] != '=') {
-        return std::nullopt;
+// "-" for none; false for text that is neither.
+bool ParseIdentity(std::string_view text, std::optional<EntryIdentity>& identity) {
+    identity.reset();
+    if (text == "-") {
+        return true;
     }
-    return line.substr(key.size() + 1);
+    const std::size_t colon = text.find(':');
+    const auto volume = colon == std::string_view::npos ? std::nullopt : Number(text.substr(0, colon));
+    const auto index = colon == std::string_view::npos ? std::nullopt : Number(text.substr(colon + 1));
+    if (volume && index) {
+        identity = EntryIdentity{*volume, *index};
+    }
+    return identity.has_value();
 }
 
-std::string Describe(const std::vector<PlacedPair>& pairs) {
+// Applies one step record to the pairs; false when it does not parse.
+bool ApplyStep(const std::vector<std::string_view>& fields, std::vector<PairRecord>& pairs) {
+    const auto index = fields.size() >= 2 ? Number(fields[1]) : std::nullopt;
+    if (!index || *index >= pairs.size()) {
+        return false;
+    }
+    PairRecord& pair = pairs[*index];
+    const std::string_view kind = fields[0];
+    if (kind == "begun" && fields.size() == 7) {
+        pair.mergesInto.reset();
+        if (fields[4] != "-") {
+            const auto merges = Number(fields[4]);
+            if (!merges || *merges >= *index) {
+                return false;
+            }
+            pair.mergesInto = static_cast<std::size_t>(*merges);
+        }
+        if (!ParseIdentity(fields[2], pair.displaced) || (fields[3] != "0" && fields[3] != "1")) {
+            return false;
+        }
+        pair.setsAside = fields[3] == "1";
+        pair.restoreAs = std::string(fields[5]);
+        pair.backup = std::string(fields[6]);
+        pair.step = PairStep::Begun;
+        return true;
+    }
+    if ((kind == "copying" || kind == "undoing") && fields.size() == 3) {
+        auto& identity = kind == "copying" ? pair.copy : pair.removing;
+        pair.step = kind == "copying" ? PairStep::Copying : PairStep::Undoing;
+        return ParseIdentity(fields[2], identity) && identity.has_value();
+    }
+    if (kind == "placed" && fields.size() == 3) {
+        std::vector<std::uint64_t> values;
+        for (std::size_t start = 0; start <= fields[2].size();) {
+            const std::size_t end = std::min(fields[2].find(':', start), fields[2].size());
+            const auto value = Number(fields[2].substr(start, end - start));
+            if (!value) {
+                return false;
+            }
+            values.push_back(*value);
+            start = end + 1;
+        }
+        if (values.size() != 3) {
+            return false;
+        }
+        pair.content = {values[0], values[1], values[2]};
+        pair.step = PairStep::Placed;
+        return true;
+    }
+    if (kind == "undone" && fields.size() == 2) {
+        pair.step = PairStep::Undone;
+        return true;
+    }
+    return false;
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+std::string Joined(const std::vector<std::string>& notes) {
     std::string text;
-    for (const auto& pair : pairs) {
-        text += (text.empty() ? "" : "; ") + pair.paths.target;
+    for (const auto& note : notes) {
+        text += (text.empty() ? "" : "; ") + note;
     }
     return text;
 }
 
+std::string KeyOf(std::string_view machineName) {
+    return Hex(Fnv1a(machineName), 16);
+}
+
 } // namespace
 
-std::vector<std::string> FormatJournal(const std::vector<PlacedPair>& pairs) {
-    std::vector<std::string> lines = {std::string(kHeader) + std::to_string(kVersion)};
-    for (const auto& pair : pairs) {
-        lines.push_back("pair");
-        lines.push_back("target=" + pair.paths.target);
-        lines.push_back("backup=" + pair.paths.backup);
-        lines.push_back(std::string("kind=") + (pair.kind == EntryKind::Folder ? "folder" : "file"));
-        std::string flags;
-        for (const bool flag : {pair.started, pair.willBackUp, pair.backupWasThere, pair.targetWasFree, pair.copied,
-                                pair.mergedIntoExisting}) {
-            flags += flag ? '1' : '0';
-        }
-        lines.push_back("flags=" + flags);
-        lines.push_back("created=" +
-                        (pair.created ? Number(pair.created->volume) + ":" + Number(pair.created->index) : "-"));
-        lines.push_back("content=" + Number(pair.content.entries) + ":" + Number(pair.content.bytes) + ":" +
-                        Number(pair.content.fingerprint));
+std::string JournalPathFor(std::string_view folder, std::string_view machineName) {
+    return JoinWindowsPath(folder, std::string(kJournalNameStart) + " " + KeyOf(machineName) + ".journal");
+}
+
+std::vector<std::string> FormatJournalStart(const JournalContent& content) {
+    std::vector<std::string> lines = {Line({std::string(kHeader), std::to_string(kVersion)}),
+                                      Line({"machine", content.machine}), Line({"session", content.session})};
+    for (std::size_t i = 0; i < content.pairs.size(); ++i) {
+        const PairRecord& pair = content.pairs[i];
+        lines.push_back(Line({"pair", std::to_string(i), pair.kind == EntryKind::Folder ? "folder" : "file",
+                              IdentityText(pair.displaced), pair.setsAside ? "1" : "0", pair.restoreAs, pair.backup,
+                              pair.target}));
     }
-    char checksum[17];
-    std::snprintf(checksum, sizeof checksum, "%016" PRIx64, Checksum(lines, lines.size()));
-    lines.push_back("end=" + Number(pairs.size()) + ":" + checksum);
+    lines.push_back(Line({"planned", std::to_string(content.pairs.size())}));
     return lines;
 }
 
-JournalState ParseJournal(const std::vector<std::string>& lines, std::vector<PlacedPair>& pairs) {
-    pairs.clear();
-    if (lines.empty() || !lines.front().starts_with(kHeader)) {
-        return JournalState::Unreadable;
+std::string FormatStep(std::size_t index, const PairRecord& pair) {
+    const std::string i = std::to_string(index);
+    switch (pair.step) {
+    case PairStep::Begun:
+        return Line({"begun", i, IdentityText(pair.displaced), pair.setsAside ? "1" : "0",
+                     pair.mergesInto ? std::to_string(*pair.mergesInto) : "-", pair.restoreAs, pair.backup});
+    case PairStep::Copying:
+        return Line({"copying", i, IdentityText(pair.copy)});
+    case PairStep::Placed:
+        return Line({"placed", i,
+                     std::to_string(pair.content.entries) + ":" + std::to_string(pair.content.bytes) + ":" +
+                         std::to_string(pair.content.fingerprint)});
+    case PairStep::Undoing:
+        return Line({"undoing", i, IdentityText(pair.removing)});
+    case PairStep::Undone:
+        return Line({"undone", i});
+    case PairStep::Planned:
+        break;
     }
-    const auto version = ParseNumber(std::string_view(lines.front()).substr(kHeader.size()));
-    if (!version) {
-        return JournalState::Unreadable;
+    return {};
+}
+
+JournalState ParseJournal(const std::vector<std::string>& lines, JournalContent& content) {
+    content = {};
+    // Lines whole up to the last, which may be cut short: a plan that ends there was never finished.
+    const auto cutShort = [&](std::size_t at) {
+        return at + 1 >= lines.size() && (at >= lines.size() || IsCutShort(lines[at])) ? JournalState::Unstarted
+                                                                                          : JournalState::Unreadable;
+    };
+    const auto header = lines.empty() ? std::nullopt : Fields(lines[0]);
+    if (!header || header->size() != 2 || (*header)[0] != kHeader || !Number((*header)[1])) {
+        return header ? JournalState::Unreadable : cutShort(0);
     }
-    if (*version > kVersion) {
-        return JournalState::NewerFormat;
+    if (*Number((*header)[1]) != kVersion) {
+        return *Number((*header)[1]) > kVersion ? JournalState::NewerFormat : JournalState::Unreadable;
     }
-    constexpr std::size_t kLinesPerPair = 7;
-    const auto end = Value(lines.back(), "end");
-    const auto endParts = end ? Split(*end, ':') : std::vector<std::string_view>{};
-    char expected[17];
-    std::snprintf(expected, sizeof expected, "%016" PRIx64, Checksum(lines, lines.size() - 1));
-    const auto count = endParts.size() == 2 ? ParseNumber(endParts[0]) : std::nullopt;
-    if (*version != kVersion || !count || endParts[1] != expected || lines.size() != 2 + *count * kLinesPerPair) {
-        return JournalState::Unreadable;
+    const auto machine = lines.size() > 1 ? Fields(lines[1]) : std::nullopt;
+    if (!machine || machine->size() != 2 || (*machine)[0] != "machine") {
+        return machine ? JournalState::Unreadable : cutShort(1);
     }
-    std::vector<PlacedPair> read;
-    for (std::size_t i = 1; i + 1 < lines.size(); i += kLinesPerPair) {
-        PlacedPair pair;
-        const auto target = Value(lines[i + 1], "target");
-        const auto backup = Value(lines[i + 2], "backup");
-        const auto kind = Value(lines[i + 3], "kind");
-        const auto flags = Value(lines[i + 4], "flags");
-        const auto created = Value(lines[i + 5], "created");
-        const auto content = Value(lines[i + 6], "content");
-        if (lines[i] != "pair" || !target || !backup || !kind || (*kind != "file" && *kind != "folder") || !flags ||
-            flags->size() != 6 || flags->find_first_not_of("01") != std::string_view::npos || !created || !content) {
+    const auto session = lines.size() > 2 ? Fields(lines[2]) : std::nullopt;
+    if (!session || session->size() != 2 || (*session)[0] != "session") {
+        return session ? JournalState::Unreadable : cutShort(2);
+    }
+    JournalContent read{std::string((*machine)[1]), std::string((*session)[1]), {}};
+    std::size_t at = 3;
+    // The plan, whole: it was made durable before anything changed.
+    for (;; ++at) {
+        const auto fields = at < lines.size() ? Fields(lines[at]) : std::nullopt;
+        if (!fields) {
+            return cutShort(at);
+        }
+        if ((*fields)[0] == "planned" && fields->size() == 2 && Number((*fields)[1]) == read.pairs.size()) {
+            ++at;
+            break;
+        }
+        PairRecord pair;
+        if ((*fields)[0] != "pair" || fields->size() != 8 || Number((*fields)[1]) != read.pairs.size() ||
+            ((*fields)[2] != "file" && (*fields)[2] != "folder") || !ParseIdentity((*fields)[3], pair.displaced) ||
+            ((*fields)[4] != "0" && (*fields)[4] != "1")) {
             return JournalState::Unreadable;
         }
-        pair.paths = {std::string(*target), std::string(*backup)};
-        pair.kind = *kind == "folder" ? EntryKind::Folder : EntryKind::File;
-        pair.started = (*flags)[0] == '1';
-        pair.willBackUp = (*flags)[1] == '1';
-        pair.backupWasThere = (*flags)[2] == '1';
-        pair.targetWasFree = (*flags)[3] == '1';
-        pair.copied = (*flags)[4] == '1';
-        pair.mergedIntoExisting = (*flags)[5] == '1';
-        if (*created != "-") {
-            const auto parts = Split(*created, ':');
-            const auto volume = parts.size() == 2 ? ParseNumber(parts[0]) : std::nullopt;
-            const auto index = parts.size() == 2 ? ParseNumber(parts[1]) : std::nullopt;
-            if (!volume || !index) {
-                return JournalState::Unreadable;
+        pair.kind = (*fields)[2] == "folder" ? EntryKind::Folder : EntryKind::File;
+        pair.setsAside = (*fields)[4] == "1";
+        pair.restoreAs = std::string((*fields)[5]);
+        pair.backup = std::string((*fields)[6]);
+        pair.target = std::string((*fields)[7]);
+        read.pairs.push_back(std::move(pair));
+    }
+    for (; at < lines.size(); ++at) {
+        const auto fields = Fields(lines[at]);
+        if (!fields || !ApplyStep(*fields, read.pairs)) {
+            if (at + 1 == lines.size() && !fields && IsCutShort(lines[at])) {
+                break; // the last line torn by a power cut: its step never acted on an unrecorded basis
             }
-            pair.created = EntryIdentity{*volume, *index};
-        }
-        const auto parts = Split(*content, ':');
-        const auto entries = parts.size() == 3 ? ParseNumber(parts[0]) : std::nullopt;
-        const auto bytes = parts.size() == 3 ? ParseNumber(parts[1]) : std::nullopt;
-        const auto fingerprint = parts.size() == 3 ? ParseNumber(parts[2]) : std::nullopt;
-        if (!entries || !bytes || !fingerprint) {
             return JournalState::Unreadable;
         }
-        pair.content = {*entries, *bytes, *fingerprint};
-        read.push_back(std::move(pair));
     }
-    pairs = std::move(read);
+    content = std::move(read);
     return JournalState::Read;
 }
 
-LaunchJournal::LaunchJournal(TextFiles& textFiles, SingleFiles& singleFiles, std::string programFolder)
-    : textFiles_(textFiles), singleFiles_(singleFiles), folder_(std::move(programFolder)),
-      path_(folder_ + "\\" + std::string(kJournalFileName)) {}
+LaunchJournal::LaunchJournal(TextFiles& textFiles, SingleFiles& singleFiles, std::string folder,
+                             std::string machineName)
+    : textFiles_(textFiles), singleFiles_(singleFiles), folder_(std::move(folder)),
+      machine_(KeyOf(machineName)), path_(JournalPathFor(folder_, machineName)) {}
 
-bool LaunchJournal::Save(const std::vector<PlacedPair>& pairs, bool durable) {
-    const auto file = textFiles_.StartReplacing(path_);
-    if (!file) {
+bool LaunchJournal::Start(const std::vector<PairRecord>& pairs, const std::string& session, std::string& error) {
+    appender_ = textFiles_.StartAppending(path_, true, error);
+    if (!appender_) {
         return false;
     }
-    for (const auto& line : FormatJournal(pairs)) {
-        if (!file->WriteLine(line)) {
-            return false;
-        }
+    if (!appender_->Append(FormatJournalStart({machine_, session, pairs})) || !appender_->Sync()) {
+        error = appender_->LastError();
+        // A half-written start is no record of anything: it must not block later launches.
+        appender_.reset();
+        (void)singleFiles_.DeleteFile(path_);
+        return false;
     }
-    return file->Commit(durable);
+    return true;
+}
+
+bool LaunchJournal::Continue(std::string& error) {
+    appender_ = textFiles_.StartAppending(path_, false, error);
+    return appender_ != nullptr;
+}
+
+bool LaunchJournal::Note(std::size_t index, const PairRecord& pair) {
+    if (!appender_) {
+        error_ = "the journal is not open";
+        return false;
+    }
+    if (!appender_->Append({FormatStep(index, pair)})) {
+        error_ = appender_->LastError();
+        return false;
+    }
+    return true;
 }
 
 bool LaunchJournal::Remove() {
+    appender_.reset();
     return !singleFiles_.FileExists(path_) || singleFiles_.DeleteFile(path_);
 }
 
-JournalState LaunchJournal::Load(std::vector<PlacedPair>& pairs) {
-    pairs.clear();
+std::vector<std::string> LaunchJournal::RawLines() {
+    std::vector<std::string> lines;
+    if (const auto file = textFiles_.OpenForReading(path_)) {
+        for (std::string line; file->ReadLine(line);) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+JournalState LaunchJournal::Load(JournalContent& content) {
+    content = {};
     if (!singleFiles_.FileExists(path_)) {
         return JournalState::Absent;
     }
-    const auto file = textFiles_.OpenForReading(path_);
-    if (!file) {
+    if (!textFiles_.OpenForReading(path_)) {
         return JournalState::Unreadable;
     }
-    std::vector<std::string> lines;
-    for (std::string line; file->ReadLine(line);) {
-        lines.push_back(line);
-    }
-    return ParseJournal(lines, pairs);
+    const JournalState state = ParseJournal(RawLines(), content);
+    // A file under this machine's name that another machine wrote is nothing to act on here.
+    return state == JournalState::Read && content.machine != machine_ ? JournalState::Unreadable : state;
 }
 
 void LaunchJournal::RemoveLeftovers() {
     textFiles_.RemoveLeftovers(folder_);
+}
+
+bool IsLaunchersOwn(std::string_view path, std::string_view folder) {
+    const std::string pathKey = WindowsPathKey(path);
+    const std::string folderKey = WindowsPathKey(folder);
+    if (pathKey == folderKey || IsInsideKey(folderKey, pathKey)) {
+        return true;
+    }
+    std::string name(LastWindowsName(pathKey));
+    std::string own = WindowsPathKey(kJournalNameStart);
+    return WindowsPathKey(ParentWindowsPath(pathKey)) == folderKey && (name.starts_with(own) || name.starts_with(".VANTREL-"));
+}
+
+std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& files) {
+    journal.RemoveLeftovers();
+    JournalContent content;
+    const JournalState state = journal.Load(content);
+    if (state == JournalState::Absent) {
+        return {};
+    }
+    if (state == JournalState::Unstarted) {
+        // The plan is made durable before anything changes: an unfinished one stands for nothing done.
+        return journal.Remove() ? std::string() : "An unfinished launch journal " + Quoted(journal.Path()) +
+                                                      " could not be removed.";
+    }
+    if (state != JournalState::Read) {
+        return "A launch did not finish, but its journal " + Quoted(journal.Path()) +
+               (state == JournalState::NewerFormat ? " is from a newer Vantrel" : " cannot be read") +
+               "; the game folders were left as they are. Start Vantrel with --set-aside-journal to see what it "
+               "describes and set it aside.";
+    }
+    std::string error;
+    LaunchJournal* recording = journal.Continue(error) ? &journal : nullptr;
+    // After the machine restarted, steps it had not yet written to disk may be missing from the
+    // record: every pair counts as begun, and whatever cannot be proven the launch's own is set aside.
+    const UndoMode mode = files.IsSameSession(content.session) ? UndoMode::Recovery : UndoMode::RecoveryAfterRestart;
+    const UndoReport report = UndoPairs(content.pairs, files, mode, recording);
+    const std::string notes = report.notes.empty() ? "" : " " + Joined(report.notes) + ".";
+    if (!report.complete) {
+        return "A launch did not finish; not everything could be put back:" + notes +
+               " Vantrel tries again at its next start.";
+    }
+    if (!journal.Remove()) {
+        return "A launch did not finish; the game folders were put back, but its journal " + Quoted(journal.Path()) +
+               " could not be removed." + notes;
+    }
+    return "A launch did not finish; the game folders were put back as they were." + notes;
 }
 
 std::string RecoverInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& files, LaunchLock& lock) {
@@ -207,28 +404,21 @@ std::string RecoverInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& fil
     if (!lock.TryAcquire(journal.Folder())) {
         return {};
     }
-    journal.RemoveLeftovers();
-    std::vector<PlacedPair> pairs;
-    const JournalState state = journal.Load(pairs);
-    std::string report;
-    if (state == JournalState::Unreadable || state == JournalState::NewerFormat) {
-        report = "A launch did not finish, but its journal (" + journal.Path() + ") " +
-                 (state == JournalState::NewerFormat ? "is from a newer Vantrel" : "is damaged") +
-                 "; the game folders were left as they are.";
-    } else if (state == JournalState::Read) {
-        std::vector<PlacedPair> left;
-        if (UndoPlacedPairs(pairs, files, true, &left)) {
-            report = journal.Remove()
-                         ? "A launch did not finish; the game folders were put back as they were."
-                         : "A launch did not finish; the game folders were put back, but its journal could not be removed.";
-        } else {
-            report = "A launch did not finish; left as they are, with any game entry under its .original name, "
-                     "because they changed since the mod was put in or could not be removed: " +
-                     Describe(left) + ".";
-        }
-    }
+    std::string report = FinishInterruptedLaunch(journal, files);
     lock.Release();
     return report;
+}
+
+std::optional<std::string> SetAsideJournal(LaunchJournal& journal, SwapFileSystem& files, std::string_view timestamp,
+                                           std::string& error) {
+    const std::string& path = journal.Path();
+    const std::string aside = path.substr(0, path.size() - std::string_view(".journal").size()) + " " +
+                              std::string(timestamp) + ".set-aside";
+    if (!files.Rename(path, aside)) {
+        error = files.LastError();
+        return std::nullopt;
+    }
+    return aside;
 }
 
 } // namespace vantrel

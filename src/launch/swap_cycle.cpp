@@ -1,103 +1,182 @@
 #include "launch/swap_cycle.h"
 
 #include <algorithm>
-#include <map>
 #include <set>
+#include <unordered_map>
 
 #include "launch/launch_journal.h"
 #include "platform/utf8.h"
+#include "platform/windows_paths.h"
 
 namespace vantrel {
 namespace {
 
-bool Remove(SwapFileSystem& files, const std::string& target, EntryKind kind) {
-    // Only this launch's own copies, or a leftover an earlier launch merged into, are removed:
-    // forcing a read-only copy away is safe, as no game file is ever removed here.
-    return kind == EntryKind::Folder ? files.DeleteFolder(target) : files.DeleteFile(target, true);
+// A pair's life, as the launch, its restore and a later start see it:
+//
+//   Planned --Begin--> Begun --(copy creates its entry)--> Copying --(copy complete)--> Placed
+//   Placed --(the game runs)--> Undoing --(entry removed, displaced entry renamed back)--> Undone
+//
+// Each step goes on record before it acts, and every undo asks the disk by identity where each
+// entry is, so that whoever undoes a pair (the launch, or a later start after the launcher died at
+// any moment) removes only what the record proves is the launch's own.
+
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
-// One spelling for the paths that name the same entry on a file system that ignores letter case:
-// upper case, backslashes, no doubled separators.
-std::string PathKey(std::string_view path) {
-    std::string key;
-    key.reserve(path.size());
-    for (const char c : path) {
-        const char normal = c == '/' ? '\\' : (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        if (normal == '\\' && key.size() > 1 && key.back() == '\\') {
-            continue;
-        }
-        key.push_back(normal);
+std::string Quoted(std::string_view path) {
+    return "\"" + std::string(path) + "\"";
+}
+
+// The sibling of `path` whose name ends in `suffix`.
+std::string WithSuffix(std::string_view path, std::string_view suffix) {
+    return std::string(path) + std::string(suffix);
+}
+
+// `folder` and one of its entries, by the entry's name as the disk spells it.
+std::string Sibling(std::string_view path, std::string_view name) {
+    return JoinWindowsPath(ParentWindowsPath(path), name);
+}
+
+void Note(LaunchJournal* journal, std::size_t index, const PairRecord& pair) {
+    // A step that cannot be recorded still acts: by then the record holds enough for a later start to
+    // leave whatever this pair touched alone rather than guess.
+    if (journal) {
+        (void)journal->Note(index, pair);
     }
-    return key;
 }
 
-// "X:\..." or "\\server\...": a path that names the same entry from any working folder.
-bool IsAbsolute(std::string_view path) {
-    return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\");
+// Removes the entry at `path`, whichever kind it is; a read-only copy of the launch's goes too.
+bool RemoveEntry(SwapFileSystem& files, const std::string& path) {
+    return files.KindOf(path) == EntryKind::Folder ? files.DeleteFolder(path) : files.DeleteFile(path, true);
 }
 
-bool UndoPair(const PlacedPair& pair, SwapFileSystem& files, bool strict) {
-    const std::string& target = pair.paths.target;
-    const std::string& backup = pair.paths.backup;
-    if (strict && !IsAbsolute(target)) {
-        // A relative target (a destination whose game is not installed) named a folder below the
-        // working folder of the launch, which a later start need not share: nothing is touched.
+// Moves what stands at `path` to a name beside it that the game does not load; the new name, or
+// nullopt when that failed.
+std::optional<std::string> KeepAside(SwapFileSystem& files, const std::string& path) {
+    for (int n = 1; n <= 99; ++n) {
+        const std::string kept = WithSuffix(path, n == 1 ? ".vantrel-kept" : ".vantrel-kept-" + std::to_string(n));
+        if (files.KindOf(kept) == EntryKind::None && files.Rename(path, kept)) {
+            return kept;
+        }
+    }
+    return std::nullopt;
+}
+
+// Takes out what pair `index` put at its target, as far as `mode` lets it prove the entry there is the
+// launch's own, and gives the displaced entry its place back.
+bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem& files, UndoMode mode,
+              LaunchJournal* journal, UndoReport& report) {
+    PairRecord& pair = pairs[index];
+    if (mode == UndoMode::RecoveryAfterRestart && pair.step == PairStep::Planned) {
+        pair.step = PairStep::Begun;
+    }
+    if (pair.step == PairStep::Planned || pair.step == PairStep::Undone) {
+        // An undone pair's displaced entry may have gone again since with an earlier pair's copy
+        // (it lay inside it, or was it): nothing of it is left to do.
+        return true;
+    }
+    if (!IsDrivePath(pair.target)) {
+        // A record not made by this version's launch: a relative path would name a folder below the
+        // working folder of whoever reads it, not what the launch touched.
+        report.notes.push_back(Quoted(pair.target) + " is not a full path; it was left alone");
         return false;
     }
-    // Nothing else makes the backup while launches are one at a time: if it is there, the rename was done.
-    const bool backupMade = pair.willBackUp && files.KindOf(backup) != EntryKind::None;
-    if (!pair.started && !backupMade) {
-        // Only planned, as far as the record shows: nothing of it is touched. Something at a target
-        // that was free may be an unfinished copy or someone else's; it cannot be told, so it stays.
-        return !(pair.targetWasFree && !pair.willBackUp && files.KindOf(target) != EntryKind::None);
+    if (pair.mergesInto) {
+        // Its content went into an earlier pair's copy and goes out with it.
+        pair.step = PairStep::Undone;
+        Note(journal, index, pair);
+        return true;
     }
-    if (!pair.copied && !pair.targetWasFree && pair.kind == EntryKind::File && !backupMade) {
-        return true; // a file copy onto an entry that was there fails before writing: nothing was done
-    }
-    bool restored = true;
-    if (pair.copied && pair.created) {
+    const std::string& target = pair.target;
+    {
         const auto now = files.IdentityOf(target);
-        if (!now) {
-            restored = strict; // gone: deleted while the game ran, or removed by an earlier restore
-        } else if (*now == *pair.created) {
-            // A copy is measured once the swap-in is done, before the game starts; before that its
-            // identity alone tells it, as nothing but this launch has run since.
-            if (strict && pair.content.entries != 0 && files.MeasureTree(target) != pair.content) {
-                return false; // changed since it was placed (the game patched it): not ours to remove
+        if (now && now != pair.displaced) {
+            bool ours = false;
+            switch (pair.step) {
+            case PairStep::Copying:
+                ours = now == pair.copy; // an unfinished copy: nothing but the launch wrote into it
+                break;
+            case PairStep::Placed:
+                // The launch that ran the game takes what stands there for the mod's entry as the game
+                // left it (the game may save by replacing a file); a later start cannot tell.
+                ours = mode == UndoMode::AfterGame ||
+                       (now == pair.copy && files.MeasureTree(target) == pair.content);
+                break;
+            case PairStep::Undoing:
+                ours = now == pair.removing;
+                break;
+            default:
+                break;
             }
-            restored = Remove(files, target, pair.kind);
-        } else if (strict && ((pair.willBackUp && !backupMade) ||
-                              (pair.backupWasThere && files.KindOf(backup) == EntryKind::None))) {
-            return true; // an earlier restore already put the game's entry back
-        } else {
-            return false; // someone else's entry stands there now
+            if (ours) {
+                if (pair.step != PairStep::Undoing) {
+                    pair.removing = now;
+                    pair.step = PairStep::Undoing;
+                    Note(journal, index, pair);
+                }
+                if (!RemoveEntry(files, target)) {
+                    report.notes.push_back(Quoted(target) + " could not be removed: " + files.LastError());
+                    return false;
+                }
+            } else if (mode == UndoMode::Recovery || mode == UndoMode::RecoveryAfterRestart) {
+                const auto kept = KeepAside(files, target);
+                if (!kept) {
+                    report.notes.push_back(Quoted(target) + " changed since the mod was put in and could not be set aside: " +
+                                           files.LastError());
+                    return false;
+                }
+                report.notes.push_back(Quoted(target) + " changed since the mod was put in; it was kept as " + Quoted(*kept));
+            } else if (pair.displaced && files.IdentityOf(pair.backup) == pair.displaced) {
+                report.notes.push_back(Quoted(target) + " is not the mod's copy; the game's entry waits as " +
+                                       Quoted(pair.backup));
+                return false;
+            }
+        } else if (!now && pair.step == PairStep::Placed && mode == UndoMode::AfterGame) {
+            // Reported; the displaced entry still goes back.
+            report.notes.push_back(Quoted(target) + " was gone when the game ended");
         }
-    } else if (!pair.copied && pair.targetWasFree && (!pair.willBackUp || backupMade)) {
-        // The copy did not finish: what stands at the target is this launch's unfinished copy.
-        const EntryKind there = files.KindOf(target);
-        if (there != EntryKind::None) {
-            restored = Remove(files, target, there);
+    }
+    if (pair.displaced && files.IdentityOf(pair.restoreAs) != pair.displaced) {
+        if (files.IdentityOf(pair.backup) != pair.displaced) {
+            report.notes.push_back("the entry set aside as " + Quoted(pair.backup) + " is no longer there");
+            return false;
         }
-    } else if (pair.copied && pair.mergedIntoExisting && pair.backupWasThere && !strict) {
-        // An earlier failed launch left the backup; what stands at the target is not the game's,
-        // as long as the backup is still there to take its place.
-        if (files.KindOf(backup) == pair.kind) {
-            restored = Remove(files, target, pair.kind);
-        } else {
+        if (files.KindOf(pair.restoreAs) != EntryKind::None || !files.Rename(pair.backup, pair.restoreAs)) {
+            report.notes.push_back(Quoted(pair.backup) + " could not be renamed back to " + Quoted(pair.restoreAs) +
+                                   (files.KindOf(pair.restoreAs) != EntryKind::None ? ": that name is taken"
+                                                                                     : ": " + files.LastError()));
             return false;
         }
     }
-    if ((backupMade || pair.backupWasThere) && files.KindOf(backup) != EntryKind::None) {
-        if (files.KindOf(target) == EntryKind::None) {
-            restored = files.Rename(backup, target) && restored;
-        } else {
-            restored = false;
-        }
-    }
-    return restored;
+    pair.step = PairStep::Undone;
+    Note(journal, index, pair);
+    return true;
 }
 
-// The pairs a record holds: nPairCount, read once, bounded by the arrays it counts.
+// The pair as planned from the definition alone.
+PairRecord Undecided(PairRecord pair) {
+    PairRecord planned;
+    planned.target = std::move(pair.target);
+    planned.kind = pair.kind;
+    return planned;
+}
+
+// Names the games whose placeholders a definition's destinations would have needed.
+std::string GamesNotFound(const ProgramValues& values) {
+    if (values.szGeneralsPath.empty() && values.szZeroHourPath.empty()) {
+        return "; neither Generals nor Zero Hour was found on this machine";
+    }
+    if (values.szGeneralsPath.empty()) {
+        return "; Generals was not found on this machine";
+    }
+    if (values.szZeroHourPath.empty()) {
+        return "; Zero Hour was not found on this machine";
+    }
+    return {};
+}
+
+// The pairs read once, bounded by the arrays nPairCount counts.
 std::size_t PairCountOf(const ModRecord& mod) {
     return std::min<std::size_t>({static_cast<std::size_t>(std::max<std::int16_t>(mod.nPairCount, 0)),
                                   mod.szSrcPaths.size(), mod.szDstFolders.size()});
@@ -121,325 +200,369 @@ private:
 
 class SwapCycle {
 public:
-    SwapCycle(const ModRecord& mod, const LaunchServices& services)
-        : mod_(mod), services_(services), journal_(services.journal) {}
+    SwapCycle(const ModRecord& mod, const ProgramValues& values, const LaunchServices& services)
+        : mod_(mod), values_(values), services_(services), files_(services.files), journal_(services.journal) {}
 
-    // Places every pair in order; false at the first failure, with what was done so far recorded.
-    bool SwapIn() {
+    // Checks every pair before anything changes; false with the reason at the first that cannot go.
+    bool Plan(std::string& why) {
         const std::size_t count = PairCountOf(mod_);
-        if (services_.progress) {
-            for (std::size_t i = 0; i < count; ++i) {
-                const TreeSize size = services_.files.MeasureTree(mod_.szSrcPaths[i]);
-                copied_.entriesTotal += size.entries;
-                copied_.bytesTotal += size.bytes;
-            }
-            services_.progress(copied_);
-            listener_ = [this](std::uint64_t bytes) {
-                ++copied_.entriesDone;
-                copied_.bytesDone += bytes;
-                services_.progress(copied_);
-            };
-        }
-        // What every pair will do goes on record, durably, before anything changes: one such write
-        // for the whole swap-in rather than one a pair. A folder that takes no journal (a read-only
-        // program folder) gets a launch as the system had it, without one.
-        planned_ = Plan(count);
-        if (journal_ && !journal_->Save(Recorded(planned_))) {
-            journal_ = nullptr;
-        }
+        const std::string ownFolder = journal_ ? journal_->Folder() : values_.programFolder;
+        std::set<std::string> checkedFolders;
         for (std::size_t i = 0; i < count; ++i) {
-            if (!PlacePair(mod_.szSrcPaths[i], mod_.szDstFolders[i], i)) {
+            const std::string& source = mod_.szSrcPaths[i];
+            const std::string& destination = mod_.szDstFolders[i];
+            const std::string which = "pair " + std::to_string(i + 1) + ": ";
+            if (!IsDrivePath(destination) || HasControlCharacter(destination)) {
+                why = which + "the destination " + Quoted(destination) + " is not a full path on a drive" +
+                      GamesNotFound(values_);
                 return false;
             }
+            // The folder as the disk spells it, so that pairs naming it in other letter case meet.
+            const bool root = destination.size() <= 3;
+            const auto folderName = root ? std::nullopt : files_.EntryName(destination);
+            const std::string folder = folderName ? Sibling(destination, *folderName) : destination;
+            if (!root && (!folderName || files_.KindOf(folder) != EntryKind::Folder)) {
+                why = which + "the destination folder " + Quoted(destination) + " does not exist" + GamesNotFound(values_);
+                return false;
+            }
+            auto target = PairTarget(source, folder, why);
+            if (!target) {
+                why = which + why;
+                return false;
+            }
+            if (!ownFolder.empty() && (IsLaunchersOwn(*target, ownFolder) ||
+                                       IsLaunchersOwn(WithSuffix(*target, kBackupSuffix), ownFolder))) {
+                why = which + Quoted(*target) + " is Vantrel's own; a mod cannot be placed there";
+                return false;
+            }
+            const auto sourceName = IsDrivePath(source) ? files_.EntryName(source) : std::nullopt;
+            const std::string resolved = sourceName ? Sibling(source, *sourceName) : source;
+            const EntryKind kind = sourceName ? files_.KindOf(resolved) : EntryKind::None;
+            if (kind == EntryKind::None) {
+                why = which + "the source " + Quoted(source) +
+                      (sourceName ? " is neither a file nor a folder" : " was not found");
+                return false;
+            }
+            if (checkedFolders.insert(WindowsPathKey(folder)).second && !files_.CanChangeFolder(folder)) {
+                why = Quoted(folder) + ": " + files_.LastError() +
+                      " — the game folder cannot be changed; Vantrel must be able to create, rename and delete files "
+                      "there (run Vantrel as an administrator, or move the game to a folder you own)";
+                return false;
+            }
+            PairRecord& pair = pairs_.emplace_back();
+            pair.target = std::move(*target);
+            pair.kind = kind;
+            sources_.push_back(resolved);
         }
-        // What the copies hold must be on record before the game can change them.
-        return !journal_ || journal_->Save(Recorded(placed_));
+        return CheckPlacesAgainstEachOther(why);
     }
 
-    // Undoes what this launch did, newest first; false when any pair could not be undone. What could
-    // not be undone stays on record for the next start; otherwise the record goes.
-    bool Undo() {
-        std::vector<PlacedPair> left;
-        const bool allRestored = UndoPlacedPairs(placed_, services_.files, false, &left);
-        placed_.clear();
-        if (journal_) {
-            // What was left, by this launch or by one before it, stays on record for the next start.
-            // A record that cannot be rewritten is kept as it is rather than lost.
-            if (left.empty() && inherited_.empty()) {
-                (void)journal_->Remove();
-            } else {
-                (void)journal_->Save(Recorded({left.rbegin(), left.rend()}));
-            }
-        }
-        return allRestored;
-    }
-
-    // What an earlier launch left on record, kept ahead of this launch's pairs.
-    void Inherit(std::vector<PlacedPair> pairs) { inherited_ = std::move(pairs); }
-
-private:
-    std::vector<PlacedPair> Recorded(const std::vector<PlacedPair>& pairs) const {
-        std::vector<PlacedPair> recorded = inherited_;
-        recorded.insert(recorded.end(), pairs.begin(), pairs.end());
-        return recorded;
-    }
-
-    // What the disk looks like to a pair: the real one, or the plan's picture of it once the earlier
-    // pairs will have run. Tracks what this launch set aside and what it created.
-    struct DiskView {
-        SwapFileSystem& files;
-        std::map<std::string, std::pair<EntryKind, bool>> planned; // by PathKey: kind, visible
-        std::set<std::string> renamed;                              // backups made by setting a target aside
-        std::set<std::string> created;                              // entries made by a copy
-        std::set<std::string> healed;                               // targets whose old backup a pair puts back
-
-        EntryKind KindOf(const std::string& path) {
-            const auto found = planned.find(PathKey(path));
-            return found != planned.end() ? found->second.first : files.KindOf(path);
-        }
-        bool Exists(const std::string& path) {
-            const auto found = planned.find(PathKey(path));
-            return found != planned.end() ? found->second.second : files.Exists(path);
-        }
-        bool Renamed(const std::string& path) const { return renamed.contains(PathKey(path)); }
-        bool Created(const std::string& path) const { return created.contains(PathKey(path)); }
-        bool Healed(const std::string& path) const { return healed.contains(PathKey(path)); }
-        // What a pair is about to do to the disk.
-        void Note(const PlacedPair& pair) {
-            if (pair.backupWasThere) {
-                healed.insert(PathKey(pair.paths.target));
-            }
-        }
-    };
-
-    // What pair `source` into `destination` will do; nullopt when it must not start: the swap-in
-    // fails there before touching anything.
-    std::optional<PlacedPair> Intent(const std::string& source, const std::string& destination, DiskView& view) {
-        auto paths = PairPathsFor(source, destination);
-        if (!paths) {
-            return std::nullopt;
-        }
-        PlacedPair pair;
-        pair.paths = std::move(*paths);
-        const std::string& target = pair.paths.target;
-        const std::string& backup = pair.paths.backup;
-        // The source on disk says what is copied; the name only when the source is missing.
-        const EntryKind sourceKind = services_.files.KindOf(source);
-        pair.kind = sourceKind != EntryKind::None ? sourceKind : KindByName(target);
-        const EntryKind targetKind = view.KindOf(target);
-        const bool targetVisible = view.Exists(target);
-        const EntryKind backupKind = view.KindOf(backup);
-        const bool backupVisible = view.Exists(backup);
-        if (targetKind != EntryKind::None && !targetVisible) {
-            return std::nullopt; // a hidden or system game entry would be written over, never set aside
-        }
-        pair.willBackUp = targetVisible && backupKind == EntryKind::None;
-        if (targetVisible && backupKind != EntryKind::None) {
-            if (!backupVisible || (!view.Renamed(backup) && view.Created(backup))) {
-                // The backup cannot be the game's entry: nothing safe can be done with the target.
-                return std::nullopt;
-            }
-            // Set aside by an earlier pair of this launch (its target is then this launch's copy),
-            // or left by an earlier launch: then the first pair on the target puts it back, and only
-            // a backup of the same kind can be the game's entry that the target took the place of.
-            if (!view.Renamed(backup) && !view.Healed(target)) {
-                if (backupKind != pair.kind) {
-                    return std::nullopt;
-                }
-                pair.backupWasThere = true;
-            }
-        } else if (targetKind == EntryKind::None) {
-            pair.backupWasThere =
-                backupVisible && !view.Renamed(backup) && !view.Created(backup) && !view.Healed(target);
-        }
-        pair.targetWasFree = pair.willBackUp || targetKind == EntryKind::None;
-        return pair;
-    }
-
-    // The intents of all pairs, each seeing the disk as the pairs before it will have left it; it
-    // ends at a pair that will fail.
-    std::vector<PlacedPair> Plan(std::size_t count) {
-        DiskView view{services_.files, {}, {}, {}, {}};
-        std::vector<PlacedPair> plan;
-        for (std::size_t i = 0; i < count; ++i) {
-            auto pair = Intent(mod_.szSrcPaths[i], mod_.szDstFolders[i], view);
-            if (!pair) {
-                break;
-            }
-            view.Note(*pair);
-            if (pair->willBackUp) {
-                view.planned[PathKey(pair->paths.backup)] = {view.KindOf(pair->paths.target), true};
-                view.renamed.insert(PathKey(pair->paths.backup));
-            }
-            if (pair->targetWasFree) {
-                view.planned[PathKey(pair->paths.target)] = {pair->kind, true};
-                view.created.insert(PathKey(pair->paths.target));
-            }
-            plan.push_back(std::move(*pair));
-        }
-        return plan;
-    }
-
-    bool PlacePair(const std::string& source, const std::string& destination, std::size_t index) {
-        SwapFileSystem& files = services_.files;
-        auto intent = Intent(source, destination, actual_);
-        if (!intent) {
+    // Starts the journal with the plan; false with the reason when it cannot be written.
+    bool Record(std::string& why) {
+        if (journal_ && !journal_->Start(pairs_, files_.SessionName(), why)) {
+            why = "the launch cannot be recorded in " + Quoted(journal_->Folder()) + ": " + why;
             return false;
         }
-        intent->started = true;
-        actual_.Note(*intent);
-        PlacedPair& pair = placed_.emplace_back(std::move(*intent));
-        // That this pair starts goes on record, quickly: if the record is older after a power cut, the
-        // next start leaves an unfinished copy in place rather than guess whose it is. The disk may
-        // also differ from the plan (someone changed it meanwhile); then the record says so, durably.
-        if (journal_) {
-            PlacedPair expected = index < planned_.size() ? planned_[index] : PlacedPair{};
-            expected.started = true;
-            std::vector<PlacedPair> recorded = inherited_;
-            recorded.insert(recorded.end(), placed_.begin(), placed_.end());
-            recorded.insert(recorded.end(),
-                            planned_.begin() + static_cast<std::ptrdiff_t>(std::min(index + 1, planned_.size())),
-                            planned_.end());
-            if (!journal_->Save(recorded, !(expected == pair))) {
+        return true;
+    }
+
+    // Places every pair in order; false with the reason at the first failure.
+    bool SwapIn(std::string& why) {
+        if (services_.progress) {
+            for (const auto& source : sources_) {
+                const TreeSize size = files_.MeasureTree(source);
+                progress_.entriesTotal += size.entries;
+                progress_.bytesTotal += size.bytes;
+            }
+            services_.progress(progress_);
+        }
+        for (std::size_t i = 0; i < pairs_.size(); ++i) {
+            if (!Begin(i, why) || !Copy(i, why)) {
+                why = "pair " + std::to_string(i + 1) + ": " + why;
                 return false;
             }
         }
-        const std::string& target = pair.paths.target;
-        const std::string& backup = pair.paths.backup;
+        // Nothing more is made durable before the game runs: after a power cut, a later start sets
+        // aside whatever it cannot prove the launch's own, rather than rely on steps lost from the record.
+        return true;
+    }
 
-        if (files.Exists(target)) {
-            if (!files.SetAttributesNormal(target)) {
+    UndoReport Undo(UndoMode mode) {
+        UndoReport report = UndoPairs(pairs_, files_, mode, journal_);
+        if (journal_ && report.complete) {
+            // What could not be put back stays on record for the next start.
+            (void)journal_->Remove();
+        }
+        return report;
+    }
+
+private:
+    // Pairs that place the same entry, or one inside another's copy, are decided as they begin; a
+    // pair must never place the name another one's game entry waits under.
+    bool CheckPlacesAgainstEachOther(std::string& why) {
+        std::unordered_map<std::string, std::size_t> firstAt; // target key: the first pair placing it
+        for (std::size_t i = 0; i < pairs_.size(); ++i) {
+            firstAt.emplace(WindowsPathKey(pairs_[i].target), i);
+        }
+        for (std::size_t i = 0; i < pairs_.size(); ++i) {
+            const std::string key = WindowsPathKey(pairs_[i].target);
+            const auto backupOf = firstAt.find(WindowsPathKey(WithSuffix(key, kBackupSuffix)));
+            if (backupOf != firstAt.end()) {
+                why = "pairs " + std::to_string(i + 1) + " and " + std::to_string(backupOf->second + 1) + " place " +
+                      Quoted(pairs_[i].target) + " and its backup name " + Quoted(pairs_[backupOf->second].target);
                 return false;
             }
-            if (pair.willBackUp) {
-                if (!files.Rename(target, backup)) {
+            // Decided later: the same target as an earlier pair, or one inside an earlier pair's.
+            bool decidedLater = firstAt.at(key) < i;
+            for (std::size_t slash = key.rfind('\\'); !decidedLater && slash != std::string::npos && slash > 2;
+                 slash = key.rfind('\\', slash - 1)) {
+                const auto above = firstAt.find(key.substr(0, slash));
+                decidedLater = above != firstAt.end() && above->second < i;
+            }
+            if (!decidedLater && !Decide(i, why)) {
+                why = "pair " + std::to_string(i + 1) + ": " + why;
+                return false;
+            }
+            decided_.push_back(!decidedLater);
+        }
+        return true;
+    }
+
+    // What pair `index` does with what stands at its target now; false with the reason when it must
+    // not go on: the swap-in stops there.
+    bool Decide(std::size_t index, std::string& why) {
+        PairRecord& pair = pairs_[index];
+        const std::string& target = pair.target;
+        const auto name = files_.EntryName(target);
+        if (!name) {
+            // A free target. A backup left by some earlier launch comes back in its place afterwards.
+            const auto leftover = files_.EntryName(WithSuffix(target, kBackupSuffix));
+            const std::string backup = leftover ? Sibling(target, *leftover) : std::string();
+            if (leftover && files_.Exists(backup)) {
+                if (OwnCopyAt(backup)) {
+                    why = Quoted(backup) + " is a copy of this launch's own";
                     return false;
                 }
-                actual_.renamed.insert(PathKey(backup));
+                pair.displaced = files_.IdentityOf(backup);
+                pair.backup = backup;
+                pair.restoreAs = backup.substr(0, backup.size() - kBackupSuffix.size());
+            }
+            return true;
+        }
+        // The entry spelled as the definition has it; else the one the game finds without regard to case.
+        const std::string entry = Sibling(target, *name);
+        if (!files_.Exists(entry)) {
+            why = Quoted(entry) + " is hidden or a system entry; Vantrel never sets such entries aside";
+            return false;
+        }
+        const auto identity = files_.IdentityOf(entry);
+        if (const auto owner = OwnCopyAt(entry); owner && pair.kind == EntryKind::Folder &&
+                                                 pairs_[*owner].kind == EntryKind::Folder) {
+            pair.mergesInto = owner;
+            return true;
+        }
+        const std::string backup = WithSuffix(entry, kBackupSuffix);
+        if (const auto leftover = files_.EntryName(backup)) {
+            why = Quoted(Sibling(backup, *leftover)) + " stands beside " + Quoted(entry) +
+                  " and no record of Vantrel explains it; move it away, or rename it back if it is the game's own";
+            return false;
+        }
+        pair.displaced = identity;
+        pair.setsAside = true;
+        pair.restoreAs = entry;
+        pair.backup = backup;
+        return true;
+    }
+
+    // The earlier pair whose copy stands at `path`.
+    std::optional<std::size_t> OwnCopyAt(const std::string& path) {
+        const auto identity = files_.IdentityOf(path);
+        const auto found = identity ? copies_.find(IdentityKey(*identity)) : copies_.end();
+        return found != copies_.end() ? std::optional(found->second) : std::nullopt;
+    }
+
+    static std::string IdentityKey(const EntryIdentity& identity) {
+        return std::to_string(identity.volume) + ":" + std::to_string(identity.index);
+    }
+
+    // What the plan decided for a pair still holds when the disk still shows it (earlier pairs never
+    // touch such a target); otherwise the pair decides anew.
+    bool StillAsPlanned(const PairRecord& pair) {
+        if (pair.setsAside) {
+            return files_.IdentityOf(pair.restoreAs) == pair.displaced && files_.KindOf(pair.backup) == EntryKind::None;
+        }
+        return files_.KindOf(pair.target) == EntryKind::None &&
+               (pair.displaced ? files_.IdentityOf(pair.backup) == pair.displaced
+                               : files_.KindOf(WithSuffix(pair.target, kBackupSuffix)) == EntryKind::None);
+    }
+
+    bool Begin(std::size_t index, std::string& why) {
+        PairRecord& pair = pairs_[index];
+        if (!(decided_[index] && StillAsPlanned(pair))) {
+            pair = Undecided(std::move(pair));
+            if (!Decide(index, why)) {
+                return false;
             }
         }
-        const bool copied = pair.kind == EntryKind::File ? files.CopyFile(source, target, listener_)
-                                                         : files.CopyFolder(source, target, listener_);
-        if (pair.targetWasFree) {
-            // Also after a failed copy: a partial copy is this launch's own and goes in the undo.
-            pair.created = files.IdentityOf(target);
-            actual_.created.insert(PathKey(target));
+        pair.step = PairStep::Begun;
+        if (journal_ && !journal_->Note(index, pair)) {
+            why = "the launch cannot be recorded: " + journal_->LastError();
+            return false;
         }
-        pair.copied = copied;
-        pair.mergedIntoExisting = copied && !pair.targetWasFree;
-        if (copied && journal_) {
-            // A copy is measured as soon as it is in, before later pairs nest theirs inside it (their
-            // undo takes them out again); a pair that merges into an earlier copy changes that copy.
-            const std::string key = PathKey(target);
-            for (auto& earlier : placed_) {
-                if (earlier.copied && earlier.created &&
-                    (&earlier == &pair || (pair.mergedIntoExisting && PathKey(earlier.paths.target) == key))) {
-                    earlier.content = files.MeasureTree(earlier.paths.target);
-                }
-            }
+        if (pair.mergesInto) {
+            // The earlier copy changes: until it is measured again it counts as unfinished.
+            PairRecord& owner = pairs_[*pair.mergesInto];
+            owner.step = PairStep::Copying;
+            Note(journal_, *pair.mergesInto, owner);
         }
-        return copied;
+        if (pair.setsAside && (!files_.SetAttributesNormal(pair.restoreAs) || !files_.Rename(pair.restoreAs, pair.backup))) {
+            why = Quoted(pair.restoreAs) + " could not be set aside: " + files_.LastError();
+            return false;
+        }
+        return true;
+    }
+
+    bool Copy(std::size_t index, std::string& why) {
+        PairRecord& pair = pairs_[index];
+        CopyEvents events;
+        if (!pair.mergesInto) {
+            events.created = [&](const EntryIdentity& identity) {
+                pair.copy = identity;
+                copies_[IdentityKey(identity)] = index;
+                pair.step = PairStep::Copying;
+                return !journal_ || journal_->Note(index, pair);
+            };
+        }
+        if (services_.progress) {
+            events.written = [this](std::uint64_t bytes) {
+                ++progress_.entriesDone;
+                progress_.bytesDone += bytes;
+                services_.progress(progress_);
+            };
+        }
+        TreeSize placed;
+        const bool copied = pair.kind == EntryKind::File
+                                ? files_.CopyFile(sources_[index], pair.target, events, placed)
+                                : files_.CopyFolder(sources_[index], pair.target, events, placed);
+        if (!copied || (!pair.mergesInto && !pair.copy)) {
+            why = "copying " + Quoted(sources_[index]) + " to " + Quoted(pair.target) + " failed: " +
+                  (copied ? "an entry of that name appeared meanwhile" : files_.LastError());
+            return false;
+        }
+        if (pair.mergesInto) {
+            PairRecord& owner = pairs_[*pair.mergesInto];
+            owner.content = files_.MeasureTree(owner.target);
+            owner.step = PairStep::Placed;
+            Note(journal_, *pair.mergesInto, owner);
+        } else {
+            pair.content = placed;
+        }
+        pair.step = PairStep::Placed;
+        Note(journal_, index, pair);
+        return true;
     }
 
     const ModRecord& mod_;
+    const ProgramValues& values_;
     const LaunchServices& services_;
+    SwapFileSystem& files_;
     LaunchJournal* journal_;
-    CopyProgress copied_;
-    CopyListener listener_;
-    std::vector<PlacedPair> inherited_;
-    std::vector<PlacedPair> planned_;
-    std::vector<PlacedPair> placed_;
-    DiskView actual_{services_.files, {}, {}, {}, {}};
+    std::vector<PairRecord> pairs_;
+    std::vector<std::string> sources_; // each pair's source as the disk spells it
+    std::vector<bool> decided_;        // the plan decided the pair from the disk as it was then
+    std::unordered_map<std::string, std::size_t> copies_; // the pair that made each copy, by identity
+    CopyProgress progress_;
 };
+
+std::string Joined(const std::vector<std::string>& notes) {
+    std::string text;
+    for (const auto& note : notes) {
+        text += (text.empty() ? "" : "; ") + note;
+    }
+    return text;
+}
 
 } // namespace
 
-bool UndoPlacedPairs(const std::vector<PlacedPair>& pairs, SwapFileSystem& files, bool strict,
-                     std::vector<PlacedPair>* left) {
-    bool allRestored = true;
-    for (auto pair = pairs.rbegin(); pair != pairs.rend(); ++pair) {
-        if (!UndoPair(*pair, files, strict)) {
-            allRestored = false;
-            if (left) {
-                left->push_back(*pair);
-            }
-        }
-    }
-    return allRestored;
-}
-
-std::optional<PairPaths> PairPathsFor(std::string_view source, std::string_view destinationFolder) {
-    const auto hasControl = [](std::string_view text) {
-        return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-    };
-    const std::size_t slash = source.rfind('\\');
-    if (slash == std::string_view::npos || hasControl(source) || hasControl(destinationFolder)) {
+std::optional<std::string> PairTarget(std::string_view source, std::string_view destinationFolder, std::string& why) {
+    if (HasControlCharacter(source) || HasControlCharacter(destinationFolder)) {
+        why = "the definition holds a control character";
         return std::nullopt;
     }
-    std::string_view entry = source.substr(slash);
-    if (destinationFolder.ends_with('\\')) {
-        entry.remove_prefix(1);
+    const std::size_t slash = source.rfind('\\');
+    const std::string_view name = slash == std::string_view::npos ? std::string_view() : source.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        why = "the source " + Quoted(source) + " does not end in the name of a file or folder";
+        return std::nullopt;
     }
-    PairPaths paths;
-    paths.target = std::string(destinationFolder) + std::string(entry);
-    paths.backup = paths.target + std::string(kBackupSuffix);
-    return paths;
+    return JoinWindowsPath(destinationFolder, name);
 }
 
-EntryKind KindByName(std::string_view target) {
-    const std::size_t dot = target.find('.');
-    return dot != std::string_view::npos && dot >= 1 ? EntryKind::File : EntryKind::Folder;
+UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, UndoMode mode, LaunchJournal* journal) {
+    UndoReport report;
+    for (std::size_t i = pairs.size(); i-- > 0;) {
+        if (!UndoPair(pairs, i, files, mode, journal, report)) {
+            report.complete = false;
+        }
+    }
+    return report;
 }
 
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex) {
+    const auto fail = [&](const std::string& why) {
+        services.messages.Show(std::string(kLaunchFailedMessage) + "\n" + why, MessageIcon::None);
+        return false;
+    };
+    const auto run = [&](const std::string& after) {
+        const RunResult result = services.runner.RunAndWait(command);
+        return result.started ? std::string() : "the game could not be started: " + result.error + after;
+    };
     if (modIndex < 0) {
-        (void)services.runner.RunAndWait(command);
-        return true;
+        const std::string why = run("");
+        return why.empty() || fail(why);
     }
     if (static_cast<std::size_t>(modIndex) >= values.Mods.size()) {
-        services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
-        return false;
+        return fail("there is no mod number " + std::to_string(modIndex + 1) + " in the list");
     }
     const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
     if (Utf8Length(mod.szModFile) > 1) {
         command += " -mod " + mod.szModFile;
     }
-    // A mod without pairs touches no file: it needs neither a record nor the lock.
-    LaunchServices used = services;
     if (PairCountOf(mod) == 0) {
-        used.journal = nullptr;
-        used.lock = nullptr;
+        // A mod without pairs touches no file: it needs neither a record nor the lock.
+        const std::string why = run("");
+        return why.empty() || fail(why);
     }
-    // Another launch swapping into the installations from this program folder: touch nothing.
-    if (used.lock && used.journal && !used.lock->TryAcquire(used.journal->Folder())) {
-        services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
-        return false;
+    LaunchJournal* journal = services.journal;
+    if (journal && services.lock && !services.lock->TryAcquire(journal->Folder())) {
+        return fail("another launch is putting a mod into the games from " + Quoted(journal->Folder()) +
+                    "; wait until it has ended");
     }
-    const LockHolder holder(used.journal ? used.lock : nullptr);
-    SwapCycle cycle(mod, used);
-    if (used.journal) {
-        // A record an earlier launch left (what a restore could not put back) is kept, not replaced;
-        // one that cannot be read is never written over.
-        std::vector<PlacedPair> earlier;
-        const JournalState state = used.journal->Load(earlier);
-        if (state == JournalState::Unreadable || state == JournalState::NewerFormat) {
-            services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
-            return false;
+    const LockHolder holder(journal ? services.lock : nullptr);
+    if (journal) {
+        // What an earlier launch left (the window may have been open since) is put back first.
+        const std::string earlier = FinishInterruptedLaunch(*journal, services.files);
+        JournalContent left;
+        if (journal->Load(left) != JournalState::Absent) {
+            return fail(earlier);
         }
-        cycle.Inherit(std::move(earlier));
     }
-    if (!cycle.SwapIn()) {
-        (void)cycle.Undo();
-        services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
-        return false;
+    SwapCycle cycle(mod, values, services);
+    std::string why;
+    if (!cycle.Plan(why) || !cycle.Record(why)) {
+        return fail(why);
     }
-    (void)services.runner.RunAndWait(command);
-    if (!cycle.Undo()) {
-        services.messages.Show(kLaunchFailedMessage, MessageIcon::None);
-        return false;
+    if (!cycle.SwapIn(why)) {
+        const UndoReport undone = cycle.Undo(UndoMode::SwapInFailed);
+        return fail(why + (undone.complete ? "" : "; " + Joined(undone.notes)));
     }
-    return true;
+    why = run("");
+    const UndoReport undone = cycle.Undo(UndoMode::AfterGame);
+    if (!undone.notes.empty()) {
+        why += (why.empty() ? "the installation could not be put back completely: " : "; ") + Joined(undone.notes);
+    }
+    return why.empty() || fail(why);
 }
 
 } // namespace vantrel

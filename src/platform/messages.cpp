@@ -6,7 +6,14 @@
 namespace vantrel {
 
 void StderrMessages::Show(std::string_view text, MessageIcon) {
-    const std::string line = "Vantrel: " + std::string(text) + "\n";
+    std::string line = "Vantrel: ";
+    for (const char c : text) {
+        line += c;
+        if (c == '\n') {
+            line += "Vantrel: ";
+        }
+    }
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }

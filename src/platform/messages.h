@@ -18,7 +18,7 @@ public:
     virtual void Show(std::string_view text, MessageIcon icon) = 0;
 };
 
-// Writes each message as one line "Vantrel: <text>" to standard error; for scripts and tests.
+// Writes each line of a message as "Vantrel: <line>" to standard error; for scripts and tests.
 class StderrMessages final : public Messages {
 public:
     void Show(std::string_view text, MessageIcon icon) override;

@@ -1,9 +1,16 @@
 // Starts another program and waits for it to end.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace vantrel {
+
+struct RunResult {
+    bool started = false;
+    int exitCode = -1;   // the program's own, when it started
+    std::string error;   // why nothing started, in a few words naming the program
+};
 
 class ProcessRunner {
 public:
@@ -12,9 +19,9 @@ public:
     ProcessRunner& operator=(const ProcessRunner&) = delete;
     virtual ~ProcessRunner() = default;
 
-    // Starts the unquoted command line (program path, then its arguments), blocks until the program
-    // ends and returns its exit code; -1 at once when nothing could be started.
-    [[nodiscard]] virtual int RunAndWait(std::string_view commandLine) = 0;
+    // Starts the unquoted command line (program path, then its arguments) and blocks until the
+    // program ends; returns at once, not started and with the reason, when nothing could be started.
+    [[nodiscard]] virtual RunResult RunAndWait(std::string_view commandLine) = 0;
 };
 
 } // namespace vantrel

@@ -1,11 +1,17 @@
 // Text files in the machine's ANSI code page, read and written line by line as UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
+
+// The longest line a reader hands out; a longer one ends the reading as a read error does, so that
+// memory stays bounded whatever a file holds.
+inline constexpr std::size_t kMaxLineBytes = 1 << 20;
 
 // An open file being read. A line ends at a CR; a LF right after that CR belongs to the line end,
 // a LF anywhere else is an ordinary character; the last line needs no line end.
@@ -16,8 +22,27 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
     virtual ~TextFileReader() = default;
 
-    // Reads the next line into `line` as UTF-8; false at the end of the file or on a read error.
+    // Reads the next line into `line` as UTF-8; false at the end of the file, on a read error or at
+    // a line longer than kMaxLineBytes.
     [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
+};
+
+// A file that grows by lines. Each Append() hands its lines to the system at once, so that a process
+// killed at any moment has lost none of what it appended.
+class TextFileAppender {
+public:
+    TextFileAppender() = default;
+    TextFileAppender(const TextFileAppender&) = delete;
+    TextFileAppender& operator=(const TextFileAppender&) = delete;
+    virtual ~TextFileAppender() = default;
+
+    // Appends each line and CR LF in the ANSI code page, in one write; false on a write error or a
+    // character that the code page cannot hold.
+    [[nodiscard]] virtual bool Append(const std::vector<std::string>& lines) = 0;
+    // Makes the file, its name included, and everything appended so far durable on disk.
+    [[nodiscard]] virtual bool Sync() = 0;
+    // The system's reason for the last failure, in a few words.
+    [[nodiscard]] virtual std::string LastError() = 0;
 };
 
 // A replacement of a file being written. Nothing shows under the target path until Commit()
@@ -44,8 +69,13 @@ public:
     TextFiles& operator=(const TextFiles&) = delete;
     virtual ~TextFiles() = default;
 
-    // Opens the file at the Windows path for reading; nullptr when it cannot be opened.
+    // Opens the ordinary file at the Windows path for reading, in pieces; nullptr when it cannot be
+    // opened or is no ordinary file (a folder, a pipe or a device is refused without waiting on it).
     [[nodiscard]] virtual std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) = 0;
+    // Opens the file at the Windows path to append lines to it: a new one when `create` (refused when
+    // anything is there already), else the existing file. nullptr with the reason in `error`.
+    [[nodiscard]] virtual std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
+                                                                           std::string& error) = 0;
     // Starts writing a new content for the file at the Windows path (temporarily under another name
     // in the same folder); nullptr when that cannot be started.
     [[nodiscard]] virtual std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) = 0;

@@ -19,4 +19,11 @@ std::string SilentModFileFromCommandLine(std::string_view programFolder, std::st
     return std::string(programFolder) + "\\" + std::string(name) + std::string(kDefinitionExtension);
 }
 
+bool AsksToSetAsideJournal(std::string_view argumentText) {
+    while (!argumentText.empty() && argumentText.back() == ' ') {
+        argumentText.remove_suffix(1);
+    }
+    return argumentText == kSetAsideJournalSwitch;
+}
+
 } // namespace vantrel

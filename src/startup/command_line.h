@@ -7,6 +7,10 @@
 namespace vantrel {
 
 inline constexpr std::string_view kSilentSwitch = "-SILENT";
+inline constexpr std::string_view kSetAsideJournalSwitch = "--set-aside-journal";
+
+// True when the command line is the switch that sets aside a launch journal, and nothing else.
+[[nodiscard]] bool AsksToSetAsideJournal(std::string_view argumentText);
 
 // The definition path that silent mode reads when the command line holds the switch in any letter
 // case anywhere: the program folder, "\", the text from its 9th character on (the switch and one

@@ -20,6 +20,7 @@ enum class StartMode {
     Refused,     // another instance has its main window open; the user has been told
     Silent,      // Mods element 0 holds the named mod, or is empty when it could not be read
     Interactive, // the catalogue holds every readable definition of the program folder
+    SetAsideJournal, // the user asked to set aside a launch journal that blocks launches
 };
 
 struct StartupServices {
@@ -37,6 +38,12 @@ struct StartupServices {
 
 // Runs the start-up steps up to the hand-over to the swap cycle or to the main window.
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services);
+
+// After PrepareStart asked for it: shows what this machine's launch journal describes and sets it aside
+// under a dated name, so that launches can go on. The program's exit status: 0 when it was set aside
+// (or there was none), 1 when it could not be.
+int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, SingleFiles& singleFiles,
+                        SwapFileSystem& files, Messages& messages);
 
 // Silent mode after PrepareStart: plays Mods element 0 with Generals, always without its intro.
 // The program's exit status: 0 when the launch went through, 1 when a failure was shown.

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QStyle>
 
-#include "ui/windows_paths.h"
+#include "platform/windows_paths.h"
 
 namespace vantrel {
 namespace {

@@ -9,7 +9,7 @@
 #include "mods/definition_writer.h"
 #include "mods/mod_catalogue.h"
 #include "platform/utf8.h"
-#include "ui/windows_paths.h"
+#include "platform/windows_paths.h"
 
 namespace vantrel {
 namespace {
@@ -21,8 +21,8 @@ QString Text(const std::string& text) {
 } // namespace
 
 std::string PairDisplayLine(const std::string& szSrc, const std::string& szDst) {
-    const auto paths = PairPathsFor(szSrc, szDst);
-    const std::string line = paths ? paths->target : JoinWindowsPath(szDst, szSrc);
+    // Where the pair's entry goes: the destination and the source's last name.
+    const std::string line = JoinWindowsPath(szDst, LastWindowsName(szSrc));
     if (Utf8Length(line) <= kDisplayLineLimit) {
         return line;
     }

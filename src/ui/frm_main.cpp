@@ -51,17 +51,17 @@ public:
     PaintingRunner(ProcessRunner& inner, std::function<void()> starting)
         : inner_(inner), starting_(std::move(starting)) {}
 
-    int RunAndWait(std::string_view commandLine) override {
+    RunResult RunAndWait(std::string_view commandLine) override {
         starting_();
-        int exitCode = -1;
+        RunResult result;
         QEventLoop loop;
         std::thread waiter([&] {
-            exitCode = inner_.RunAndWait(commandLine);
+            result = inner_.RunAndWait(commandLine);
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
         waiter.join();
-        return exitCode;
+        return result;
     }
 
 private:

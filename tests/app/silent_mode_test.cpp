@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -119,7 +120,7 @@ TEST_F(SilentMode, NextStartPutsBackALaunchWhoseLauncherWasKilled) {
     const Outcome killed = Run({"-SILENT", "Example"}, "0", "yes");
     EXPECT_EQ(killed.exitCode, -SIGKILL);
     EXPECT_TRUE(fs::exists(machine.HostPath("Games/Generals/Data/Maps.original")));
-    EXPECT_TRUE(fs::exists(machine.HostPath("Vantrel/Vantrel launch.journal")));
+    EXPECT_NE(test::DescribeTree(machine.HostPath("Vantrel")).find(".journal"), std::string::npos);
 
     const Outcome next = Run({"-SILENT", "Missing"});
     EXPECT_EQ(next.exitCode, 0);
@@ -158,17 +159,61 @@ TEST_F(SilentMode, UnreadableModRunsThePlainGame) {
     EXPECT_EQ(Game(), before);
 }
 
-TEST_F(SilentMode, FailedLaunchIsReportedAndUndone) {
-    machine.Write("Games/Generals/Data/INI/GameData.ini.original", "left by an earlier launch");
-    const std::string before = Game();
-    const Outcome outcome = Run({"-SILENT", "Example"});
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.standardError, "Vantrel: An error occurred whilst trying to launch the game!\n");
-    EXPECT_FALSE(fs::exists(log)) << "the game is not started";
-    // Attributes a launch clears are not put back, also when it is undone.
-    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
-                    fs::perm_options::remove);
-    EXPECT_EQ(Game(), before);
+// Every failure is the launch failure message and one line that says why, and exit status 1.
+TEST_F(SilentMode, FailedLaunchIsReportedWithItsReasonAndUndone) {
+    struct Case {
+        std::string name;
+        std::function<void()> setup;
+        std::string reason;
+        bool gameStarts;
+    };
+    const std::string leftover = "Games/Generals/Data/INI/GameData.ini.original";
+    const Case cases[] = {
+        {"a stray backup beside a game file", [&] { machine.Write(leftover, "left by an earlier launch"); },
+         "Vantrel: pair 2: \"C:\\Games\\Generals\\Data\\INI\\GameData.ini.original\" stands beside", false},
+        {"the game's program is missing", [&] { fs::rename(machine.HostPath("Games/Generals/generals.exe"), machine.HostPath("moved.exe")); },
+         "Vantrel: the game could not be started: C:\\Games\\Generals\\generals.exe was not found", false},
+    };
+    for (const auto& c : cases) {
+        c.setup();
+        const std::string before = Game();
+        const Outcome outcome = Run({"-SILENT", "Example"});
+        EXPECT_EQ(outcome.exitCode, 1) << c.name;
+        EXPECT_TRUE(outcome.standardError.starts_with("Vantrel: An error occurred whilst trying to launch the game!\n" +
+                                                      c.reason))
+            << c.name << ": " << outcome.standardError;
+        EXPECT_EQ(fs::exists(log), c.gameStarts) << c.name;
+        // Attributes a launch clears are not put back, also when it is undone.
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(Game(), before) << c.name;
+        fs::remove(machine.HostPath(leftover));
+    }
+}
+
+TEST_F(SilentMode, ADamagedJournalIsShownAndSetAsideOnRequest) {
+    EXPECT_EQ(Run({"-SILENT", "Example"}, "0", "yes").exitCode, -SIGKILL);
+    const auto journal = [&] {
+        for (const auto& entry : fs::directory_iterator(machine.HostPath("Vantrel"))) {
+            if (entry.path().extension() == ".journal") {
+                return entry.path();
+            }
+        }
+        return fs::path();
+    }();
+    ASSERT_FALSE(journal.empty());
+    std::string damaged = test::ReadBytes(journal);
+    damaged[damaged.size() / 2] ^= 1;
+    test::WriteBytes(journal, damaged);
+    const Outcome refused = Run({"-SILENT", "Example"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.standardError.find("--set-aside-journal"), std::string::npos) << refused.standardError;
+    const Outcome setAside = Run({"--set-aside-journal"});
+    EXPECT_EQ(setAside.exitCode, 0) << setAside.standardError;
+    EXPECT_NE(setAside.standardError.find("Vantrel launch journal"), std::string::npos) << "shows what it describes";
+    EXPECT_NE(setAside.standardError.find("It was set aside as"), std::string::npos) << setAside.standardError;
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_EQ(Run({"-SILENT", "Missing"}).standardError, "");
 }
 
 TEST_F(SilentMode, RefusedBesideAnOpenMainWindow) {

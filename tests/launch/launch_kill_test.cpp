@@ -42,7 +42,7 @@ protected:
             KillSwitch kill(killAt, KillSwitch::Mode::Signal);
             test::KillingFileSystem files(machine.swapFiles(), kill);
             test::KillingTextFiles textFiles(machine.textFiles(), kill);
-            LaunchJournal journal(textFiles, machine.singleFiles(), machine.WindowsPath("Vantrel"));
+            LaunchJournal journal(textFiles, machine.singleFiles(), machine.WindowsPath("Vantrel"), files.MachineName());
             WineLaunchLock lock{prefix};
             test::RecordingRunner runner;
             if (inGame) {
@@ -59,7 +59,7 @@ protected:
     }
 
     std::string Recover() {
-        LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"));
+        LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"), machine.swapFiles().MachineName());
         WineLaunchLock lock{prefix};
         return RecoverInterruptedLaunch(journal, machine.swapFiles(), lock);
     }
@@ -102,7 +102,7 @@ TEST_F(LaunchKill, EveryStepOfTheRecovery) {
         if (child == 0) {
             KillSwitch kill(killAt, KillSwitch::Mode::Signal);
             test::KillingFileSystem files(machine.swapFiles(), kill);
-            LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"));
+            LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"), machine.swapFiles().MachineName());
             WineLaunchLock lock{prefix};
             (void)RecoverInterruptedLaunch(journal, files, lock);
             _exit(0);
@@ -122,7 +122,7 @@ TEST_F(LaunchKill, EveryStepOfTheRecovery) {
 TEST_F(LaunchKill, ASecondLauncherIsRefusedWhileALaunchRuns) {
     WineLaunchLock running{prefix};
     ASSERT_TRUE(running.TryAcquire(machine.WindowsPath("Vantrel")));
-    LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"));
+    LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"), machine.swapFiles().MachineName());
     WineLaunchLock lock{prefix};
     test::RecordingRunner runner;
     test::RecordingMessages messages;

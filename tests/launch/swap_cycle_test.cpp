@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -20,7 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::FaultyFileSystem;
 
-const std::string kFailure(kLaunchFailedMessage);
 
 void MakeReadOnly(const fs::path& path) {
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -143,11 +143,10 @@ TEST_F(SwapCycle, HandlesEachStateOfTargetAndBackup) {
          "Readme.txt mod readme\nReadme.txt.original game\n", "Readme.txt game\n"},
         {"file target and backup both present", {"Readme.txt game", "Readme.txt.original old"},
          "Mods/Example/Readme.txt", false, "", "Readme.txt game\nReadme.txt.original old\n"},
-        {"folder target and backup both present", {"Maps/Left.map left", "Maps.original/Alpine.map game"},
-         "Mods/Example/Maps", true,
-         "Maps.original/\nMaps.original/Alpine.map game\nMaps/\nMaps/Desert/\nMaps/Desert/Desert.map mod desert\n"
-         "Maps/Left.map left\nMaps/Mod.map mod map\n",
-         "Maps/\nMaps/Alpine.map game\n"},
+        // A stray backup beside a live folder is never put in its place: the live one may be newer.
+        {"folder target and backup both present", {"Maps/Alpine.map live", "Maps/MyOwn.map mine", "Maps.original/Old.map old"},
+         "Mods/Example/Maps", false, "",
+         "Maps.original/\nMaps.original/Old.map old\nMaps/\nMaps/Alpine.map live\nMaps/MyOwn.map mine\n"},
     };
     for (const auto& c : cases) {
         test::RemoveTree(machine.HostPath("Games/Generals/Data"));
@@ -164,10 +163,91 @@ TEST_F(SwapCycle, HandlesEachStateOfTargetAndBackup) {
         lastCommand = "C:\\Games\\Generals\\generals.exe";
         EXPECT_EQ(LaunchWithMod(values, {files(), runner, messages}, lastCommand, 0), c.launches) << c.name;
         EXPECT_EQ(runner.commands.size(), c.launches ? 1u : 0u) << c.name;
-        EXPECT_EQ(messages.shown.size(), c.launches ? 0u : 1u) << c.name;
+        if (c.launches) {
+            EXPECT_TRUE(messages.shown.empty()) << c.name;
+        } else {
+            EXPECT_TRUE(test::ShowedLaunchFailure(messages, {".original\""})) << c.name << ": names the leftover";
+        }
         EXPECT_EQ(during, c.expectedDuring) << c.name;
         EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals/Data")), c.expectedAfter) << c.name;
     }
+}
+
+// Pairs that name no entry, a place that is no folder of a game, or the launcher's own files fail
+// before anything changes, saying why.
+TEST_F(SwapCycle, RefusesPairsThatNameNothingItMayChange) {
+    values.programFolder = machine.WindowsPath("Games\\Vantrel");
+    machine.Write("Games/Vantrel/Example.vtl", "Location=\r\n");
+    machine.Write("Mods/Example/Vantrel", "a file named like the program folder");
+    machine.Write("Mods/Example/Vantrel launch 0123456789abcdef.journal", "named like a journal");
+    struct Case {
+        std::string source;      // relative to the machine's disk
+        std::string destination; // likewise, but for a relative one that stays as it is
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"Mods\\Example\\", "Games\\Generals\\Data", "does not end in the name"},
+        {"Mods\\Example\\.", "Games\\Generals\\Data", "does not end in the name"},
+        {"Mods\\Example\\..", "Games\\Generals\\Data", "does not end in the name"},
+        {"Mods\\Example\\Maps", "Data", "Zero Hour was not found"},
+        {"Mods\\Example\\Vantrel", "Games", "Vantrel's own"},
+        {"Mods\\Example\\Vantrel launch 0123456789abcdef.journal", "Games\\Vantrel", "Vantrel's own"},
+    };
+    values.szGeneralsPath = machine.WindowsPath("Games\\Generals\\");
+    const std::string before = Games();
+    for (const auto& c : cases) {
+        SetMod({{"Mods/Example/Readme.txt", "Games/ZH/Data"}, {"Mods/Example/Maps", "Games/Generals/Data"}});
+        values.Mods[0].szSrcPaths[1] = machine.WindowsPath(c.source);
+        values.Mods[0].szDstFolders[1] = c.destination == "Data" ? c.destination : machine.WindowsPath(c.destination);
+        runner.commands.clear();
+        messages.shown.clear();
+        EXPECT_FALSE(Launch()) << c.source << " into " << c.destination;
+        EXPECT_TRUE(runner.commands.empty()) << c.source;
+        EXPECT_TRUE(test::ShowedLaunchFailure(messages, {"pair 2", c.reason})) << c.source;
+        EXPECT_EQ(Games(), before) << c.source;
+    }
+}
+
+// On a disk that tells letter case apart, the entry spelled as the definition has it is the one
+// meant, and a set-aside entry comes back under its own name.
+TEST_F(SwapCycle, LetterCaseNeverSwapsTheWrongEntry) {
+    machine.Write("Games/Generals/Data/maps/lower.map", "game lower");
+    machine.Write("Games/Generals/Data/INI/gamedata.ini", "game lower data");
+    if (!fs::exists(machine.HostPath("Games/Generals/Data/Maps/Alpine.map")) ||
+        test::ReadBytes(machine.HostPath("Games/Generals/Data/INI/GameData.ini")) != "game data") {
+        GTEST_SKIP() << "this disk does not tell letter case apart";
+    }
+    machine.Write("Mods/Lower/maps/Mod.map", "mod lower map");
+    machine.Write("Mods/Lower/gamedata.ini", "mod lower data");
+    machine.Write("Mods/Upper/MAPS/Mod.map", "mod upper map");
+    struct Case {
+        std::string source;
+        std::string destination;
+        std::vector<std::string> during; // lines of Data while the game runs
+    };
+    const Case cases[] = {
+        {"Mods/Lower/maps", "Games/Generals/Data",
+         {"maps/Mod.map mod lower map", "maps.original/lower.map game lower", "Maps/Alpine.map game map"}},
+        {"Mods/Lower/gamedata.ini", "Games/Generals/Data/INI",
+         {"INI/gamedata.ini mod lower data", "INI/gamedata.ini.original game lower data", "INI/GameData.ini [ro] game data"}},
+    };
+    const std::string before = Games();
+    for (const auto& c : cases) {
+        SetMod({{c.source, c.destination}});
+        ASSERT_TRUE(Launch()) << c.source;
+        for (const auto& line : c.during) {
+            EXPECT_NE(during.find("Generals/Data/" + line + "\n"), std::string::npos) << c.source << "\n" << during;
+        }
+        EXPECT_EQ(Games(), before) << c.source;
+    }
+    // Only "Maps" there: the mod's "MAPS" takes its place, and "Maps" comes back as "Maps".
+    test::RemoveTree(machine.HostPath("Games/Generals/Data/maps"));
+    const std::string withoutLower = Games();
+    SetMod({{"Mods/Upper/MAPS", "Games/Generals/Data"}});
+    ASSERT_TRUE(Launch());
+    EXPECT_NE(during.find("Generals/Data/MAPS/Mod.map mod upper map\n"), std::string::npos) << during;
+    EXPECT_NE(during.find("Generals/Data/Maps.original/Alpine.map game map\n"), std::string::npos) << during;
+    EXPECT_EQ(Games(), withoutLower);
 }
 
 TEST_F(SwapCycle, ReadOnlyGameFileIsSetAsideAndComesBackWritable) {
@@ -251,13 +331,16 @@ TEST_F(SwapCycle, AHiddenBackupIsNeverTakenForTheGamesEntry) {
     EXPECT_EQ(Games(), before);
 }
 
-TEST_F(SwapCycle, ProgramThatDoesNotStartIsNoFailure) {
+TEST_F(SwapCycle, AProgramThatDoesNotStartIsAFailure) {
     SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}});
     const std::string before = Games();
-    runner.exitCode = -1;
-    EXPECT_TRUE(Launch());
-    EXPECT_TRUE(messages.shown.empty());
+    runner.startError = "C:\\Games\\Generals\\generals.exe was not found";
+    EXPECT_FALSE(Launch());
+    EXPECT_TRUE(test::ShowedLaunchFailure(messages, {"could not be started", "generals.exe was not found"}));
     EXPECT_EQ(Games(), before);
+    messages.shown.clear();
+    EXPECT_FALSE(Launch(-1)) << "also without a mod";
+    EXPECT_TRUE(test::ShowedLaunchFailure(messages, {"could not be started"}));
 }
 
 TEST_F(SwapCycle, FailedSwapInIsUndoneAndTheGameNotStarted) {
@@ -265,11 +348,12 @@ TEST_F(SwapCycle, FailedSwapInIsUndoneAndTheGameNotStarted) {
         std::string name;
         std::string source;
         std::string destination;
+        std::string reason;
     };
     const Case cases[] = {
-        {"missing source", "Mods/Example/Missing.txt", "Games/ZH/Data"},
-        {"source without backslash", "", "Games/ZH/Data"},
-        {"missing destination folder", "Mods/Example/Readme.txt", "Games/Nowhere/Data"},
+        {"missing source", "Mods/Example/Missing.txt", "Games/ZH/Data", "Missing.txt\" was not found"},
+        {"source without backslash", "", "Games/ZH/Data", "does not end in the name"},
+        {"missing destination folder", "Mods/Example/Readme.txt", "Games/Nowhere/Data", "Nowhere\\Data\" does not exist"},
     };
     for (const auto& c : cases) {
         SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
@@ -282,7 +366,7 @@ TEST_F(SwapCycle, FailedSwapInIsUndoneAndTheGameNotStarted) {
         messages.shown.clear();
         EXPECT_FALSE(Launch()) << c.name;
         EXPECT_TRUE(runner.commands.empty()) << c.name;
-        EXPECT_EQ(messages.shown, (std::vector<test::RecordingMessages::Shown>{{kFailure, MessageIcon::None}})) << c.name;
+        EXPECT_TRUE(test::ShowedLaunchFailure(messages, {c.reason})) << c.name;
         // The read-only game file set aside comes back, writable now, as after any launch.
         fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                         fs::perm_options::remove);
@@ -325,28 +409,55 @@ TEST_F(SwapCycle, CopyGoneAtRestoreIsReportedAndTheRestGoesOn) {
     EXPECT_FALSE(fs::exists(machine.HostPath("Games/Generals/Data/Maps.original")));
 }
 
-TEST_F(SwapCycle, CopyReplacedByOthersIsLeftAndItsBackupKept) {
-    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
-    runner.whileRunning = [this] {
-        fs::rename(machine.HostPath("Games/Generals/Data/Maps"), machine.HostPath("Games/Generals/Data/Moved"));
-        machine.Write("Games/Generals/Data/Maps/Someone.map", "someone else's");
+// The game saves into the mod's copies in its own ways; the launcher that ran it takes whatever stands
+// at a placed target for the mod's entry and puts the game's back.
+TEST_F(SwapCycle, WhatTheGameMadeOfACopyGoesAndTheGamesEntryComesBack) {
+    machine.Write("Games/ZH/Data/INI/Readme.txt", "zh readme");
+    const std::string before = Games();
+    const std::vector<std::pair<std::string, std::function<void()>>> games = {
+        {"writes a new file and renames it over the copy",
+         [&] {
+             machine.Write("Games/ZH/Data/INI/Readme.new", "saved by the game");
+             fs::rename(machine.HostPath("Games/ZH/Data/INI/Readme.new"), machine.HostPath("Games/ZH/Data/INI/Readme.txt"));
+         }},
+        {"deletes the copy and writes it anew",
+         [&] {
+             fs::remove(machine.HostPath("Games/ZH/Data/INI/Readme.txt"));
+             machine.Write("Games/ZH/Data/INI/Readme.txt", "saved by the game");
+         }},
+        {"replaces a copied folder",
+         [&] {
+             test::RemoveTree(machine.HostPath("Games/Generals/Data/Maps"));
+             machine.Write("Games/Generals/Data/Maps/Saved.map", "saved by the game");
+         }},
+        {"changes the copy in place", [&] { machine.Write("Games/ZH/Data/INI/Readme.txt", "patched"); }},
     };
-    std::string command = "C:\\Games\\Generals\\generals.exe";
-    EXPECT_FALSE(LaunchWithMod(values, {files(), runner, messages}, command, 0));
-    EXPECT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps/Someone.map")), "someone else's");
-    EXPECT_EQ(test::ReadBytes(machine.HostPath("Games/Generals/Data/Maps.original/Alpine.map")), "game map");
-    EXPECT_FALSE(fs::exists(machine.HostPath("Games/ZH/Data/INI/Readme.txt"))) << "the other pairs are restored";
+    for (const auto& [name, game] : games) {
+        SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}});
+        messages.shown.clear();
+        runner.whileRunning = game;
+        std::string command = "C:\\Games\\Generals\\generals.exe";
+        EXPECT_TRUE(LaunchWithMod(values, {files(), runner, messages}, command, 0)) << name;
+        EXPECT_TRUE(messages.shown.empty()) << name;
+        EXPECT_EQ(Games(), before) << name;
+    }
 }
 
-TEST_F(SwapCycle, DriveRootDestinationNamesTheEntryInTheRoot) {
-    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "C:\\")->target, "C:\\Maps");
-    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "E:\\Generals\\Data")->target, "E:\\Generals\\Data\\Maps");
-    EXPECT_EQ(PairPathsFor("D:\\Mods\\Maps", "E:\\Generals\\Data")->backup, "E:\\Generals\\Data\\Maps.original");
-    EXPECT_EQ(PairPathsFor("Maps", "E:\\Data"), std::nullopt);
-    EXPECT_EQ(KindByName("E:\\ZH\\Data\\INI\\Readme.txt"), EntryKind::File);
-    EXPECT_EQ(KindByName("E:\\Generals\\Data\\Maps"), EntryKind::Folder);
-    EXPECT_EQ(KindByName(".hidden"), EntryKind::Folder);
+TEST_F(SwapCycle, TargetIsTheDestinationAndTheSourcesLastName) {
+    const std::pair<std::pair<std::string, std::string>, std::optional<std::string>> cases[] = {
+        {{"D:\\Mods\\Maps", "C:\\"}, "C:\\Maps"},
+        {{"D:\\Mods\\Maps", "E:\\Generals\\Data"}, "E:\\Generals\\Data\\Maps"},
+        {{"Maps", "E:\\Data"}, std::nullopt},
+        {{"D:\\Mods\\Ex\\", "C:\\users\\me\\Desktop"}, std::nullopt},
+        {{"D:\\", "C:\\"}, std::nullopt},
+        {{"D:\\Mods\\.", "E:\\Data"}, std::nullopt},
+        {{"D:\\Mods\\..", "E:\\Data"}, std::nullopt},
+    };
+    for (const auto& [paths, target] : cases) {
+        std::string why;
+        EXPECT_EQ(PairTarget(paths.first, paths.second, why), target) << paths.first;
+        EXPECT_EQ(why.empty(), target.has_value()) << paths.first;
+    }
 }
 
 std::string WithoutReadOnly(std::string tree) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/test_machine.h"
 
@@ -36,14 +37,25 @@ protected:
                         fs::perm_options::remove);
     }
     std::string Tree(const std::string& relative) const { return test::DescribeTree(Host(relative)); }
+    bool CopyFile(const std::string& from, const std::string& to) { return files.CopyFile(from, to, events, placed); }
+    bool CopyFolder(const std::string& from, const std::string& to) { return files.CopyFolder(from, to, events, placed); }
 
     test::TestMachine machine;
     SwapFileSystem& files = machine.swapFiles();
+    std::vector<EntryIdentity> created;
+    CopyEvents events{[this](const EntryIdentity& identity) {
+                          created.push_back(identity);
+                          return true;
+                      },
+                      {}};
+    TreeSize placed;
 };
 
 TEST_F(SwapFiles, ExistenceLeavesHiddenEntriesOut) {
     EXPECT_TRUE(files.Exists(Win("Game\\Existing.txt")));
-    EXPECT_TRUE(files.Exists(Win("game\\FOLDER")));
+    EXPECT_TRUE(files.Exists(Win("game\\Folder"))) << "folders above the entry are found in any letter case";
+    EXPECT_EQ(files.EntryName(Win("game\\FOLDER")), "Folder");
+    EXPECT_EQ(files.EntryName(Win("Game\\Missing")), std::nullopt);
     EXPECT_FALSE(files.Exists(Win("Game\\.hidden")));
     EXPECT_FALSE(files.Exists(Win("Game\\Missing.txt")));
     EXPECT_EQ(files.KindOf(Win("Game\\.hidden")), EntryKind::File);
@@ -57,14 +69,14 @@ TEST_F(SwapFiles, RefusesWhatWindowsRefuses) {
         bool result;
     };
     const Case cases[] = {
-        {"copy onto an existing file", files.CopyFile(Win("Mod\\File.txt"), Win("Game\\Existing.txt"), {})},
-        {"copy onto a hidden file", files.CopyFile(Win("Mod\\File.txt"), Win("Game\\.hidden"), {})},
-        {"copy of a folder as a file", files.CopyFile(Win("Mod\\Folder"), Win("Game\\New"), {})},
-        {"copy of a missing file", files.CopyFile(Win("Mod\\Missing.txt"), Win("Game\\New.txt"), {})},
-        {"folder copy of a file", files.CopyFolder(Win("Mod\\File.txt"), Win("Game\\New"), {})},
-        {"folder copy of a missing folder", files.CopyFolder(Win("Mod\\Missing"), Win("Game\\New"), {})},
-        {"folder copy onto a file", files.CopyFolder(Win("Mod\\Folder"), Win("Game\\Existing.txt"), {})},
-        {"folder copy into itself", files.CopyFolder(Win("Mod\\Folder"), Win("Mod\\Folder\\Sub\\Again"), {})},
+        {"copy onto an existing file", CopyFile(Win("Mod\\File.txt"), Win("Game\\Existing.txt"))},
+        {"copy onto a hidden file", CopyFile(Win("Mod\\File.txt"), Win("Game\\.hidden"))},
+        {"copy of a folder as a file", CopyFile(Win("Mod\\Folder"), Win("Game\\New"))},
+        {"copy of a missing file", CopyFile(Win("Mod\\Missing.txt"), Win("Game\\New.txt"))},
+        {"folder copy of a file", CopyFolder(Win("Mod\\File.txt"), Win("Game\\New"))},
+        {"folder copy of a missing folder", CopyFolder(Win("Mod\\Missing"), Win("Game\\New"))},
+        {"folder copy onto a file", CopyFolder(Win("Mod\\Folder"), Win("Game\\Existing.txt"))},
+        {"folder copy into itself", CopyFolder(Win("Mod\\Folder"), Win("Mod\\Folder\\Sub\\Again"))},
         {"deleting a read-only file", files.DeleteFile(Win("Game\\ReadOnly.txt"), false)},
         {"deleting a missing file", files.DeleteFile(Win("Game\\Missing.txt"), false)},
         {"deleting a folder as a file", files.DeleteFile(Win("Game\\Folder"), true)},
@@ -87,8 +99,10 @@ TEST_F(SwapFiles, RefusesWhatWindowsRefuses) {
 
 TEST_F(SwapFiles, CopiesFilesWithTheirReadOnlyState) {
     ReadOnly("Mod/File.txt");
-    ASSERT_TRUE(files.CopyFile(Win("Mod\\File.txt"), Win("Game\\Copy.txt"), {}));
+    ASSERT_TRUE(CopyFile(Win("Mod\\File.txt"), Win("Game\\Copy.txt")));
     EXPECT_EQ(Tree("Game").find("Copy.txt [ro] mod file\n") != std::string::npos, true) << Tree("Game");
+    EXPECT_EQ(created, std::vector<EntryIdentity>{*files.IdentityOf(Win("Game\\Copy.txt"))});
+    EXPECT_EQ(placed, files.MeasureTree(Win("Game\\Copy.txt")));
     EXPECT_EQ(fs::last_write_time(Host("Game/Copy.txt")), fs::last_write_time(Host("Mod/File.txt")));
     EXPECT_FALSE(files.DeleteFile(Win("Game\\Copy.txt"), false));
     EXPECT_TRUE(files.DeleteFile(Win("Game\\Copy.txt"), true));
@@ -96,19 +110,23 @@ TEST_F(SwapFiles, CopiesFilesWithTheirReadOnlyState) {
 }
 
 TEST_F(SwapFiles, CopyFolderCreatesOrMergesAndOverwrites) {
-    ASSERT_TRUE(files.CopyFolder(Win("Mod\\Folder"), Win("Game\\New"), {}));
+    ASSERT_TRUE(CopyFolder(Win("Mod\\Folder"), Win("Game\\New")));
     EXPECT_EQ(Tree("Game/New"), "Sub/\nSub/b.txt mod b\na.txt mod a\n");
-    ASSERT_TRUE(files.CopyFolder(Win("Mod\\Folder"), Win("Game\\Folder"), {}));
+    EXPECT_EQ(created, std::vector<EntryIdentity>{*files.IdentityOf(Win("Game\\New"))}) << "told once, of the folder";
+    EXPECT_EQ(placed, files.MeasureTree(Win("Game\\New")));
+    EXPECT_EQ(placed.entries, 4u);
+    ASSERT_TRUE(CopyFolder(Win("Mod\\Folder"), Win("Game\\Folder")));
+    EXPECT_EQ(created.size(), 1u) << "a merge creates no folder of its own";
     EXPECT_EQ(Tree("Game/Folder"), "Sub/\nSub/b.txt mod b\na.txt mod a\nkeep.txt game keep\n");
     // A read-only file in the way of a merge stops it, as the scripting component does.
     Write("Game/Locked/a.txt", "locked");
     ReadOnly("Game/Locked/a.txt");
-    EXPECT_FALSE(files.CopyFolder(Win("Mod\\Folder"), Win("Game\\Locked"), {}));
+    EXPECT_FALSE(CopyFolder(Win("Mod\\Folder"), Win("Game\\Locked")));
     EXPECT_EQ(test::ReadBytes(Host("Game/Locked/a.txt")), "locked");
 }
 
 TEST_F(SwapFiles, DeleteFolderTakesEverythingReadOnlyIncluded) {
-    ASSERT_TRUE(files.CopyFolder(Win("Mod\\Folder"), Win("Game\\New"), {}));
+    ASSERT_TRUE(CopyFolder(Win("Mod\\Folder"), Win("Game\\New")));
     ReadOnly("Game/New/Sub/b.txt");
     ASSERT_TRUE(files.DeleteFolder(Win("Game\\New")));
     EXPECT_FALSE(fs::exists(Host("Game/New")));

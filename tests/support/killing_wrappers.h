@@ -3,10 +3,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 #include <stdexcept>
 
-#include "platform/swap_file_system.h"
 #include "platform/text_files.h"
+#include "support/forwarding_file_system.h"
 
 namespace vantrel::test {
 
@@ -43,31 +45,17 @@ private:
     int steps_ = 0;
 };
 
-class KillingFileSystem final : public SwapFileSystem {
+class KillingFileSystem final : public ForwardingFileSystem {
 public:
-    KillingFileSystem(SwapFileSystem& inner, KillSwitch& kill) : inner_(inner), kill_(kill) {}
+    KillingFileSystem(SwapFileSystem& inner, KillSwitch& kill) : ForwardingFileSystem(inner), kill_(kill) {}
 
-    bool Exists(std::string_view path) override { return inner_.Exists(path); }
-    EntryKind KindOf(std::string_view path) override { return inner_.KindOf(path); }
-    std::optional<EntryIdentity> IdentityOf(std::string_view path) override { return inner_.IdentityOf(path); }
-    TreeSize MeasureTree(std::string_view path) override { return inner_.MeasureTree(path); }
     bool SetAttributesNormal(std::string_view path) override { return After(inner_.SetAttributesNormal(path)); }
     bool Rename(std::string_view from, std::string_view to) override { return After(inner_.Rename(from, to)); }
-    bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override {
-        return After(inner_.CopyFile(from, to, listener));
+    bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events, TreeSize& placed) override {
+        return After(inner_.CopyFile(from, to, Stepping(events), placed));
     }
-    bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override {
-        // Also in the middle of the copy, after its first file.
-        bool first = true;
-        return After(inner_.CopyFolder(from, to, [&](std::uint64_t bytes) {
-            if (listener) {
-                listener(bytes);
-            }
-            if (first) {
-                first = false;
-                kill_.Step();
-            }
-        }));
+    bool CopyFolder(std::string_view from, std::string_view to, const CopyEvents& events, TreeSize& placed) override {
+        return After(inner_.CopyFolder(from, to, Stepping(events), placed));
     }
     bool DeleteFile(std::string_view path, bool force) override { return After(inner_.DeleteFile(path, force)); }
     bool DeleteFolder(std::string_view path) override { return After(inner_.DeleteFolder(path)); }
@@ -78,7 +66,26 @@ private:
         return result;
     }
 
-    SwapFileSystem& inner_;
+    // Also right after the copy made its entry, and in the middle of a copy, after its first file.
+    CopyEvents Stepping(const CopyEvents& events) {
+        CopyEvents stepping;
+        stepping.created = [this, events](const EntryIdentity& identity) {
+            const bool go = !events.created || events.created(identity);
+            kill_.Step();
+            return go;
+        };
+        stepping.written = [this, events, first = std::make_shared<bool>(true)](std::uint64_t bytes) {
+            if (events.written) {
+                events.written(bytes);
+            }
+            if (*first) {
+                *first = false;
+                kill_.Step();
+            }
+        };
+        return stepping;
+    }
+
     KillSwitch& kill_;
 };
 
@@ -94,9 +101,30 @@ public:
         auto writer = inner_.StartReplacing(path);
         return writer ? std::make_unique<Writer>(std::move(writer), kill_) : nullptr;
     }
+    std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create, std::string& error) override {
+        auto appender = inner_.StartAppending(path, create, error);
+        kill_.Step();
+        return appender ? std::make_unique<Appender>(std::move(appender), kill_) : nullptr;
+    }
     void RemoveLeftovers(std::string_view folder) override { inner_.RemoveLeftovers(folder); }
 
 private:
+    class Appender final : public TextFileAppender {
+    public:
+        Appender(std::unique_ptr<TextFileAppender> inner, KillSwitch& kill) : inner_(std::move(inner)), kill_(kill) {}
+        bool Append(const std::vector<std::string>& lines) override {
+            const bool appended = inner_->Append(lines);
+            kill_.Step();
+            return appended;
+        }
+        bool Sync() override { return inner_->Sync(); }
+        std::string LastError() override { return inner_->LastError(); }
+
+    private:
+        std::unique_ptr<TextFileAppender> inner_;
+        KillSwitch& kill_;
+    };
+
     class Writer final : public TextFileWriter {
     public:
         Writer(std::unique_ptr<TextFileWriter> inner, KillSwitch& kill) : inner_(std::move(inner)), kill_(kill) {}

@@ -15,6 +15,8 @@ public:
 
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
+    [[nodiscard]] std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
+                                                                   std::string& error) override;
     void RemoveLeftovers(std::string_view) override {}
 };
 

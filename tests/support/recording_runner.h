@@ -12,17 +12,22 @@ namespace vantrel::test {
 
 class RecordingRunner final : public ProcessRunner {
 public:
-    int RunAndWait(std::string_view commandLine) override {
+    RunResult RunAndWait(std::string_view commandLine) override {
         commands.emplace_back(commandLine);
+        if (!startError.empty()) {
+            return {false, -1, startError};
+        }
         if (whileRunning) {
             whileRunning();
         }
-        return exitCode;
+        return {true, exitCode, {}};
     }
 
     std::vector<std::string> commands;
     std::function<void()> whileRunning;
     int exitCode = 0;
+    // When set, the program does not start, for this reason.
+    std::string startError;
 };
 
 } // namespace vantrel::test

@@ -54,6 +54,8 @@ public:
 class Win32TextFiles final : public TextFiles {
 public:
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
+    [[nodiscard]] std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
+                                                                   std::string& error) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;
     void RemoveLeftovers(std::string_view folder) override;
 };
@@ -77,24 +79,43 @@ public:
     [[nodiscard]] bool DeleteFile(std::string_view path) override;
 };
 
+// A drive's root, a share's root and a folder a volume is mounted on (under Wine also a Unix mount
+// point) count as drives of the machine. A link is acted on through a handle to the link itself;
+// where the system reaches only what a link leads to (Wine 8 with a Unix link to a folder), the
+// operation is refused rather than done to that entry.
 class Win32SwapFileSystem final : public SwapFileSystem {
 public:
+    [[nodiscard]] std::string MachineName() override;
+    // When the machine started, in whole seconds of system time; a run counts as the same while the
+    // start it gives stays within two minutes (the clock may be set meanwhile).
+    [[nodiscard]] std::string SessionName() override;
+    [[nodiscard]] bool IsSameSession(std::string_view sessionName) override;
+    [[nodiscard]] std::string LastError() override { return lastError_; }
     [[nodiscard]] bool Exists(std::string_view path) override;
     [[nodiscard]] EntryKind KindOf(std::string_view path) override;
+    [[nodiscard]] std::optional<std::string> EntryName(std::string_view path) override;
     [[nodiscard]] std::optional<EntryIdentity> IdentityOf(std::string_view path) override;
+    [[nodiscard]] bool CanChangeFolder(std::string_view folder) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
     [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
-    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override;
-    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override;
+    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,
+                                TreeSize& placed) override;
+    // After a merge into an existing folder, `placed` covers the folders the copy went through as they
+    // stand afterwards (their older entries included), without what lies below folders it did not copy.
+    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyEvents& events,
+                                  TreeSize& placed) override;
     [[nodiscard]] bool DeleteFile(std::string_view path, bool force) override;
     [[nodiscard]] bool DeleteFolder(std::string_view path) override;
+
+private:
+    std::string lastError_;
 };
 
 // CreateProcessA with the system's own rule for an unquoted command line.
 class Win32ProcessRunner final : public ProcessRunner {
 public:
-    [[nodiscard]] int RunAndWait(std::string_view commandLine) override;
+    [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
 };
 
 class Win32DiskBrowser final : public DiskBrowser {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/case_fold.h"
-#include "platform/text_lines.h"
+#include "platform/cr_lines.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
@@ -52,6 +52,99 @@ std::vector<std::string> EntriesOf(std::string_view folder, bool folders) {
     SortLikeNtfs(names);
     return names;
 }
+
+// Reads the file in pieces and converts each line on its own, so that memory stays bounded.
+class Win32TextReader final : public TextFileReader {
+public:
+    explicit Win32TextReader(UniqueHandle file) : file_(std::move(file)) {}
+
+    bool ReadLine(std::string& line) override {
+        while (!failed_) {
+            const std::size_t cr = pending_.find('\r', start_);
+            if ((cr == std::string::npos ? pending_.size() : cr) - start_ > kMaxLineBytes) {
+                break;
+            }
+            // Whole once the byte after its CR is in (a LF there ends the line too), or at the end.
+            if (atEnd_ || (cr != std::string::npos && cr + 1 < pending_.size())) {
+                std::string_view ansi;
+                if (!NextCrLine(pending_, start_, ansi)) {
+                    return false;
+                }
+                line = Utf8FromAnsi(ansi);
+                if (line.size() <= kMaxLineBytes) {
+                    return true;
+                }
+                break;
+            }
+            failed_ = !ReadPiece();
+        }
+        failed_ = true;
+        return false;
+    }
+
+private:
+    static constexpr DWORD kPiece = 64 * 1024;
+
+    bool ReadPiece() {
+        pending_.erase(0, start_);
+        start_ = 0;
+        const std::size_t kept = pending_.size();
+        pending_.resize(kept + kPiece);
+        DWORD got = 0;
+        const bool read = ReadFile(file_.Get(), pending_.data() + kept, kPiece, &got, nullptr) != 0;
+        pending_.resize(kept + got);
+        atEnd_ = read && got == 0;
+        return read;
+    }
+
+    UniqueHandle file_;
+    std::string pending_; // ANSI bytes read but not handed out from start_ on
+    std::size_t start_ = 0;
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
+
+class Win32TextAppender final : public TextFileAppender {
+public:
+    explicit Win32TextAppender(UniqueHandle file) : file_(std::move(file)) {}
+
+    bool Append(const std::vector<std::string>& lines) override {
+        std::string bytes;
+        for (const auto& line : lines) {
+            const auto ansi = AnsiExact(line);
+            if (!ansi) {
+                error_ = kLacksCharacter;
+                return false;
+            }
+            bytes += *ansi;
+            bytes += "\r\n";
+        }
+        DWORD written = 0;
+        if (!WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+            error_ = ReasonOf(GetLastError());
+            return false;
+        }
+        if (written != bytes.size()) {
+            error_ = ReasonOf(ERROR_DISK_FULL);
+            return false;
+        }
+        return true;
+    }
+
+    bool Sync() override {
+        if (!FlushFileBuffers(file_.Get())) {
+            error_ = ReasonOf(GetLastError());
+            return false;
+        }
+        return true;
+    }
+
+    std::string LastError() override { return error_; }
+
+private:
+    UniqueHandle file_;
+    std::string error_;
+};
 
 class Win32TextWriter final : public TextFileWriter {
 public:
@@ -120,19 +213,37 @@ std::vector<std::string> Win32DirectoryListing::ListFiles(std::string_view patte
 }
 
 std::unique_ptr<TextFileReader> Win32TextFiles::OpenForReading(std::string_view path) {
-    UniqueHandle file(CreateFileA(Ansi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
+    const auto ansi = AnsiExact(path);
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open at all.
+    UniqueHandle file(ansi ? CreateFileA(ansi->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)
+                           : INVALID_HANDLE_VALUE);
+    // A pipe or a device opens without waiting, but reading it could wait for ever.
+    if (!file.Valid() || GetFileType(file.Get()) != FILE_TYPE_DISK) {
         return nullptr;
     }
-    std::string content;
-    char chunk[16 * 1024];
-    DWORD got = 0;
-    // A read error ends the content where it happened, as the end of the file would.
-    while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        content.append(chunk, got);
+    return std::make_unique<Win32TextReader>(std::move(file));
+}
+
+std::unique_ptr<TextFileAppender> Win32TextFiles::StartAppending(std::string_view path, bool create,
+                                                                 std::string& error) {
+    const auto ansi = AnsiExact(path);
+    if (!ansi) {
+        error = kLacksCharacter;
+        return nullptr;
     }
-    return std::make_unique<TextLines>(Utf8FromAnsi(content));
+    // Append access alone: every write lands at the end, whatever else the file went through.
+    UniqueHandle file(CreateFileA(ansi->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  create ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        error = ReasonOf(GetLastError());
+        return nullptr;
+    }
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        error = "not a file";
+        return nullptr;
+    }
+    return std::make_unique<Win32TextAppender>(std::move(file));
 }
 
 std::unique_ptr<TextFileWriter> Win32TextFiles::StartReplacing(std::string_view path) {

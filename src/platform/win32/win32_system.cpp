@@ -2,6 +2,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/case_fold.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
@@ -74,21 +75,51 @@ std::string Win32ProcessEnvironment::ArgumentText() {
     return ArgumentTextOf(GetCommandLineW());
 }
 
-int Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
+namespace {
+
+// The program a command line names, for a message: the quoted part, else up to the first ".exe" that
+// ends a word (a path with blanks, as the games' folders have), else the first word.
+std::string ProgramOf(std::string_view line) {
+    if (line.starts_with('"')) {
+        return std::string(line.substr(1, line.find('"', 1) - 1));
+    }
+    for (std::size_t exe = line.find('.'); exe != std::string_view::npos; exe = line.find('.', exe + 1)) {
+        const std::size_t end = exe + 4;
+        if (end <= line.size() && EqualsIgnoringCase(line.substr(exe, 4), ".exe") &&
+            (end == line.size() || line[end] == ' ' || line[end] == '\t')) {
+            return std::string(line.substr(0, end));
+        }
+    }
+    return std::string(line.substr(0, line.find_first_of(" \t")));
+}
+
+} // namespace
+
+RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
+    RunResult result;
+    auto line = AnsiExact(commandLine); // CreateProcessA may write into it
+    if (!line) {
+        result.error = ProgramOf(commandLine) + " could not be started: " + kLacksCharacter;
+        return result;
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string line = Ansi(commandLine); // CreateProcessA may write into it
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process)) {
-        return -1;
+    // Handles are inherited: the game holds the launch lock for as long as it runs.
+    if (!CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &process)) {
+        result.error = ProgramOf(commandLine) + " could not be started: " + ReasonOf(GetLastError());
+        return result;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
+    const UniqueHandle running(process.hProcess);
+    const UniqueHandle thread(process.hThread);
+    result.started = true;
     DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(exitCode);
+    if (WaitForSingleObject(running.Get(), INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(running.Get(), &exitCode)) {
+        result.exitCode = static_cast<int>(exitCode);
+    }
+    return result;
 }
 
 } // namespace vantrel

@@ -29,6 +29,12 @@ namespace vantrel::win32 {
 [[nodiscard]] std::optional<std::string> AnsiExact(std::string_view utf8);
 [[nodiscard]] std::string Utf8FromAnsi(std::string_view ansi);
 
+// Why text could not go into the code page, in the words LastError() uses.
+inline constexpr const char* kLacksCharacter = "a character the code page lacks";
+
+// The system's reason for an error code in a few lowercase words ("access denied").
+[[nodiscard]] std::string ReasonOf(DWORD code);
+
 // Closes a handle when it goes out of scope.
 class UniqueHandle {
 public:

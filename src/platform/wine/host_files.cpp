@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace vantrel {
 
 bool PathExists(const std::string& hostPath) {
@@ -17,6 +20,53 @@ bool IsHiddenName(std::string_view name) {
 std::string_view BaseName(std::string_view hostPath) {
     const std::size_t slash = hostPath.rfind('/');
     return slash == std::string_view::npos ? hostPath : hostPath.substr(slash + 1);
+}
+
+std::string ParentOf(std::string_view hostPath) {
+    const std::size_t slash = hostPath.rfind('/');
+    return slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(hostPath.substr(0, slash));
+}
+
+std::string ErrorText(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "access denied";
+    case ENOENT:
+        return "no such file or folder";
+    case ENOSPC:
+        return "no space left on the disk";
+    case EDQUOT:
+        return "disk quota exceeded";
+    case EROFS:
+        return "the disk is read-only";
+    case EEXIST:
+        return "an entry of that name exists already";
+    case EIO:
+        return "input/output error";
+    case ENOTEMPTY:
+        return "the folder is not empty";
+    case ELOOP:
+        return "too many links in the path";
+    case ENAMETOOLONG:
+        return "the name is too long";
+    case ENOTDIR:
+        return "not a folder";
+    case EISDIR:
+        return "not a file";
+    case EBUSY:
+    case ETXTBSY:
+        return "in use";
+    case EXDEV:
+        return "not on the same disk";
+    default: {
+        std::string text = std::strerror(error);
+        for (char& c : text) {
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return text;
+    }
+    }
 }
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {

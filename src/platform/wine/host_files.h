@@ -18,6 +18,12 @@ namespace vantrel {
 // The last part of a host path.
 [[nodiscard]] std::string_view BaseName(std::string_view hostPath);
 
+// The folder that holds the entry at a host path: "." for a bare name, "/" for one at the top.
+[[nodiscard]] std::string ParentOf(std::string_view hostPath);
+
+// The reason for a system error number in a few lowercase words ("access denied").
+[[nodiscard]] std::string ErrorText(int error);
+
 // Closes a directory stream when it goes out of scope.
 struct DirectoryCloser {
     void operator()(DIR* dir) const { closedir(dir); }

@@ -184,6 +184,71 @@ std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) 
     return ResolveParts(split->base, split->parts);
 }
 
+std::optional<std::string> WinePrefix::ToHostPathExactLeaf(std::string_view windowsPath) const {
+    auto split = Split(windowsPath);
+    if (!split || (split->drive != 0 && LowerAscii(split->drive) != 'z' && !PathExists(split->base))) {
+        return std::nullopt;
+    }
+    if (split->parts.empty()) {
+        return split->drive == 0 ? std::string(".") : split->base + "/";
+    }
+    const std::string leaf = std::move(split->parts.back());
+    split->parts.pop_back();
+    const std::string parent = ResolveParts(split->base, split->parts);
+    if (split->drive == 0) {
+        return parent == "." ? leaf : parent.substr(2) + "/" + leaf;
+    }
+    return (parent == "/" ? "" : parent) + "/" + leaf;
+}
+
+const std::vector<std::pair<std::uint64_t, std::uint64_t>>& WinePrefix::DriveIdentities() const {
+    struct stat links {};
+    const bool haveLinks = stat(dosdevices_.c_str(), &links) == 0;
+    const std::pair<std::int64_t, std::int64_t> changed =
+        haveLinks ? std::pair<std::int64_t, std::int64_t>{links.st_mtim.tv_sec, links.st_mtim.tv_nsec}
+                  : std::pair<std::int64_t, std::int64_t>{-2, -2};
+    if (changed != drivesChanged_ || driveIdentities_.empty()) {
+        driveIdentities_.clear();
+        std::vector<std::string> folders{"/"};
+        for (const auto& drive : ReadDrives()) {
+            folders.push_back(drive.folder.empty() ? "/" : drive.folder);
+        }
+        for (const auto& folder : folders) {
+            if (struct stat info {}; stat(folder.c_str(), &info) == 0) {
+                driveIdentities_.emplace_back(info.st_dev, info.st_ino);
+            }
+        }
+        if (haveLinks) {
+            driveIdentities_.emplace_back(links.st_dev, links.st_ino);
+        }
+        drivesChanged_ = changed;
+    }
+    return driveIdentities_;
+}
+
+bool WinePrefix::IsDriveEntry(const std::string& hostPath) const {
+    const std::string_view name = BaseName(hostPath);
+    const bool bare = name.empty() || name == "." || name == "..";
+    const auto& drives = DriveIdentities();
+    const auto isDrive = [&](const struct stat& info) {
+        return std::find(drives.begin(), drives.end(), std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino)) !=
+               drives.end();
+    };
+    struct stat entry {};
+    if (bare) {
+        return stat(hostPath.empty() ? "." : hostPath.c_str(), &entry) == 0 && isDrive(entry);
+    }
+    // A folder that is a drive's own, or any entry among the drive links.
+    if (lstat(hostPath.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode) && isDrive(entry)) {
+        return true;
+    }
+    struct stat parent {};
+    const std::string folder = ParentOf(hostPath);
+    return stat(folder.empty() ? "/" : folder.c_str(), &parent) == 0 && !drives.empty() &&
+           drives.back() == std::pair<std::uint64_t, std::uint64_t>(parent.st_dev, parent.st_ino) &&
+           stat(dosdevices_.c_str(), &entry) == 0;
+}
+
 std::vector<WinePrefix::Drive> WinePrefix::ReadDrives() const {
     std::vector<Drive> drives;
     bool hasZ = false;

@@ -1,9 +1,11 @@
 // A Wine prefix taken as the machine: its drives map Windows paths to host paths and back.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantrel {
@@ -24,6 +26,18 @@ public:
 
     // The same without looking at the disk: the path as spelled, for a first try that costs nothing.
     [[nodiscard]] std::optional<std::string> ToHostPathAsSpelled(std::string_view windowsPath) const;
+
+    // Like ToHostPath, but the last name stays as spelled: only the folders above it are looked up
+    // without regard to case. A drive's root ends in "/", naming the drive's folder, not its link.
+    [[nodiscard]] std::optional<std::string> ToHostPathExactLeaf(std::string_view windowsPath) const;
+
+    // The device and inode of each host folder the machine is made of: "/", the folder of each drive
+    // and the folder that holds the drive links. Read again only when the drive links change.
+    [[nodiscard]] const std::vector<std::pair<std::uint64_t, std::uint64_t>>& DriveIdentities() const;
+
+    // True when the entry at the host path, its last link not followed, is one of those folders or a
+    // drive link.
+    [[nodiscard]] bool IsDriveEntry(const std::string& hostPath) const;
 
     // The Windows form of a host path, through the drive whose folder holds it most closely; Z:
     // covers "/" when the prefix has no z: drive of its own.
@@ -48,6 +62,10 @@ private:
 
     std::string root_;
     std::string dosdevices_; // root_ + "/dosdevices/"
+    // DriveIdentities(), and when the drive links last changed as it was read; the dosdevices folder
+    // itself comes last.
+    mutable std::vector<std::pair<std::uint64_t, std::uint64_t>> driveIdentities_;
+    mutable std::pair<std::int64_t, std::int64_t> drivesChanged_{-1, -1};
 };
 
 } // namespace vantrel

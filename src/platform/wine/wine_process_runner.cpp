@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/case_fold.h"
+#include "platform/wine/host_files.h"
+
 extern char** environ;
 
 namespace vantrel {
@@ -35,6 +38,20 @@ std::vector<std::string> SplitAtBlanks(std::string_view text) {
     return words;
 }
 
+// The program a line meant, for telling that it is missing: up to its first ".exe" that ends a
+// word, else its first word with ".exe" added when it has no extension.
+std::string ProgramMeant(std::string_view commandLine) {
+    for (std::size_t end = 0; end < commandLine.size(); ++end) {
+        const std::size_t next = end + 4;
+        if ((next == commandLine.size() || (next < commandLine.size() && commandLine[next] == ' ')) &&
+            EqualsIgnoringCase(commandLine.substr(end, 4), ".exe")) {
+            return std::string(commandLine.substr(0, next));
+        }
+    }
+    std::string program(commandLine.substr(0, commandLine.find(' ')));
+    return HasExtension(program) ? program : program + ".exe";
+}
+
 } // namespace
 
 std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_view commandLine) const {
@@ -59,10 +76,11 @@ std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_vi
     return std::nullopt;
 }
 
-int WineProcessRunner::RunAndWait(std::string_view commandLine) {
+RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     const auto command = ParseCommandLine(commandLine);
     if (!command) {
-        return -1;
+        const std::string program = ProgramMeant(commandLine);
+        return {false, -1, program == ".exe" ? "no program was named" : program + " was not found"};
     }
     const char* runner = std::getenv("WINE");
     const std::string wine = runner && *runner ? runner : "wine";
@@ -86,19 +104,22 @@ int WineProcessRunner::RunAndWait(std::string_view commandLine) {
     environment.push_back(nullptr);
 
     pid_t child = 0;
-    if (posix_spawnp(&child, wine.c_str(), nullptr, nullptr, args.data(), environment.data()) != 0) {
-        return -1;
+    // glibc reports a runner it could not execute here, not as an exit code of the child.
+    if (const int error =
+            posix_spawnp(&child, wine.c_str(), nullptr, nullptr, args.data(), environment.data());
+        error != 0) {
+        return {false, -1, wine + " could not be started: " + ErrorText(error)};
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
-            return -1;
+            return {true, -1, {}};
         }
     }
     if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+        return {true, WEXITSTATUS(status), {}};
     }
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return {true, WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1, {}};
 }
 
 } // namespace vantrel

@@ -26,8 +26,8 @@ public:
     [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
 
     // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
-    // environment and working folder are inherited.
-    [[nodiscard]] int RunAndWait(std::string_view commandLine) override;
+    // environment and working folder are inherited. A program killed by a signal ends with 128 + it.
+    [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
 
 private:
     const WinePrefix& prefix_;

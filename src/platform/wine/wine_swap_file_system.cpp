@@ -13,14 +13,47 @@
 #include <string>
 #include <vector>
 
+#include "platform/case_fold.h"
 #include "platform/fingerprint.h"
 #include "platform/wine/host_files.h"
 
 namespace vantrel {
 namespace {
 
+constexpr const char* kNoDrive = "no such drive on the machine";
+constexpr const char* kDrive = "is a drive of the machine";
+constexpr const char* kReadOnly = "the file is read-only";
+constexpr const char* kNeither = "not a file or folder (a pipe or a device)";
+constexpr const char* kIntoItself = "the folder cannot be copied into itself";
+constexpr const char* kLoop = "a link inside the folder leads back into it";
+constexpr const char* kStopped = "the copy was stopped";
+
 bool IsReadOnly(const struct stat& info) {
     return (info.st_mode & S_IWUSR) == 0;
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+EntryIdentity IdentityOfInfo(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// What one entry adds to the fingerprint of a tree; a folder's size and time do not count.
+std::uint64_t Fingerprint(const std::string& relative, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+        return EntryFingerprint(relative, 0, 0);
+    }
+    const auto modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000ULL +
+                          static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+    return EntryFingerprint(relative, static_cast<std::uint64_t>(info.st_size), modified);
+}
+
+void Count(TreeSize& size, const std::string& relative, const struct stat& info) {
+    ++size.entries;
+    size.bytes += S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
+    size.fingerprint += Fingerprint(relative, info);
 }
 
 bool CopyContent(int from, int to) {
@@ -65,112 +98,230 @@ bool CopyContent(int from, int to) {
     }
 }
 
-// Copies one file as Windows does: content, modification time and the read-only state. With
-// `replace`, an existing writable file is overwritten; otherwise an existing target is refused.
-bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName, bool replace,
-                 const CopyListener& listener) {
-    const UniqueFd from(openat(fromDir, fromName, O_RDONLY | O_CLOEXEC));
+// True when the folder open as `dirFd`, or a folder above it, is `folder`.
+bool IsWithin(int dirFd, const struct stat& folder) {
+    struct stat current {};
+    if (fstat(dirFd, &current) != 0) {
+        return false;
+    }
+    UniqueFd held;
+    for (int fd = dirFd;; fd = held.Get()) {
+        if (SameEntry(current, folder)) {
+            return true;
+        }
+        UniqueFd parent(openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!parent.Valid() || fstat(parent.Get(), &above) != 0 || SameEntry(above, current)) {
+            return false; // the top of the host
+        }
+        held = std::move(parent);
+        current = above;
+    }
+}
+
+// How a file copy meets its target: CopyFile's must be new and is told of; a file in a folder
+// copy overwrites a writable file of the same name.
+enum class FileTarget { NewAndTold, NewOrOverwritten };
+
+// One copy of a file or folder: what it has placed so far and why it stopped.
+class TreeCopy {
+public:
+    explicit TreeCopy(const CopyEvents& events) : events_(events) {}
+
+    // Copies a file as Windows does: content, modification time and the read-only state.
+    bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName, FileTarget target,
+                     const std::string& relative);
+    bool CopyFolderContent(int fromDir, int toDir, const std::string& relative);
+    // Tells of a new entry; false when the listener stops the copy.
+    bool TellCreated(const struct stat& info);
+
+    TreeSize placed;
+    // The folders being read and written, innermost last: a source folder among them is a loop.
+    std::vector<struct stat> openFolders;
+    std::string error;
+
+private:
+    bool Fail(std::string reason) {
+        error = std::move(reason);
+        return false;
+    }
+    bool FailWithErrno() { return Fail(ErrorText(errno)); }
+
+    const CopyEvents& events_;
+};
+
+bool TreeCopy::TellCreated(const struct stat& info) {
+    return !events_.created || events_.created(IdentityOfInfo(info)) || Fail(kStopped);
+}
+
+// Opens a file to read it, refusing all but a regular file without waiting on a pipe or a device.
+UniqueFd OpenRegularFile(int dir, const char* name, struct stat& info, std::string& error) {
+    UniqueFd fd(openat(dir, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0) {
+        error = ErrorText(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? "not a file" : kNeither;
+        return UniqueFd();
+    }
+    if (fcntl(fd.Get(), F_SETFL, 0) != 0) {
+        error = ErrorText(errno);
+        return UniqueFd();
+    }
+    return fd;
+}
+
+bool TreeCopy::CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName,
+                           FileTarget target, const std::string& relative) {
     struct stat info {};
-    if (!from.Valid() || fstat(from.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const UniqueFd from = OpenRegularFile(fromDir, fromName, info, error);
+    if (!from.Valid()) {
         return false;
     }
     const mode_t mode = info.st_mode & 0777;
-    struct stat existing {};
-    const bool exists = fstatat(toDir, toName, &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && (!replace || !S_ISREG(existing.st_mode) || IsReadOnly(existing))) {
-        return false;
-    }
-    const int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (exists ? O_TRUNC : O_CREAT | O_EXCL);
-    UniqueFd to(openat(toDir, toName, flags, mode | S_IWUSR));
+    // A new file, the common case, costs no look at the target first.
+    bool created = true;
+    UniqueFd to(openat(toDir, toName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode | S_IWUSR));
     if (!to.Valid()) {
-        return false;
+        struct stat existing {};
+        if (errno != EEXIST || target != FileTarget::NewOrOverwritten) {
+            return FailWithErrno();
+        }
+        if (fstatat(toDir, toName, &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+            return FailWithErrno();
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            return Fail(ErrorText(EEXIST));
+        }
+        if (IsReadOnly(existing)) {
+            return Fail(kReadOnly);
+        }
+        to = UniqueFd(openat(toDir, toName, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+        if (!to.Valid()) {
+            return FailWithErrno();
+        }
+        created = false;
     }
+    struct stat result {};
+    if (created && target == FileTarget::NewAndTold && events_.created) {
+        if (fstat(to.Get(), &result) != 0) {
+            const std::string reason = ErrorText(errno);
+            unlinkat(toDir, toName, 0);
+            return Fail(reason);
+        }
+        if (!TellCreated(result)) {
+            return false;
+        }
+    }
+    // The result is measured on the copy itself, after its time was set: a disk that keeps coarser
+    // times stores less than the source had.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     if (!CopyContent(from.Get(), to.Get()) || fchmod(to.Get(), mode) != 0 || futimens(to.Get(), times) != 0 ||
-        !to.Close()) {
-        if (!exists) {
+        fstat(to.Get(), &result) != 0 || !to.Close()) {
+        const std::string reason = ErrorText(errno);
+        if (created) {
             unlinkat(toDir, toName, 0);
         }
-        return false;
+        return Fail(reason);
     }
-    if (listener) {
-        listener(static_cast<std::uint64_t>(info.st_size));
+    Count(placed, relative, result);
+    if (events_.written) {
+        events_.written(static_cast<std::uint64_t>(result.st_size));
     }
     return true;
 }
 
-struct Ancestor {
-    dev_t device;
-    ino_t inode;
-};
-
-bool CopyFolderContent(int fromDir, int toDir, std::vector<Ancestor>& ancestors, const CopyListener& listener) {
+bool TreeCopy::CopyFolderContent(int fromDir, int toDir, const std::string& relative) {
     const int listFd = dup(fromDir);
     const UniqueDir dir(listFd >= 0 ? fdopendir(listFd) : nullptr);
     if (!dir) {
+        const std::string reason = ErrorText(errno);
         if (listFd >= 0) {
             close(listFd);
         }
-        return false;
+        return Fail(reason);
     }
-    bool ok = true;
-    while (ok) {
+    for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
         if (!entry) {
-            ok = errno == 0;
-            break;
+            return errno == 0 || FailWithErrno();
         }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
+        const char* name = entry->d_name;
+        if (std::string_view(name) == "." || std::string_view(name) == "..") {
             continue;
         }
+        const std::string entryPath = relative + "\\" + name;
+        if (entry->d_type == DT_REG) {
+            // The type the folder lists saves a look at each file; the open checks it again.
+            if (!CopyOneFile(fromDir, name, toDir, name, FileTarget::NewOrOverwritten, entryPath)) {
+                return false;
+            }
+            continue;
+        }
+        // Links in the source are followed, as Wine shows them, and checked before anything opens.
         struct stat info {};
-        if (fstatat(fromDir, name.c_str(), &info, 0) != 0) {
-            ok = false;
-        } else if (S_ISDIR(info.st_mode)) {
-            for (const auto& ancestor : ancestors) {
-                if (ancestor.device == info.st_dev && ancestor.inode == info.st_ino) {
-                    ok = false; // a link back up the tree would never end
-                }
+        if (fstatat(fromDir, name, &info, 0) != 0) {
+            return FailWithErrno();
+        }
+        if (S_ISREG(info.st_mode)) {
+            if (!CopyOneFile(fromDir, name, toDir, name, FileTarget::NewOrOverwritten, entryPath)) {
+                return false;
             }
-            if (!ok) {
-                break;
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            return Fail(kNeither);
+        }
+        if (std::any_of(openFolders.begin(), openFolders.end(),
+                        [&](const struct stat& folder) { return SameEntry(folder, info); })) {
+            return Fail(kLoop); // a link back up the tree would never end
+        }
+        // Windows keeps no read-only state on folders: the copy must take the files.
+        const bool made = mkdirat(toDir, name, (info.st_mode & 0777) | S_IWUSR) == 0;
+        if (!made && errno != EEXIST) {
+            return FailWithErrno();
+        }
+        const UniqueFd from(openat(fromDir, name, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+        const UniqueFd to(openat(toDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat target {};
+        if (!from.Valid() || !to.Valid() || fstat(to.Get(), &target) != 0) {
+            return Fail(!made && (errno == ENOTDIR || errno == ELOOP) ? ErrorText(EEXIST) : ErrorText(errno));
+        }
+        if (made) {
+            Count(placed, entryPath, target);
+            if (events_.written) {
+                events_.written(0);
             }
-            struct stat existing {};
-            if (fstatat(toDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-                // Windows keeps no read-only state on folders: the copy must take the files.
-                ok = mkdirat(toDir, name.c_str(), (info.st_mode & 0777) | S_IWUSR) == 0;
-                if (ok && listener) {
-                    listener(0);
-                }
-            } else {
-                ok = S_ISDIR(existing.st_mode);
-            }
-            const UniqueFd from(ok ? openat(fromDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
-            const UniqueFd to(ok ? openat(toDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
-            ok = from.Valid() && to.Valid();
-            if (ok) {
-                ancestors.push_back({info.st_dev, info.st_ino});
-                ok = CopyFolderContent(from.Get(), to.Get(), ancestors, listener);
-                ancestors.pop_back();
-            }
-        } else {
-            ok = CopyOneFile(fromDir, name.c_str(), toDir, name.c_str(), true, listener);
+        }
+        openFolders.push_back(info);
+        openFolders.push_back(target);
+        const bool copied = CopyFolderContent(from.Get(), to.Get(), entryPath);
+        openFolders.resize(openFolders.size() - 2);
+        if (!copied) {
+            return false;
         }
     }
-    return ok;
 }
 
-// Removes everything inside the folder, links not followed, read-only entries included.
-bool ClearFolder(int dirFd) {
+// Removes everything inside the folder, links not followed, read-only entries included; a folder
+// of the machine's drives found inside is kept. Goes on after a failure, keeping the first reason.
+bool ClearFolder(int dirFd, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& drives, std::string& error) {
+    const auto fail = [&error](std::string reason) {
+        if (error.empty()) {
+            error = std::move(reason);
+        }
+        return false;
+    };
     const int listFd = dup(dirFd);
     DIR* dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
     if (!dir) {
+        const std::string reason = ErrorText(errno);
         if (listFd >= 0) {
             close(listFd);
         }
-        return false;
+        return fail(reason);
     }
     std::vector<std::string> names;
     errno = 0;
@@ -180,42 +331,75 @@ bool ClearFolder(int dirFd) {
             names.emplace_back(name);
         }
     }
-    const bool listed = errno == 0;
+    bool ok = errno == 0 || fail(ErrorText(errno));
     closedir(dir);
-    bool ok = listed;
     for (const auto& name : names) {
         struct stat info {};
         if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            ok = false;
+            ok = fail(ErrorText(errno));
             continue;
         }
-        if (S_ISDIR(info.st_mode)) {
-            const UniqueFd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            ok = child.Valid() && ClearFolder(child.Get()) && ok;
-            ok = unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
-        } else {
-            ok = unlinkat(dirFd, name.c_str(), 0) == 0 && ok;
+        if (!S_ISDIR(info.st_mode)) {
+            ok = (unlinkat(dirFd, name.c_str(), 0) == 0 || fail(ErrorText(errno))) && ok;
+            continue;
         }
+        if (std::find(drives.begin(), drives.end(), std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino)) !=
+            drives.end()) {
+            ok = fail(kDrive);
+            continue;
+        }
+        const UniqueFd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        ok = (child.Valid() || fail(ErrorText(errno))) && ClearFolder(child.Get(), drives, error) && ok;
+        ok = (unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 || fail(ErrorText(errno))) && ok;
     }
     return ok;
 }
 
-std::string ParentOf(const std::string& hostPath) {
-    const std::size_t slash = hostPath.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
-}
-
 } // namespace
 
+bool WineSwapFileSystem::Fail(std::string reason) {
+    lastError_ = std::move(reason);
+    return false;
+}
+
+bool WineSwapFileSystem::FailWithErrno() {
+    return Fail(ErrorText(errno));
+}
+
+std::string WineSwapFileSystem::MachineName() {
+    char buffer[PATH_MAX];
+    return realpath(prefix_.Root().c_str(), buffer) ? std::string(buffer) : prefix_.Root();
+}
+
+std::string WineSwapFileSystem::SessionName() {
+    // What a crash of the host loses is lost with its boot, not with Wine's server.
+    const UniqueFd fd(open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC));
+    char buffer[64];
+    const ssize_t got = fd.Valid() ? read(fd.Get(), buffer, sizeof buffer) : -1;
+    std::string name(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) {
+        name.pop_back();
+    }
+    return name;
+}
+
+bool WineSwapFileSystem::IsSameSession(std::string_view sessionName) {
+    return !sessionName.empty() && sessionName == SessionName();
+}
+
+std::string WineSwapFileSystem::LastError() {
+    return lastError_;
+}
+
 bool WineSwapFileSystem::Exists(std::string_view path) {
-    const auto host = prefix_.ToHostPath(path);
+    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
     return host && !IsHiddenName(BaseName(*host)) && stat(host->c_str(), &info) == 0 &&
            (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
 }
 
 EntryKind WineSwapFileSystem::KindOf(std::string_view path) {
-    const auto host = prefix_.ToHostPath(path);
+    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
     if (!host || stat(host->c_str(), &info) != 0) {
         return EntryKind::None;
@@ -223,169 +407,285 @@ EntryKind WineSwapFileSystem::KindOf(std::string_view path) {
     return S_ISDIR(info.st_mode) ? EntryKind::Folder : S_ISREG(info.st_mode) ? EntryKind::File : EntryKind::None;
 }
 
-std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view path) {
-    const auto host = prefix_.ToHostPath(path);
-    struct stat info {};
-    if (!host || stat(host->c_str(), &info) != 0) {
+std::optional<std::string> WineSwapFileSystem::EntryName(std::string_view path) {
+    const auto host = prefix_.ToHostPathExactLeaf(path);
+    const std::string_view leaf = host ? BaseName(*host) : std::string_view();
+    if (leaf.empty() || leaf == ".") {
         return std::nullopt;
     }
-    return EntryIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    if (PathExists(*host)) {
+        return std::string(leaf);
+    }
+    const UniqueDir dir(opendir(ParentOf(*host).c_str()));
+    std::optional<std::string> found;
+    std::u16string foundKey;
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !EqualsIgnoringCase(name, leaf)) {
+            continue;
+        }
+        // The folder lists in no set order: take the first in NTFS order, then by bytes.
+        auto key = NameOrderKey(name);
+        if (!found || key < foundKey || (key == foundKey && name < *found)) {
+            found = std::string(name);
+            foundKey = std::move(key);
+        }
+    }
+    return found;
+}
+
+std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view path) {
+    const auto host = prefix_.ToHostPathExactLeaf(path);
+    struct stat info {};
+    if (!host || lstat(host->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return IdentityOfInfo(info);
+}
+
+bool WineSwapFileSystem::CanChangeFolder(std::string_view folder) {
+    const auto host = prefix_.ToHostPathExactLeaf(folder);
+    struct stat info {};
+    if (!host) {
+        return Fail(kNoDrive);
+    }
+    if (stat(host->c_str(), &info) != 0) {
+        return FailWithErrno();
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return Fail(ErrorText(ENOTDIR));
+    }
+    return access(host->c_str(), W_OK | X_OK) == 0 || FailWithErrno();
 }
 
 bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
-    const auto host = prefix_.ToHostPath(path);
+    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
-    if (!host || stat(host->c_str(), &info) != 0) {
-        return false;
+    if (!host) {
+        return Fail(kNoDrive);
     }
-    return !IsReadOnly(info) || chmod(host->c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+    if (lstat(host->c_str(), &info) != 0) {
+        return FailWithErrno();
+    }
+    if (prefix_.IsDriveEntry(*host)) {
+        return Fail(kDrive);
+    }
+    // A link has no attributes of its own; what it leads to is not the entry named.
+    if (S_ISLNK(info.st_mode) || !IsReadOnly(info)) {
+        return true;
+    }
+    return chmod(host->c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 || FailWithErrno();
 }
 
 bool WineSwapFileSystem::Rename(std::string_view from, std::string_view to) {
-    const auto hostFrom = prefix_.ToHostPath(from);
-    const auto hostTo = prefix_.ToHostPath(to);
-    if (!hostFrom || !hostTo || !PathExists(*hostFrom)) {
-        return false;
+    const auto hostFrom = prefix_.ToHostPathExactLeaf(from);
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
+    if (!hostFrom || !hostTo) {
+        return Fail(kNoDrive);
+    }
+    if (!PathExists(*hostFrom)) {
+        return Fail(ErrorText(ENOENT));
+    }
+    if (prefix_.IsDriveEntry(*hostFrom) || prefix_.IsDriveEntry(*hostTo)) {
+        return Fail(kDrive);
     }
     if (renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) == 0) {
         return true;
     }
     // File systems without RENAME_NOREPLACE: check, then rename.
-    if ((errno != EINVAL && errno != ENOSYS) || PathExists(*hostTo)) {
-        return false;
+    if (errno != EINVAL && errno != ENOSYS) {
+        return FailWithErrno();
     }
-    return rename(hostFrom->c_str(), hostTo->c_str()) == 0;
+    if (PathExists(*hostTo)) {
+        return Fail(ErrorText(EEXIST));
+    }
+    return rename(hostFrom->c_str(), hostTo->c_str()) == 0 || FailWithErrno();
 }
 
 TreeSize WineSwapFileSystem::MeasureTree(std::string_view path) {
     TreeSize size;
     const auto host = prefix_.ToHostPath(path);
     struct stat info {};
-    if (!host || stat(host->c_str(), &info) != 0) {
+    if (!host || lstat(host->c_str(), &info) != 0) {
         return size;
     }
-    const auto modified = [](const struct stat& entry) {
-        return static_cast<std::uint64_t>(entry.st_mtim.tv_sec) * 1000000000ULL +
-               static_cast<std::uint64_t>(entry.st_mtim.tv_nsec);
-    };
     if (!S_ISDIR(info.st_mode)) {
-        const auto bytes = static_cast<std::uint64_t>(info.st_size);
-        return {1, bytes, EntryFingerprint("", bytes, modified(info))};
+        Count(size, "", info);
+        return size;
     }
-    // Folders, each with its path relative to the measured one.
+    // Folders, each with its path relative to the measured one. No link is entered, so only a
+    // folder mounted inside itself could make a loop.
     std::vector<std::pair<std::string, std::string>> pending{{*host, ""}};
-    std::vector<Ancestor> seen{{info.st_dev, info.st_ino}};
+    std::vector<struct stat> seen{info};
     size.entries = 1;
     while (!pending.empty()) {
         const auto [folder, relative] = std::move(pending.back());
         pending.pop_back();
-        DIR* dir = opendir(folder.c_str());
+        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const UniqueDir dir(fd >= 0 ? fdopendir(fd) : nullptr);
         if (!dir) {
+            if (fd >= 0) {
+                close(fd);
+            }
             continue;
         }
-        while (const dirent* entry = readdir(dir)) {
+        while (const dirent* entry = readdir(dir.get())) {
             const std::string_view name = entry->d_name;
             struct stat child {};
-            if (name == "." || name == ".." || fstatat(dirfd(dir), entry->d_name, &child, 0) != 0) {
+            if (name == "." || name == ".." ||
+                fstatat(dirfd(dir.get()), entry->d_name, &child, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;
             }
             const std::string entryPath = relative + "\\" + std::string(name);
-            ++size.entries;
-            if (S_ISDIR(child.st_mode)) {
-                size.fingerprint += EntryFingerprint(entryPath, 0, 0);
-                const bool loop = std::any_of(seen.begin(), seen.end(), [&](const Ancestor& a) {
-                    return a.device == child.st_dev && a.inode == child.st_ino;
-                });
-                if (!loop) {
-                    seen.push_back({child.st_dev, child.st_ino});
-                    pending.emplace_back(folder + "/" + std::string(name), entryPath);
-                }
-            } else {
-                const auto bytes = static_cast<std::uint64_t>(child.st_size);
-                size.bytes += bytes;
-                size.fingerprint += EntryFingerprint(entryPath, bytes, modified(child));
+            Count(size, entryPath, child);
+            if (S_ISDIR(child.st_mode) && std::none_of(seen.begin(), seen.end(), [&](const struct stat& a) {
+                    return SameEntry(a, child);
+                })) {
+                seen.push_back(child);
+                pending.emplace_back(folder + "/" + std::string(name), entryPath);
             }
         }
-        closedir(dir);
     }
     return size;
 }
 
-bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) {
+bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,
+                                  TreeSize& placed) {
+    placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
-    const auto hostTo = prefix_.ToHostPath(to);
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
     if (!hostFrom || !hostTo) {
-        return false;
+        return Fail(kNoDrive);
+    }
+    if (prefix_.IsDriveEntry(*hostTo)) {
+        return Fail(kDrive);
     }
     const UniqueFd toDir(open(ParentOf(*hostTo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return toDir.Valid() &&
-           CopyOneFile(AT_FDCWD, hostFrom->c_str(), toDir.Get(), std::string(BaseName(*hostTo)).c_str(), false,
-                       listener);
+    if (!toDir.Valid()) {
+        return FailWithErrno();
+    }
+    TreeCopy copy(events);
+    const std::string name(BaseName(*hostTo));
+    const bool copied =
+        copy.CopyOneFile(AT_FDCWD, hostFrom->c_str(), toDir.Get(), name.c_str(), FileTarget::NewAndTold, "");
+    placed = copy.placed;
+    return copied || Fail(copy.error);
 }
 
-bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) {
+bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, const CopyEvents& events,
+                                    TreeSize& placed) {
+    placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
-    const auto hostTo = prefix_.ToHostPath(to);
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
     if (!hostFrom || !hostTo) {
-        return false;
+        return Fail(kNoDrive);
     }
-    const UniqueFd fromDir(open(hostFrom->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (prefix_.IsDriveEntry(*hostTo)) {
+        return Fail(kDrive);
+    }
+    const UniqueFd fromDir(open(hostFrom->c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (!fromDir.Valid() || fstat(fromDir.Get(), &info) != 0) {
-        return false;
+        return FailWithErrno();
+    }
+    const UniqueFd toParent(open(ParentOf(*hostTo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!toParent.Valid()) {
+        return FailWithErrno();
     }
     // Windows refuses to copy a folder into itself.
-    char fromReal[PATH_MAX];
-    char toParentReal[PATH_MAX];
-    if (realpath(hostFrom->c_str(), fromReal) && realpath(ParentOf(*hostTo).c_str(), toParentReal)) {
-        const std::string inside = std::string(toParentReal) + "/";
-        if (inside.starts_with(std::string(fromReal) + "/")) {
-            return false;
+    if (IsWithin(toParent.Get(), info)) {
+        return Fail(kIntoItself);
+    }
+    const std::string name(BaseName(*hostTo));
+    const bool made = mkdirat(toParent.Get(), name.c_str(), (info.st_mode & 0777) | S_IWUSR) == 0;
+    if (!made && errno != EEXIST) {
+        return FailWithErrno();
+    }
+    // Not through a link: only a folder of that name is merged into.
+    const UniqueFd toDir(
+        openat(toParent.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat target {};
+    if (!toDir.Valid() || fstat(toDir.Get(), &target) != 0) {
+        return Fail(!made && (errno == ENOTDIR || errno == ELOOP) ? ErrorText(ENOTDIR) : ErrorText(errno));
+    }
+    if (SameEntry(target, info)) {
+        return Fail(kIntoItself);
+    }
+    TreeCopy copy(events);
+    if (made) {
+        if (!copy.TellCreated(target)) {
+            return Fail(copy.error);
+        }
+        copy.placed.entries = 1;
+        if (events.written) {
+            events.written(0);
         }
     }
-    struct stat existing {};
-    if (lstat(hostTo->c_str(), &existing) != 0) {
-        if (mkdir(hostTo->c_str(), (info.st_mode & 0777) | S_IWUSR) != 0) {
-            return false;
-        }
-        if (listener) {
-            listener(0);
-        }
-    } else if (!S_ISDIR(existing.st_mode)) {
-        return false;
-    }
-    const UniqueFd toDir(open(hostTo->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    std::vector<Ancestor> ancestors{{info.st_dev, info.st_ino}};
-    return toDir.Valid() && CopyFolderContent(fromDir.Get(), toDir.Get(), ancestors, listener);
+    copy.openFolders = {info, target};
+    const bool copied = copy.CopyFolderContent(fromDir.Get(), toDir.Get(), "");
+    placed = copy.placed;
+    return copied || Fail(copy.error);
 }
 
 bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
-    const auto host = prefix_.ToHostPath(path);
+    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
-    if (!host || lstat(host->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        return false;
+    if (!host) {
+        return Fail(kNoDrive);
     }
-    if (S_ISLNK(info.st_mode)) {
-        struct stat target {};
-        if (stat(host->c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
-            return false;
+    if (lstat(host->c_str(), &info) != 0) {
+        return FailWithErrno();
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return Fail(ErrorText(EISDIR));
+    }
+    if (prefix_.IsDriveEntry(*host)) {
+        return Fail(kDrive);
+    }
+    // A link goes, whatever it leads to; a read-only state belongs to its target.
+    if (!S_ISLNK(info.st_mode)) {
+        if (!S_ISREG(info.st_mode)) {
+            return Fail(kNeither);
         }
-        info = target;
+        if (!force && IsReadOnly(info)) {
+            return Fail(kReadOnly);
+        }
     }
-    if (!force && IsReadOnly(info)) {
-        return false;
-    }
-    return unlink(host->c_str()) == 0;
+    return unlink(host->c_str()) == 0 || FailWithErrno();
 }
 
 bool WineSwapFileSystem::DeleteFolder(std::string_view path) {
-    const auto host = prefix_.ToHostPath(path);
+    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
-    if (!host || lstat(host->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return false;
+    if (!host) {
+        return Fail(kNoDrive);
     }
+    if (lstat(host->c_str(), &info) != 0) {
+        return FailWithErrno();
+    }
+    if (prefix_.IsDriveEntry(*host)) {
+        return Fail(kDrive);
+    }
+    if (S_ISLNK(info.st_mode)) {
+        struct stat target {};
+        if (stat(host->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) {
+            return Fail(ErrorText(ENOTDIR));
+        }
+        return unlink(host->c_str()) == 0 || FailWithErrno();
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return Fail(ErrorText(ENOTDIR));
+    }
+    const auto& drives = prefix_.DriveIdentities();
     const UniqueFd dir(open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    return dir.Valid() && ClearFolder(dir.Get()) && rmdir(host->c_str()) == 0;
+    if (!dir.Valid()) {
+        return FailWithErrno();
+    }
+    std::string error;
+    if (!ClearFolder(dir.Get(), drives, error)) {
+        return Fail(error);
+    }
+    return rmdir(host->c_str()) == 0 || FailWithErrno();
 }
 
 } // namespace vantrel

@@ -1,6 +1,8 @@
 // The file operations of a launch in a Wine prefix, with the refusals Windows makes.
 #pragma once
 
+#include <string>
+
 #include "platform/swap_file_system.h"
 #include "platform/wine/wine_prefix.h"
 
@@ -8,24 +10,44 @@ namespace vantrel {
 
 // Read-only means no write permission for the owner and hidden means a name beginning with a dot,
 // as Wine maps them; there is no system attribute. The refusals are checked here, not left to the
-// kernel, which lets root delete or overwrite anything.
+// kernel, which lets root delete or overwrite anything. The sources of copies and measurements are
+// found without regard to case down to their last name, as a mod written on Windows names them.
 class WineSwapFileSystem final : public SwapFileSystem {
 public:
     explicit WineSwapFileSystem(const WinePrefix& prefix) : prefix_(prefix) {}
 
+    // The canonical prefix folder, else the prefix folder as given.
+    [[nodiscard]] std::string MachineName() override;
+    // The host's boot, which the kernel names anew each time ("" when it cannot be read).
+    [[nodiscard]] std::string SessionName() override;
+    [[nodiscard]] bool IsSameSession(std::string_view sessionName) override;
+    // Set by every operation that fails; the questions (Exists, KindOf, EntryName, IdentityOf,
+    // MeasureTree) leave it as it was.
+    [[nodiscard]] std::string LastError() override;
+
     [[nodiscard]] bool Exists(std::string_view path) override;
     [[nodiscard]] EntryKind KindOf(std::string_view path) override;
+    // Of several names that match without regard to case, the first in NTFS order.
+    [[nodiscard]] std::optional<std::string> EntryName(std::string_view path) override;
     [[nodiscard]] std::optional<EntryIdentity> IdentityOf(std::string_view path) override;
+    [[nodiscard]] bool CanChangeFolder(std::string_view folder) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
     [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
-    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyListener& listener) override;
-    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyListener& listener) override;
+    [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,
+                                TreeSize& placed) override;
+    // After a merge into an existing folder, `placed` covers only the entries the copy wrote.
+    [[nodiscard]] bool CopyFolder(std::string_view from, std::string_view to, const CopyEvents& events,
+                                  TreeSize& placed) override;
     [[nodiscard]] bool DeleteFile(std::string_view path, bool force) override;
     [[nodiscard]] bool DeleteFolder(std::string_view path) override;
 
 private:
+    bool Fail(std::string reason);
+    bool FailWithErrno();
+
     const WinePrefix& prefix_;
+    std::string lastError_;
 };
 
 } // namespace vantrel

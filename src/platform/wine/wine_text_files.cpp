@@ -6,13 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <optional>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/codepage_1252.h"
-#include "platform/text_lines.h"
 #include "platform/wine/host_files.h"
 
 namespace vantrel {
@@ -32,22 +36,174 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The whole content of an open file; nullopt when it cannot be read at all (a folder opens, but
-// Windows would not have opened it). A read error later on ends the content there.
-std::optional<std::string> ReadAll(int fd) {
-    std::string content;
-    char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got > 0) {
-            content.append(chunk, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            return content;
-        } else if (errno != EINTR) {
-            return content.empty() && errno == EISDIR ? std::nullopt : std::optional(std::move(content));
+// Eight bytes at a time: definition files are mostly ASCII, which needs no conversion.
+bool IsAscii(std::string_view bytes) {
+    std::size_t i = 0;
+    for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if (word & 0x8080808080808080ULL) {
+            return false;
         }
     }
+    return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
+
+// Reads an open file in pieces, so that memory stays bounded whatever its size; each line is
+// converted as it is handed out.
+class ChunkedLines final : public TextFileReader {
+public:
+    // `fd` is still non-blocking, which changes nothing for an ordinary file on most file systems:
+    // it is made blocking only when a read says it would wait, saving a system call per file.
+    ChunkedLines(UniqueFd fd, std::size_t fileSize)
+        // A small file fits its first buffer whole, with room to see that it ended.
+        : fd_(std::move(fd)), fileSize_(fileSize),
+          capacity_(std::clamp<std::size_t>(fileSize + 1, 256, kChunk)),
+          buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+
+    bool ReadLine(std::string& line) override {
+        std::size_t from = begin_; // where the search for the line's CR goes on
+        for (;;) {
+            const char* data = buffer_.get();
+            if (const void* found = std::memchr(data + from, '\r', end_ - from)) {
+                const auto cr = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+                // A CR at the end of what was read may have its LF in the next piece.
+                if (cr + 1 < end_ || atEnd_) {
+                    const std::size_t next = cr + 1 < end_ && data[cr + 1] == '\n' ? cr + 2 : cr + 1;
+                    return HandOut(cr, next, line);
+                }
+                from = cr;
+            } else if (atEnd_) {
+                return begin_ < end_ && HandOut(end_, end_, line);
+            } else {
+                from = end_;
+            }
+            const std::size_t kept = begin_;
+            if (from - begin_ > kMaxLineBytes || !Fill()) {
+                return Stop();
+            }
+            from -= kept;
+        }
+    }
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    // Hands out the line from begin_ to `lineEnd` and goes on at `next`.
+    bool HandOut(std::size_t lineEnd, std::size_t next, std::string& line) {
+        const std::string_view bytes(buffer_.get() + begin_, lineEnd - begin_);
+        begin_ = next;
+        if (bytes.size() > kMaxLineBytes) {
+            return Stop();
+        }
+        if (ascii_ || IsAscii(bytes)) {
+            line.assign(bytes);
+        } else {
+            line.clear();
+            AppendUtf8FromWindows1252(bytes, line);
+        }
+        return line.size() <= kMaxLineBytes || Stop();
+    }
+
+    // Ends the reading for good: every later ReadLine() finds the end.
+    bool Stop() {
+        begin_ = end_ = 0;
+        atEnd_ = true;
+        return false;
+    }
+
+    // Reads the next piece after the bytes not yet handed out; false on a read error.
+    bool Fill() {
+        if (begin_ > 0) {
+            std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        // A file longer than its size said, or a line that fills the buffer, needs a larger one.
+        if (end_ > 0 && capacity_ - end_ < kChunk && (capacity_ < kChunk || end_ * 2 > capacity_)) {
+            capacity_ = std::max(capacity_ * 2, end_ + kChunk);
+            auto grown = std::make_unique_for_overwrite<char[]>(capacity_);
+            std::memcpy(grown.get(), buffer_.get(), end_);
+            buffer_ = std::move(grown);
+        }
+        const std::size_t wanted = std::min(kChunk, capacity_ - end_);
+        for (;;) {
+            const ssize_t got = read(fd_.Get(), buffer_.get() + end_, wanted);
+            if (got >= 0) {
+                const auto bytes = static_cast<std::size_t>(got);
+                ascii_ = ascii_ && IsAscii(std::string_view(buffer_.get() + end_, bytes));
+                end_ += bytes;
+                readSoFar_ += bytes;
+                // A short read that reaches the size the file had when opened is its end: one read
+                // fewer per small file. A size of 0 may be untrue (a kernel's file): read to the end.
+                atEnd_ = bytes == 0 || (bytes < wanted && fileSize_ > 0 && readSoFar_ >= fileSize_);
+                return true;
+            }
+            if (errno == EAGAIN && fcntl(fd_.Get(), F_SETFL, 0) == 0) {
+                continue;
+            }
+            if (errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    UniqueFd fd_;
+    std::size_t fileSize_;
+    std::size_t readSoFar_ = 0;
+    std::size_t capacity_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t begin_ = 0; // the next line starts here
+    std::size_t end_ = 0;   // the bytes read so far end here
+    bool atEnd_ = false;
+    bool ascii_ = true; // every byte read so far is ASCII: no line needs converting
+};
+
+class WineTextAppender final : public TextFileAppender {
+public:
+    WineTextAppender(UniqueFd fd, std::string folder) : fd_(std::move(fd)), newFolder_(std::move(folder)) {}
+
+    bool Append(const std::vector<std::string>& lines) override {
+        std::string bytes;
+        for (const auto& line : lines) {
+            const auto ansi = Windows1252FromUtf8(line);
+            if (!ansi) {
+                error_ = "a character the code page lacks";
+                return false;
+            }
+            bytes += *ansi;
+            bytes += "\r\n";
+        }
+        return WriteAll(fd_.Get(), bytes) || Failed();
+    }
+
+    bool Sync() override {
+        if (fsync(fd_.Get()) != 0) {
+            return Failed();
+        }
+        // A new file's name lives in its folder, which is made durable once.
+        if (!newFolder_.empty()) {
+            const UniqueFd dir(open(newFolder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!dir.Valid() || fsync(dir.Get()) != 0) {
+                return Failed();
+            }
+            newFolder_.clear();
+        }
+        return true;
+    }
+
+    std::string LastError() override { return error_; }
+
+private:
+    bool Failed() {
+        error_ = ErrorText(errno);
+        return false;
+    }
+
+    UniqueFd fd_;
+    std::string newFolder_; // the folder of a file this appender created, until it is synced
+    std::string error_;
+};
 
 class WineTextWriter final : public TextFileWriter {
 public:
@@ -92,9 +248,8 @@ public:
         if (!durable) {
             return true;
         }
-        const std::size_t slash = targetPath_.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : targetPath_.substr(0, slash);
-        if (const UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.Valid()) {
+        if (const UniqueFd dir(open(ParentOf(targetPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            dir.Valid()) {
             fsync(dir.Get());
         }
         return true;
@@ -113,22 +268,61 @@ private:
 
 std::unique_ptr<TextFileReader> WineTextFiles::OpenForReading(std::string_view path) {
     // The path as spelled is almost always right; the lookup without regard to case costs a scan.
+    // Not waiting on a pipe or a device, which are refused before anything is read.
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
     UniqueFd fd;
     if (const auto spelled = prefix_.ToHostPathAsSpelled(path)) {
-        fd = UniqueFd(open(spelled->c_str(), O_RDONLY | O_CLOEXEC));
+        fd = UniqueFd(open(spelled->c_str(), kFlags));
     }
     if (!fd.Valid()) {
         const auto hostPath = prefix_.ToHostPath(path);
         if (!hostPath) {
             return nullptr;
         }
-        fd = UniqueFd(open(hostPath->c_str(), O_RDONLY | O_CLOEXEC));
+        fd = UniqueFd(open(hostPath->c_str(), kFlags));
     }
-    auto content = fd.Valid() ? ReadAll(fd.Get()) : std::nullopt;
-    if (!content) {
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return nullptr;
     }
-    return std::make_unique<TextLines>(Utf8FromWindows1252(std::move(*content)));
+    return std::make_unique<ChunkedLines>(std::move(fd), static_cast<std::size_t>(info.st_size));
+}
+
+std::unique_ptr<TextFileAppender> WineTextFiles::StartAppending(std::string_view path, bool create,
+                                                                std::string& error) {
+    const auto hostPath = prefix_.ToHostPath(path);
+    if (!hostPath) {
+        error = "no such drive on the machine";
+        return nullptr;
+    }
+    UniqueFd fd;
+    if (create) {
+        fd = UniqueFd(
+            open(hostPath->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    } else {
+        fd = UniqueFd(open(hostPath->c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC));
+    }
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0) {
+        error = ErrorText(errno);
+        return nullptr;
+    }
+    // Windows opens neither a pipe nor a read-only file to write; the kernel would let root.
+    if (!create) {
+        if (!S_ISREG(info.st_mode)) {
+            error = "not a file";
+            return nullptr;
+        }
+        if ((info.st_mode & S_IWUSR) == 0) {
+            error = "the file is read-only";
+            return nullptr;
+        }
+        if (fcntl(fd.Get(), F_SETFL, O_APPEND) != 0) {
+            error = ErrorText(errno);
+            return nullptr;
+        }
+    }
+    return std::make_unique<WineTextAppender>(std::move(fd), create ? ParentOf(*hostPath) : std::string());
 }
 
 void WineTextFiles::RemoveLeftovers(std::string_view folder) {

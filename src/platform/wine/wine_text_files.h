@@ -1,5 +1,7 @@
-// Definition files in a Wine prefix: Windows-1252 text, replaced atomically.
+// Text files in a Wine prefix: Windows-1252, read in pieces, appended to, or replaced atomically.
 #pragma once
+
+#include <string>
 
 #include "platform/text_files.h"
 #include "platform/wine/wine_prefix.h"
@@ -10,8 +12,10 @@ class WineTextFiles final : public TextFiles {
 public:
     explicit WineTextFiles(const WinePrefix& prefix) : prefix_(prefix) {}
 
-    // Opens ordinary files only: a folder cannot be read as a file.
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
+    // Refuses a read-only file as Windows does; Sync() also syncs the folder of a file it created.
+    [[nodiscard]] std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
+                                                                   std::string& error) override;
     // Writes to a hidden temporary file beside the target; Commit() syncs it, renames it over the
     // target and syncs the folder, so a crash leaves either the old or the new definition.
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;

@@ -1,9 +1,14 @@
 // The parts of the Win32 layer that only Windows (here: Wine running the Windows build) has.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
@@ -86,6 +91,274 @@ TEST(Win32ProcessEnvironment, TakesTheTextAfterTheProgramsPath) {
     }
 }
 
+// Where a Windows path lies on the host under Wine; nullopt on Windows itself.
+std::optional<std::string> HostPathUnderWine(const std::string& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(win32::Wide(path).c_str()) : nullptr;
+    const std::optional<std::string> host = name ? std::optional<std::string>(name) : std::nullopt;
+    HeapFree(GetProcessHeap(), 0, name);
+    return host;
+}
+
+// Starts a program in /bin of the host, as Wine starts Unix programs; returns at once, since Wine
+// cannot wait for a Unix process: the caller watches for what the program does.
+void StartOnHost(std::string line) {
+    line = "Z:\\bin\\" + line;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int wait = 0; wait < 100 && !done(); ++wait) {
+        Sleep(50);
+    }
+    return done();
+}
+
+// A free drive letter that shows `folder` until the object goes: DefineDosDevice on Windows; under
+// Wine, whose file layer ignores that, a link in the prefix's dosdevices folder.
+class MappedDrive {
+public:
+    explicit MappedDrive(const std::string& folder) : folder_(folder) {
+        const DWORD used = GetLogicalDrives();
+        for (char letter = 'W'; letter >= 'D' && !letter_; --letter) {
+            letter_ = (used & (1u << (letter - 'A'))) || Shown(letter) ? 0 : letter;
+        }
+        const auto driveC = HostPathUnderWine("C:\\"); // .../dosdevices/c:/
+        if (letter_ && driveC) {
+            link_ = driveC->substr(0, driveC->size() - 3) + static_cast<char>(letter_ - 'A' + 'a') + ":";
+            StartOnHost("ln -sn \"" + *HostPathUnderWine(folder) + "\" \"" + link_ + "\"");
+        } else if (letter_) {
+            DefineDosDeviceA(0, Name().c_str(), folder.c_str());
+        }
+        mapped_ = letter_ && WaitUntil([this] { return Shown(letter_); });
+    }
+    ~MappedDrive() {
+        if (mapped_ && !link_.empty()) {
+            StartOnHost("rm \"" + link_ + "\"");
+            WaitUntil([this] { return !Shown(letter_); });
+        } else if (mapped_) {
+            DefineDosDeviceA(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, Name().c_str(),
+                             folder_.c_str());
+        }
+    }
+
+    [[nodiscard]] std::string Name() const { return std::string(1, letter_) + ":"; }
+
+private:
+    static bool Shown(char letter) {
+        return GetFileAttributesA((std::string(1, letter) + ":\\").c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    std::string folder_;
+    std::string link_;
+    char letter_ = 0;
+    bool mapped_ = false;
+};
+
+class Win32SwapFiles : public ::testing::Test {
+protected:
+    Win32SwapFiles() {
+        machine.Write("Mod/File.txt", "mod file");
+        machine.Write("Mod/Folder/a.txt", "mod a");
+        machine.Write("Mod/Folder/Sub/b.txt", "mod b");
+        machine.Write("Game/Mixed.TXT", "game file");
+        machine.Write("Game/ReadOnly.txt", "game read-only");
+        SetFileAttributesW(machine.HostPath("Game/ReadOnly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        machine.Write("Drive/Sub/marker.txt", "on the drive");
+    }
+    std::string Win(const std::string& relative) const { return machine.WindowsPath(relative); }
+
+    test::TestMachine machine;
+    Win32SwapFileSystem files;
+    TreeSize placed;
+};
+
+TEST_F(Win32SwapFiles, FindsTheNameAsTheDiskSpellsIt) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"Game\\mixed.txt", "Mixed.TXT"},
+        {"GAME\\MIXED.TXT", "Mixed.TXT"},
+        {"game", "Game"},
+        {"Game\\Missing.txt", std::nullopt},
+        {"Game\\Mixed.*", std::nullopt},
+        {"Game\\M?xed.TXT", std::nullopt},
+    };
+    for (const auto& [path, name] : cases) {
+        EXPECT_EQ(files.EntryName(Win(path)), name) << path;
+    }
+}
+
+TEST_F(Win32SwapFiles, TellsAFolderItCanChange) {
+    const std::string before = test::DescribeTree(machine.HostPath("Game"));
+    EXPECT_TRUE(files.CanChangeFolder(Win("Game")));
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Game")), before) << "the probe is gone";
+    EXPECT_FALSE(files.CanChangeFolder(Win("Missing")));
+    EXPECT_EQ(files.LastError(), "no such file or folder");
+    EXPECT_FALSE(files.CanChangeFolder(Win("Game\\Mixed.TXT")));
+    EXPECT_EQ(files.LastError(), "not a folder");
+}
+
+TEST_F(Win32SwapFiles, TellsTheNewEntryBeforeFillingItAndMeasuresWhatItPlaced) {
+    for (const bool folder : {false, true}) {
+        const std::string to = Win(folder ? "Game\\NewFolder" : "Game\\New.txt");
+        int createdCalls = 0;
+        int writtenCalls = 0;
+        std::optional<EntryIdentity> told;
+        CopyEvents events;
+        events.created = [&](const EntryIdentity& identity) {
+            ++createdCalls;
+            told = identity;
+            return files.MeasureTree(to).bytes == 0; // nothing is in it yet
+        };
+        events.written = [&](std::uint64_t) { ++writtenCalls; };
+        ASSERT_TRUE(folder ? files.CopyFolder(Win("Mod\\Folder"), to, events, placed)
+                           : files.CopyFile(Win("Mod\\File.txt"), to, events, placed));
+        EXPECT_EQ(createdCalls, 1);
+        EXPECT_EQ(told, files.IdentityOf(to));
+        EXPECT_EQ(writtenCalls, folder ? 4 : 1);
+        EXPECT_EQ(placed, files.MeasureTree(to));
+        EXPECT_EQ(placed.entries, folder ? 4u : 1u);
+    }
+}
+
+TEST_F(Win32SwapFiles, RefusalsSayWhy) {
+    const MappedDrive mapped(Win("Drive"));
+    const std::string drive = mapped.Name();
+    ASSERT_EQ(files.KindOf(drive + "\\Sub\\marker.txt"), EntryKind::File) << "the test drive is mapped";
+    const std::string isDrive = "is a drive of the machine";
+    CopyEvents stop;
+    stop.created = [](const EntryIdentity&) { return false; };
+    struct Case {
+        std::string name;
+        bool result;
+        std::string reason;
+        std::string expected;
+    };
+    // Each result is taken before the reason, which the next case replaces.
+    const Case cases[] = {
+        {"deleting a drive", files.DeleteFolder(drive + "\\"), files.LastError(), isDrive},
+        {"deleting a bare drive", files.DeleteFolder(drive), files.LastError(), isDrive},
+        {"deleting a device path", files.DeleteFolder("\\\\?\\" + drive + "\\"), files.LastError(), isDrive},
+        {"deleting a drive spelled with /", files.DeleteFolder(drive + "/"), files.LastError(), isDrive},
+        {"deleting a drive through ..", files.DeleteFolder(drive + "\\Sub\\.."), files.LastError(), isDrive},
+        {"deleting a drive as a file", files.DeleteFile(drive, true), files.LastError(), isDrive},
+        {"renaming a drive", files.Rename(drive + "\\", drive + "\\Other"), files.LastError(), isDrive},
+        {"clearing a drive's attributes", files.SetAttributesNormal(drive + "\\"), files.LastError(),
+         isDrive},
+        {"copying into a drive", files.CopyFolder(Win("Mod\\Folder"), drive, {}, placed), files.LastError(),
+         isDrive},
+        {"copying onto a drive", files.CopyFile(Win("Mod\\File.txt"), drive, {}, placed), files.LastError(),
+         isDrive},
+        {"deleting a read-only file", files.DeleteFile(Win("Game\\ReadOnly.txt"), false), files.LastError(),
+         "the file is read-only"},
+        {"renaming a missing entry", files.Rename(Win("Game\\Missing"), Win("Game\\New")), files.LastError(),
+         "no such file or folder"},
+        {"renaming onto an entry", files.Rename(Win("Game\\Mixed.TXT"), Win("Game\\ReadOnly.txt")),
+         files.LastError(), "an entry of that name exists already"},
+        {"copying a folder as a file", files.CopyFile(Win("Mod\\Folder"), Win("Game\\New"), {}, placed),
+         files.LastError(), "not a file"},
+        {"copying a folder into itself", files.CopyFolder(Win("Mod"), Win("Mod\\Folder\\Mod"), {}, placed),
+         files.LastError(), "the folder cannot be copied into itself"},
+        {"a stopped file copy", files.CopyFile(Win("Mod\\File.txt"), Win("Game\\Stopped.txt"), stop, placed),
+         files.LastError(), "the copy was stopped"},
+        {"a stopped folder copy", files.CopyFolder(Win("Mod\\Folder"), Win("Game\\Stopped"), stop, placed),
+         files.LastError(), "the copy was stopped"},
+        {"deleting a file as a folder", files.DeleteFolder(Win("Game\\Mixed.TXT")), files.LastError(),
+         "not a folder"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.result) << c.name;
+        EXPECT_EQ(c.reason, c.expected) << c.name;
+    }
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Drive")), "Sub/\nSub/marker.txt on the drive\n");
+    // A stopped copy leaves its empty entry.
+    EXPECT_EQ(files.MeasureTree(Win("Game\\Stopped.txt")).bytes, 0u);
+    EXPECT_EQ(files.MeasureTree(Win("Game\\Stopped")), (TreeSize{1, 0, 0}));
+}
+
+// Wine 8 acts on what a Unix link leads to whatever the flags: such a link is refused, and what it
+// leads to stays as it was.
+TEST_F(Win32SwapFiles, NeverActsThroughALinkItCannotReachItself) {
+    const auto game = HostPathUnderWine(Win("Game"));
+    if (!game) {
+        GTEST_SKIP() << "Windows reaches a link itself";
+    }
+    StartOnHost("ln -s \"" + *HostPathUnderWine(Win("Mod\\Folder")) + "\" \"" + *game + "/Link\"");
+    ASSERT_TRUE(WaitUntil([&] { return files.KindOf(Win("Game\\Link")) == EntryKind::Folder; }));
+    const std::string mod = test::DescribeTree(machine.HostPath("Mod"));
+    EXPECT_EQ(files.MeasureTree(Win("Game\\Link")), (TreeSize{1, 0, 0})) << "a link is not entered";
+    const bool refused[] = {files.SetAttributesNormal(Win("Game\\Link")),
+                            files.Rename(Win("Game\\Link"), Win("Game\\Moved")),
+                            files.DeleteFolder(Win("Game\\Link")), files.DeleteFolder(Win("Game"))};
+    EXPECT_THAT(refused, ::testing::Each(false));
+    EXPECT_EQ(files.LastError(), "the system reaches only what the link leads to");
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Mod")), mod);
+    EXPECT_EQ(files.KindOf(Win("Game\\Link")), EntryKind::Folder);
+    // Removed on the host: Wine would remove the link's folder through it.
+    StartOnHost("rm \"" + *game + "/Link\"");
+    EXPECT_TRUE(WaitUntil([&] { return files.KindOf(Win("Game\\Link")) == EntryKind::None; }));
+}
+
+TEST(Win32TextFiles, ReadsLinesInBoundedPieces) {
+    test::TestMachine machine;
+    // A CR LF split between two pieces of 64 KiB, then lines at and past the longest allowed.
+    const std::string head = "G\xE9n\xE9raux\r\nb\rc\nd\r\r";
+    const std::string split(65535 - head.size(), 'x');
+    const std::string longest(kMaxLineBytes, 'y');
+    machine.Write("lines.txt", head + split + "\r\nafter\r\n" + longest + "\r" + longest + "z\rnever");
+    Win32TextFiles text;
+    const auto reader = text.OpenForReading(machine.WindowsPath("lines.txt"));
+    ASSERT_TRUE(reader);
+    std::vector<std::string> lines;
+    for (std::string line; reader->ReadLine(line);) {
+        lines.push_back(line.size() > 20 ? std::to_string(line.size()) + " bytes" : line);
+    }
+    const std::vector<std::string> expected = {"G\xC3\xA9n\xC3\xA9raux",
+                                               "b",
+                                               "c\nd",
+                                               "",
+                                               "65518 bytes",
+                                               "after",
+                                               std::to_string(kMaxLineBytes) + " bytes"};
+    EXPECT_EQ(lines, expected) << "the longer line ends the reading";
+    std::string line;
+    EXPECT_FALSE(reader->ReadLine(line)) << "and it stays ended";
+    for (const std::string& path :
+         {machine.WindowsPath(), std::string("NUL"), machine.WindowsPath("missing.txt")}) {
+        EXPECT_EQ(text.OpenForReading(path), nullptr) << path;
+    }
+}
+
+TEST(Win32TextFiles, AppendsLinesToANewOrAnExistingFile) {
+    test::TestMachine machine;
+    Win32TextFiles text;
+    const std::string path = machine.WindowsPath("journal.txt");
+    std::string error;
+    EXPECT_EQ(text.StartAppending(path, false, error), nullptr);
+    EXPECT_EQ(error, "no such file or folder");
+    auto appender = text.StartAppending(path, true, error);
+    ASSERT_TRUE(appender);
+    EXPECT_TRUE(appender->Append({"one", "G\xC3\xA9n\xC3\xA9raux"}));
+    EXPECT_FALSE(appender->Append({"two", "\xD0\x96"}));
+    EXPECT_EQ(appender->LastError(), "a character the code page lacks");
+    EXPECT_TRUE(appender->Sync());
+    appender.reset();
+    EXPECT_EQ(text.StartAppending(path, true, error), nullptr);
+    EXPECT_EQ(error, "an entry of that name exists already");
+    appender = text.StartAppending(path, false, error);
+    ASSERT_TRUE(appender);
+    EXPECT_TRUE(appender->Append({"three"}));
+    EXPECT_EQ(machine.Read("journal.txt"), "one\r\nG\xE9n\xE9raux\r\nthree\r\n");
+}
+
 // A machine with the stand-in game as generals.exe in both games' folders.
 class Win32Launch : public ::testing::Test {
 protected:
@@ -107,14 +380,31 @@ TEST_F(Win32Launch, RunsTheProgramAndReturnsItsExitCode) {
     Win32ProcessRunner runner;
     SetEnvironmentVariableW(L"FAKE_GAME_EXIT", L"3");
     const std::string program = machine.WindowsPath("Games\\Zero Hour\\generals.exe");
-    EXPECT_EQ(runner.RunAndWait(program + " -win -mod Example.big"), 3);
+    const RunResult result = runner.RunAndWait(program + " -win -mod Example.big");
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 3);
     // Windows hands the line over as it stands; Wine puts quotes around a program path with blanks.
     const std::string seen = test::ReadBytes(log);
     EXPECT_TRUE(seen.find("command: " + program + " -win -mod Example.big\n") != std::string::npos ||
                 seen.find("command: \"" + program + "\" -win -mod Example.big\n") != std::string::npos)
         << "a path with a blank works when no shorter name exists\n"
         << seen;
-    EXPECT_EQ(runner.RunAndWait(machine.WindowsPath("Games\\missing.exe -win")), -1);
+}
+
+TEST_F(Win32Launch, NamesTheProgramThatCouldNotStart) {
+    Win32ProcessRunner runner;
+    const std::string games = machine.WindowsPath("Games");
+    const std::pair<std::string, std::string> cases[] = {
+        {games + "\\missing.exe -win", games + "\\missing.exe"},
+        {games + "\\Zero Hour\\missing.EXE -win -mod a.exe", games + "\\Zero Hour\\missing.EXE"},
+        {games + "\\Zero Hour\\missing -win", games + "\\Zero"},
+    };
+    for (const auto& [line, program] : cases) {
+        const RunResult result = runner.RunAndWait(line);
+        EXPECT_FALSE(result.started) << line;
+        EXPECT_EQ(result.error, program + " could not be started: no such file or folder");
+    }
+    EXPECT_EQ(test::ReadBytes(log), "") << "nothing ran";
 }
 
 TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
@@ -196,7 +486,7 @@ TEST(Win32KillChild, Launch) {
     Win32LaunchLock lock;
     test::KillingFileSystem files(realFiles, kill);
     test::KillingTextFiles text(realText, kill);
-    LaunchJournal journal(text, single, folder + "\\Vantrel");
+    LaunchJournal journal(text, single, folder + "\\Vantrel", realFiles.MachineName());
     test::RecordingRunner runner;
     test::RecordingMessages messages;
     std::string command = "generals.exe";
@@ -243,7 +533,7 @@ TEST(Win32KillTest, NextStartPutsBackALaunchTerminatedAtAnyStep) {
         Win32SingleFiles single;
         Win32SwapFileSystem files;
         Win32LaunchLock lock;
-        LaunchJournal journal(text, single, machine.WindowsPath("Vantrel"));
+        LaunchJournal journal(text, single, machine.WindowsPath("Vantrel"), files.MachineName());
         const std::string report = RecoverInterruptedLaunch(journal, files, lock);
         const std::string after = test::DescribeTree(machine.HostPath("Games"));
         EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << "terminated at step " << killAt << ": " << report;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +11,7 @@
 #include "platform/wine/wine_single_files.h"
 #include "platform/wine/wine_text_files.h"
 #include "support/temp_folder.h"
+#include "without_waiting.h"
 
 namespace vantrel {
 namespace {
@@ -57,6 +60,96 @@ TEST_F(WineFiles, ReadsWindows1252Lines) {
     EXPECT_EQ(lines, (std::vector<std::string>{"Location=D:\\G\xC3\xA9n\xC3\xA9raux", "next\nsame"}));
     EXPECT_FALSE(files.OpenForReading("C:\\Vantrel\\missing.vtl"));
     EXPECT_FALSE(files.OpenForReading("C:\\Vantrel"));
+    ASSERT_EQ(mkfifo(Host("Vantrel/pipe.vtl").c_str(), 0644), 0);
+    EXPECT_FALSE(test::WithoutWaitingOn(
+        Host("Vantrel/pipe.vtl"), [&] { return files.OpenForReading("C:\\Vantrel\\pipe.vtl") != nullptr; }));
+}
+
+TEST_F(WineFiles, ReadsInPiecesUpToTheLongestLine) {
+    // Line ends fall on both sides of where a piece of the file ends.
+    std::string many = std::string(65535, 'a') + "\r\n" + std::string(65534, 'b') + "\r\n";
+    std::vector<std::string> manyLines = {std::string(65535, 'a'), std::string(65534, 'b')};
+    for (int i = 0; i < 100000; ++i) {
+        many += "line " + std::to_string(i) + (i % 3 ? "\r\n" : "\r");
+        manyLines.push_back("line " + std::to_string(i));
+    }
+    const std::string longest(kMaxLineBytes, 'x');
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"many lines", many, manyLines},
+        {"the longest line", longest + "\r\n\xE9", {longest, "\xC3\xA9"}},
+        {"a line too long", "first\r\n" + longest + "y\r\nafter\r\n", {"first"}},
+        {"too long once converted", "first\r" + std::string(kMaxLineBytes - 1, 'x') + "\xE9", {"first"}},
+    };
+    WineTextFiles files(prefix);
+    for (const auto& c : cases) {
+        test::WriteBytes(Host("Vantrel/x.vtl"), c.bytes);
+        const auto reader = files.OpenForReading("C:\\Vantrel\\x.vtl");
+        ASSERT_TRUE(reader) << c.name;
+        std::vector<std::string> lines;
+        for (std::string line; reader->ReadLine(line);) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines.size(), c.lines.size()) << c.name;
+        EXPECT_TRUE(lines == c.lines) << c.name;
+        std::string line;
+        EXPECT_FALSE(reader->ReadLine(line)) << c.name << ": the reading stays ended";
+    }
+}
+
+TEST_F(WineFiles, ReadsAHugeFileInLittleMemory) {
+    // 256 MiB without a line end, sparse, so that writing it takes no memory.
+    test::WriteBytes(Host("Vantrel/huge.vtl"), "");
+    fs::resize_file(Host("Vantrel/huge.vtl"), 256 << 20);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto reader = WineTextFiles(prefix).OpenForReading("C:\\Vantrel\\huge.vtl");
+    ASSERT_TRUE(reader);
+    std::string line;
+    EXPECT_FALSE(reader->ReadLine(line));
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "KiB more at the peak";
+}
+
+TEST_F(WineFiles, AppendsLinesToANewOrAnExistingFile) {
+    test::WriteBytes(Host("Vantrel/old.log"), "old\r\n");
+    test::WriteBytes(Host("Vantrel/ro.log"), "");
+    fs::permissions(Host("Vantrel/ro.log"), fs::perms(0444));
+    WineTextFiles files(prefix);
+    struct Case {
+        std::string path;
+        bool create;
+        std::string error;
+    };
+    const Case refusals[] = {
+        {"C:\\Vantrel\\OLD.log", true, "an entry of that name exists already"},
+        {"C:\\Vantrel\\missing.log", false, "no such file or folder"},
+        {"C:\\Vantrel\\ro.log", false, "the file is read-only"},
+        {"C:\\Vantrel", false, "not a file"},
+    };
+    for (const auto& c : refusals) {
+        std::string error;
+        EXPECT_FALSE(files.StartAppending(c.path, c.create, error)) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+    }
+    std::string error;
+    const auto created = files.StartAppending("C:\\Vantrel\\new.log", true, error);
+    const auto existing = files.StartAppending("C:\\vantrel\\old.log", false, error);
+    ASSERT_TRUE(created && existing) << error;
+    ASSERT_TRUE(created->Append({"one", "t\xC3\xA9"}));
+    ASSERT_TRUE(existing->Append({"more"}));
+    EXPECT_EQ(test::ReadBytes(Host("Vantrel/new.log")), "one\r\nt\xE9\r\n") << "handed to the system at once";
+    EXPECT_FALSE(created->Append({"two", "\xE4\xB8\xAD"}));
+    EXPECT_EQ(created->LastError(), "a character the code page lacks");
+    ASSERT_TRUE(created->Append({}));
+    ASSERT_TRUE(created->Sync());
+    EXPECT_EQ(test::ReadBytes(Host("Vantrel/new.log")), "one\r\nt\xE9\r\n") << "nothing of a refused append";
+    EXPECT_EQ(test::ReadBytes(Host("Vantrel/old.log")), "old\r\nmore\r\n");
 }
 
 TEST_F(WineFiles, ReplacementShowsOnlyOnCommitAndLeavesNoTemporaryFile) {

@@ -67,6 +67,41 @@ TEST_F(WinePrefixTest, MapsWindowsPathsThroughTheDrives) {
     }
 }
 
+TEST_F(WinePrefixTest, KeepsTheLastNameAsSpelledWhenAsked) {
+    const std::string driveC = root + "/prefix/dosdevices/c:";
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"c:\\program files\\ea games", driveC + "/Program Files/ea games"},
+        {"C:\\Program Files\\EA Games\\", driveC + "/Program Files/EA Games"},
+        {"C:\\", driveC + "/"},
+        {"Z:\\", std::string("/")},
+        {"Z:\\tmp\\X", std::string("/tmp/X")},
+        {"data\\ini", std::string("data/ini")},
+        {"Q:\\x", std::nullopt},
+    };
+    for (const auto& [windows, host] : cases) {
+        EXPECT_EQ(prefix.ToHostPathExactLeaf(windows), host) << windows;
+    }
+}
+
+TEST_F(WinePrefixTest, KnowsWhatMakesItsDrives) {
+    fs::create_directory_symlink(root + "/prefix/drive_c", root + "/media/LinkToC");
+    const std::pair<std::string, bool> cases[] = {
+        {"/", true},
+        {root + "/prefix/drive_c", true},
+        {root + "/prefix/dosdevices/c:", true},
+        {root + "/prefix/dosdevices/c:/", true},
+        {root + "/prefix/dosdevices/q:", true},
+        {root + "/prefix/dosdevices", true},
+        {root + "/media/Mods/Nested", true},
+        {root + "/prefix/dosdevices/c:/Program Files", false},
+        {root + "/media/LinkToC", false},
+        {root + "/media/Mods", false},
+    };
+    for (const auto& [host, drive] : cases) {
+        EXPECT_EQ(prefix.IsDriveEntry(host), drive) << host;
+    }
+}
+
 TEST_F(WinePrefixTest, MapsHostPathsToTheClosestDrive) {
     struct Case {
         std::string host;

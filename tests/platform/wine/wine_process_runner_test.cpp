@@ -75,16 +75,33 @@ TEST_F(WineRunner, FindsTheProgramAsWindowsDoesForAnUnquotedLine) {
 
 TEST_F(WineRunner, RunsThroughWineInThePrefixAndReturnsTheExitCode) {
     setenv("FAKE_WINE_EXIT", "3", 1);
-    EXPECT_EQ(runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win -mod Example.big"), 3);
+    const RunResult result = runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win -mod Example.big");
+    EXPECT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(test::ReadBytes(log), "prefix: " + prefix.Root() + "\ncwd: " + fs::current_path().string() +
                                         "\narg: C:\\Games\\ZH\\generals.exe\narg: -win\narg: -mod\narg: Example.big\n");
 }
 
-TEST_F(WineRunner, ReturnsMinusOneAtOnceWhenNothingStarts) {
-    EXPECT_EQ(runner.RunAndWait("C:\\Games\\ZH\\missing.exe -win"), -1);
+TEST_F(WineRunner, TellsAtOnceWhyNothingStarted) {
+    const std::string noWine = (folder.Path() / "no-such-wine").string();
+    struct Case {
+        std::string line;
+        std::string wine;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"C:\\Games\\ZH\\missing.exe -win", VANTREL_FAKE_WINE, "C:\\Games\\ZH\\missing.exe was not found"},
+        {"C:\\Games\\Tool -x", VANTREL_FAKE_WINE, "C:\\Games\\Tool.exe was not found"},
+        {"", VANTREL_FAKE_WINE, "no program was named"},
+        {"C:\\Games\\ZH\\generals.exe", noWine, noWine + " could not be started: no such file or folder"},
+    };
+    for (const auto& c : cases) {
+        setenv("WINE", c.wine.c_str(), 1);
+        const RunResult result = runner.RunAndWait(c.line);
+        EXPECT_FALSE(result.started) << c.line;
+        EXPECT_EQ(result.error, c.error) << c.line;
+    }
     EXPECT_FALSE(fs::exists(log)) << "wine is not started for a program that is not there";
-    setenv("WINE", (folder.Path() / "no-such-wine").c_str(), 1);
-    EXPECT_EQ(runner.RunAndWait("C:\\Games\\ZH\\generals.exe"), -1);
 }
 
 } // namespace
