@@ -309,19 +309,28 @@ bool LaunchJournal::Continue(std::string& error) {
 }
 
 bool LaunchJournal::Note(std::size_t index, const PairRecord& pair) {
+    pending_.push_back(FormatStep(index, pair));
+    const bool actsAtOnce = pair.step == PairStep::Copying || pair.step == PairStep::Undoing ||
+                            (pair.step == PairStep::Begun && pair.setsAside);
+    return !actsAtOnce || Flush();
+}
+
+bool LaunchJournal::Flush() {
     if (!appender_) {
         error_ = "the journal is not open";
         return false;
     }
-    if (!appender_->Append({FormatStep(index, pair)})) {
+    if (!pending_.empty() && !appender_->Append(pending_)) {
         error_ = appender_->LastError();
         return false;
     }
+    pending_.clear();
     return true;
 }
 
 bool LaunchJournal::Remove() {
     appender_.reset();
+    pending_.clear();
     return !singleFiles_.FileExists(path_) || singleFiles_.DeleteFile(path_);
 }
 
@@ -389,6 +398,7 @@ std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& file
     const UndoReport report = UndoPairs(content.pairs, files, mode, recording);
     const std::string notes = report.notes.empty() ? "" : " " + Joined(report.notes) + ".";
     if (!report.complete) {
+        (void)journal.Flush();
         return "A launch did not finish; not everything could be put back:" + notes +
                " Vantrel tries again at its next start.";
     }

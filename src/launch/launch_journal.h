@@ -58,8 +58,13 @@ public:
     [[nodiscard]] bool Start(const std::vector<PairRecord>& pairs, const std::string& session, std::string& error);
     // Opens the journal that is there to add steps to it; false with the reason.
     [[nodiscard]] bool Continue(std::string& error);
-    // Records pair `index` at its current step; false when the record could not be written.
+    // Records pair `index` at its current step; false when the record could not be written. A step
+    // that acts on the disk as soon as it is recorded (setting an entry aside, copying into a new
+    // entry, removing one) reaches the system at once, with what was noted before it; the others
+    // wait for it, or for Flush().
     [[nodiscard]] bool Note(std::size_t index, const PairRecord& pair);
+    // Hands every step noted so far to the system; false when that failed.
+    [[nodiscard]] bool Flush();
     // The system's reason for the last failure to record.
     [[nodiscard]] std::string LastError() const { return error_; }
     // Deletes the journal; false when one is left.
@@ -77,6 +82,7 @@ private:
     std::string machine_;
     std::string path_;
     std::unique_ptr<TextFileAppender> appender_;
+    std::vector<std::string> pending_;
     std::string error_;
 };
 

@@ -46,9 +46,17 @@ void Note(LaunchJournal* journal, std::size_t index, const PairRecord& pair) {
     }
 }
 
-// Removes the entry at `path`, whichever kind it is; a read-only copy of the launch's goes too.
-bool RemoveEntry(SwapFileSystem& files, const std::string& path) {
-    return files.KindOf(path) == EntryKind::Folder ? files.DeleteFolder(path) : files.DeleteFile(path, true);
+// Removes the entry at `path`, of the kind the copy made unless the game made it another; a read-only
+// copy of the launch's goes too.
+bool RemoveEntry(SwapFileSystem& files, const std::string& path, EntryKind kind) {
+    const auto remove = [&](EntryKind as) {
+        return as == EntryKind::Folder ? files.DeleteFolder(path) : files.DeleteFile(path, true);
+    };
+    if (remove(kind)) {
+        return true;
+    }
+    const EntryKind there = files.KindOf(path);
+    return there != kind && there != EntryKind::None && remove(there);
 }
 
 // Moves what stands at `path` to a name beside it that the game does not load; the new name, or
@@ -115,7 +123,7 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
                     pair.step = PairStep::Undoing;
                     Note(journal, index, pair);
                 }
-                if (!RemoveEntry(files, target)) {
+                if (!RemoveEntry(files, target, pair.kind)) {
                     report.notes.push_back(Quoted(target) + " could not be removed: " + files.LastError());
                     return false;
                 }
@@ -208,6 +216,7 @@ public:
         const std::size_t count = PairCountOf(mod_);
         const std::string ownFolder = journal_ ? journal_->Folder() : values_.programFolder;
         std::set<std::string> checkedFolders;
+        std::unordered_map<std::string, std::optional<std::string>> folders; // by destination as written
         for (std::size_t i = 0; i < count; ++i) {
             const std::string& source = mod_.szSrcPaths[i];
             const std::string& destination = mod_.szDstFolders[i];
@@ -218,13 +227,15 @@ public:
                 return false;
             }
             // The folder as the disk spells it, so that pairs naming it in other letter case meet.
-            const bool root = destination.size() <= 3;
-            const auto folderName = root ? std::nullopt : files_.EntryName(destination);
-            const std::string folder = folderName ? Sibling(destination, *folderName) : destination;
-            if (!root && (!folderName || files_.KindOf(folder) != EntryKind::Folder)) {
+            auto [known, isNew] = folders.try_emplace(destination);
+            if (isNew) {
+                known->second = FolderOf(destination);
+            }
+            if (!known->second) {
                 why = which + "the destination folder " + Quoted(destination) + " does not exist" + GamesNotFound(values_);
                 return false;
             }
+            const std::string& folder = *known->second;
             auto target = PairTarget(source, folder, why);
             if (!target) {
                 why = which + why;
@@ -257,6 +268,16 @@ public:
         return CheckPlacesAgainstEachOther(why);
     }
 
+    // A destination folder as the disk spells it; nullopt when there is no such folder.
+    std::optional<std::string> FolderOf(const std::string& destination) {
+        if (destination.size() <= 3) {
+            return destination; // a drive's root
+        }
+        const auto name = files_.EntryName(destination);
+        const std::string folder = name ? Sibling(destination, *name) : destination;
+        return name && files_.KindOf(folder) == EntryKind::Folder ? std::optional(folder) : std::nullopt;
+    }
+
     // Starts the journal with the plan; false with the reason when it cannot be written.
     bool Record(std::string& why) {
         if (journal_ && !journal_->Start(pairs_, files_.SessionName(), why)) {
@@ -282,16 +303,21 @@ public:
                 return false;
             }
         }
-        // Nothing more is made durable before the game runs: after a power cut, a later start sets
-        // aside whatever it cannot prove the launch's own, rather than rely on steps lost from the record.
+        // What the copies hold is on record before the game can change them. Nothing more is made
+        // durable: after a power cut, a later start sets aside whatever it cannot prove the launch's
+        // own, rather than rely on steps lost from the record.
+        if (journal_ && !journal_->Flush()) {
+            why = "the launch cannot be recorded in " + Quoted(journal_->Folder()) + ": " + journal_->LastError();
+            return false;
+        }
         return true;
     }
 
     UndoReport Undo(UndoMode mode) {
         UndoReport report = UndoPairs(pairs_, files_, mode, journal_);
-        if (journal_ && report.complete) {
+        if (journal_) {
             // What could not be put back stays on record for the next start.
-            (void)journal_->Remove();
+            (void)(report.complete ? journal_->Remove() : journal_->Flush());
         }
         return report;
     }
@@ -385,15 +411,12 @@ private:
         return std::to_string(identity.volume) + ":" + std::to_string(identity.index);
     }
 
-    // What the plan decided for a pair still holds when the disk still shows it (earlier pairs never
-    // touch such a target); otherwise the pair decides anew.
+    // What the plan decided for a pair still holds while its displaced entry is where it was (earlier
+    // pairs never touch such a target); otherwise the pair decides anew.
     bool StillAsPlanned(const PairRecord& pair) {
-        if (pair.setsAside) {
-            return files_.IdentityOf(pair.restoreAs) == pair.displaced && files_.KindOf(pair.backup) == EntryKind::None;
-        }
-        return files_.KindOf(pair.target) == EntryKind::None &&
-               (pair.displaced ? files_.IdentityOf(pair.backup) == pair.displaced
-                               : files_.KindOf(WithSuffix(pair.target, kBackupSuffix)) == EntryKind::None);
+        // A free target needs no look: the copy refuses to write over anything that appeared there.
+        return !pair.displaced ||
+               files_.IdentityOf(pair.setsAside ? pair.restoreAs : pair.backup) == pair.displaced;
     }
 
     bool Begin(std::size_t index, std::string& why) {

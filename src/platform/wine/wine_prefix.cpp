@@ -80,6 +80,15 @@ std::string ResolveParts(std::string base, const std::vector<std::string>& parts
     return base;
 }
 
+// The parts joined to `base` as spelled.
+std::string JoinedPath(const std::string& base, const std::vector<std::string>& parts) {
+    std::string path = base;
+    for (const auto& part : parts) {
+        path += "/" + part;
+    }
+    return path;
+}
+
 std::string CurrentFolder() {
     char buffer[PATH_MAX];
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string("/");
@@ -175,6 +184,12 @@ std::optional<std::string> WinePrefix::ToHostPathAsSpelled(std::string_view wind
 
 std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) const {
     auto split = Split(windowsPath);
+    if (split && split->drive != 0 && !split->parts.empty()) {
+        // The common case, an entry spelled as it is on disk, costs one look.
+        if (std::string exact = JoinedPath(split->base, split->parts); PathExists(exact)) {
+            return exact;
+        }
+    }
     if (!split || (split->drive != 0 && LowerAscii(split->drive) != 'z' && !PathExists(split->base))) {
         return std::nullopt;
     }
@@ -186,6 +201,17 @@ std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) 
 
 std::optional<std::string> WinePrefix::ToHostPathExactLeaf(std::string_view windowsPath) const {
     auto split = Split(windowsPath);
+    if (split && split->drive != 0 && !split->parts.empty()) {
+        // The common cases, an entry or the folder above a new one spelled as on disk, cost a look or two.
+        std::string exact = JoinedPath(split->base, split->parts);
+        if (PathExists(exact)) {
+            return exact;
+        }
+        const std::size_t slash = exact.rfind('/');
+        if (split->parts.size() > 1 && PathExists(exact.substr(0, slash))) {
+            return exact;
+        }
+    }
     if (!split || (split->drive != 0 && LowerAscii(split->drive) != 'z' && !PathExists(split->base))) {
         return std::nullopt;
     }
@@ -229,10 +255,10 @@ const std::vector<std::pair<std::uint64_t, std::uint64_t>>& WinePrefix::DriveIde
 bool WinePrefix::IsDriveEntry(const std::string& hostPath) const {
     const std::string_view name = BaseName(hostPath);
     const bool bare = name.empty() || name == "." || name == "..";
-    const auto& drives = DriveIdentities();
-    const auto isDrive = [&](const struct stat& info) {
-        return std::find(drives.begin(), drives.end(), std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino)) !=
-               drives.end();
+    const auto isDrive = [this](const struct stat& info) {
+        const auto& drives = DriveIdentities();
+        return std::find(drives.begin(), drives.end(),
+                         std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino)) != drives.end();
     };
     struct stat entry {};
     if (bare) {
@@ -242,11 +268,14 @@ bool WinePrefix::IsDriveEntry(const std::string& hostPath) const {
     if (lstat(hostPath.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode) && isDrive(entry)) {
         return true;
     }
+    if (!name.ends_with(':')) {
+        return false; // drive links are named "c:" (or "c::" for a raw device)
+    }
     struct stat parent {};
+    struct stat links {};
     const std::string folder = ParentOf(hostPath);
-    return stat(folder.empty() ? "/" : folder.c_str(), &parent) == 0 && !drives.empty() &&
-           drives.back() == std::pair<std::uint64_t, std::uint64_t>(parent.st_dev, parent.st_ino) &&
-           stat(dosdevices_.c_str(), &entry) == 0;
+    return stat(folder.empty() ? "/" : folder.c_str(), &parent) == 0 && stat(dosdevices_.c_str(), &links) == 0 &&
+           parent.st_dev == links.st_dev && parent.st_ino == links.st_ino;
 }
 
 std::vector<WinePrefix::Drive> WinePrefix::ReadDrives() const {

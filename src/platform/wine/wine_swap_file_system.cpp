@@ -408,30 +408,52 @@ EntryKind WineSwapFileSystem::KindOf(std::string_view path) {
 }
 
 std::optional<std::string> WineSwapFileSystem::EntryName(std::string_view path) {
-    const auto host = prefix_.ToHostPathExactLeaf(path);
+    // Many names asked for in one folder, as a mod of many pairs does, find that folder once.
+    const std::size_t slash = path.rfind('\\');
+    const std::string_view windowsFolder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    const std::string_view plainLeaf = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    const bool sameFolder = !names_.folder.empty() && !windowsFolder.empty() && windowsFolder == names_.windowsFolder &&
+                            !plainLeaf.empty() && plainLeaf != "." && plainLeaf != ".." &&
+                            plainLeaf.find('/') == std::string_view::npos;
+    const auto host = sameFolder ? std::optional(names_.folder + "/" + std::string(plainLeaf))
+                                 : prefix_.ToHostPathExactLeaf(path);
     const std::string_view leaf = host ? BaseName(*host) : std::string_view();
     if (leaf.empty() || leaf == ".") {
         return std::nullopt;
     }
-    if (PathExists(*host)) {
+    const std::string folder = ParentOf(*host);
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        if (sameFolder) {
+            names_.folder.clear(); // gone since: find it again
+            return EntryName(path);
+        }
+        return std::nullopt;
+    }
+    // A folder changes its time of change with every entry added, removed or renamed in it.
+    if (names_.folder != folder || names_.device != info.st_dev || names_.inode != info.st_ino ||
+        names_.changedSeconds != info.st_ctim.tv_sec || names_.changedNanoseconds != info.st_ctim.tv_nsec) {
+        names_ = {folder, {}, info.st_dev, info.st_ino, info.st_ctim.tv_sec, info.st_ctim.tv_nsec, {}, {}};
+        const UniqueDir dir(opendir(folder.c_str()));
+        while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            // The folder lists in no set order: of names alike but for case, the first by bytes is taken.
+            names_.all.emplace(name);
+            auto [known, added] = names_.byKey.try_emplace(NameOrderKey(name), name);
+            if (!added && name < known->second) {
+                known->second = std::string(name);
+            }
+        }
+    }
+    names_.windowsFolder = windowsFolder;
+    if (names_.all.contains(std::string(leaf))) {
         return std::string(leaf);
     }
-    const UniqueDir dir(opendir(ParentOf(*host).c_str()));
-    std::optional<std::string> found;
-    std::u16string foundKey;
-    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || !EqualsIgnoringCase(name, leaf)) {
-            continue;
-        }
-        // The folder lists in no set order: take the first in NTFS order, then by bytes.
-        auto key = NameOrderKey(name);
-        if (!found || key < foundKey || (key == foundKey && name < *found)) {
-            found = std::string(name);
-            foundKey = std::move(key);
-        }
-    }
-    return found;
+    const auto found = names_.byKey.find(NameOrderKey(leaf));
+    return found == names_.byKey.end() ? std::nullopt : std::optional(found->second);
 }
 
 std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view path) {
@@ -478,6 +500,7 @@ bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
 }
 
 bool WineSwapFileSystem::Rename(std::string_view from, std::string_view to) {
+    names_.folder.clear(); // names change faster than a coarse clock tells
     const auto hostFrom = prefix_.ToHostPathExactLeaf(from);
     const auto hostTo = prefix_.ToHostPathExactLeaf(to);
     if (!hostFrom || !hostTo) {
@@ -551,6 +574,7 @@ TreeSize WineSwapFileSystem::MeasureTree(std::string_view path) {
 
 bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,
                                   TreeSize& placed) {
+    names_.folder.clear(); // names change faster than a coarse clock tells
     placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
     const auto hostTo = prefix_.ToHostPathExactLeaf(to);
@@ -574,6 +598,7 @@ bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, co
 
 bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, const CopyEvents& events,
                                     TreeSize& placed) {
+    names_.folder.clear(); // names change faster than a coarse clock tells
     placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
     const auto hostTo = prefix_.ToHostPathExactLeaf(to);
@@ -628,6 +653,7 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, 
 }
 
 bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
+    names_.folder.clear(); // names change faster than a coarse clock tells
     const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
     if (!host) {
@@ -655,6 +681,7 @@ bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
 }
 
 bool WineSwapFileSystem::DeleteFolder(std::string_view path) {
+    names_.folder.clear(); // names change faster than a coarse clock tells
     const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
     if (!host) {

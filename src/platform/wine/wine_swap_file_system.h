@@ -3,6 +3,11 @@
 
 #include <string>
 
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "platform/swap_file_system.h"
 #include "platform/wine/wine_prefix.h"
 
@@ -48,6 +53,16 @@ private:
 
     const WinePrefix& prefix_;
     std::string lastError_;
+    // The names of the folder EntryName() last looked through, by their upper-case key, kept while
+    // the folder is unchanged: a mod of many pairs into one folder then lists it once.
+    struct FolderNames {
+        std::string folder;        // on the host
+        std::string windowsFolder; // as last asked for, which found `folder`
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t changedSeconds = -1, changedNanoseconds = -1;
+        std::unordered_map<std::u16string, std::string> byKey;
+        std::unordered_set<std::string> all;
+    } names_;
 };
 
 } // namespace vantrel
