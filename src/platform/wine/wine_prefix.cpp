@@ -199,14 +199,18 @@ std::optional<std::string> WinePrefix::ToHostPath(std::string_view windowsPath) 
     return ResolveParts(split->base, split->parts);
 }
 
-std::optional<std::string> WinePrefix::ToHostPathExactLeaf(std::string_view windowsPath) const {
+std::optional<std::string> WinePrefix::ToHostPathExactLeaf(std::string_view windowsPath, struct stat* entry) const {
+    struct stat unused {};
+    struct stat& info = entry ? *entry : unused;
+    info = {};
     auto split = Split(windowsPath);
     if (split && split->drive != 0 && !split->parts.empty()) {
         // The common cases, an entry or the folder above a new one spelled as on disk, cost a look or two.
         std::string exact = JoinedPath(split->base, split->parts);
-        if (PathExists(exact)) {
+        if (lstat(exact.c_str(), &info) == 0) {
             return exact;
         }
+        info = {};
         const std::size_t slash = exact.rfind('/');
         if (split->parts.size() > 1 && PathExists(exact.substr(0, slash))) {
             return exact;
@@ -215,16 +219,20 @@ std::optional<std::string> WinePrefix::ToHostPathExactLeaf(std::string_view wind
     if (!split || (split->drive != 0 && LowerAscii(split->drive) != 'z' && !PathExists(split->base))) {
         return std::nullopt;
     }
+    std::string path;
     if (split->parts.empty()) {
-        return split->drive == 0 ? std::string(".") : split->base + "/";
+        path = split->drive == 0 ? std::string(".") : split->base + "/";
+    } else {
+        const std::string leaf = std::move(split->parts.back());
+        split->parts.pop_back();
+        const std::string parent = ResolveParts(split->base, split->parts);
+        path = split->drive == 0 ? (parent == "." ? leaf : parent.substr(2) + "/" + leaf)
+                                 : (parent == "/" ? "" : parent) + "/" + leaf;
     }
-    const std::string leaf = std::move(split->parts.back());
-    split->parts.pop_back();
-    const std::string parent = ResolveParts(split->base, split->parts);
-    if (split->drive == 0) {
-        return parent == "." ? leaf : parent.substr(2) + "/" + leaf;
+    if (entry && lstat(path.c_str(), entry) != 0) {
+        *entry = {};
     }
-    return (parent == "/" ? "" : parent) + "/" + leaf;
+    return path;
 }
 
 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& WinePrefix::DriveIdentities() const {
@@ -253,6 +261,14 @@ const std::vector<std::pair<std::uint64_t, std::uint64_t>>& WinePrefix::DriveIde
 }
 
 bool WinePrefix::IsDriveEntry(const std::string& hostPath) const {
+    struct stat entry {};
+    if (lstat(hostPath.c_str(), &entry) != 0) {
+        entry = {};
+    }
+    return IsDriveEntry(hostPath, entry);
+}
+
+bool WinePrefix::IsDriveEntry(const std::string& hostPath, const struct stat& entry) const {
     const std::string_view name = BaseName(hostPath);
     const bool bare = name.empty() || name == "." || name == "..";
     const auto isDrive = [this](const struct stat& info) {
@@ -260,12 +276,12 @@ bool WinePrefix::IsDriveEntry(const std::string& hostPath) const {
         return std::find(drives.begin(), drives.end(),
                          std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino)) != drives.end();
     };
-    struct stat entry {};
     if (bare) {
-        return stat(hostPath.empty() ? "." : hostPath.c_str(), &entry) == 0 && isDrive(entry);
+        struct stat folder {};
+        return stat(hostPath.empty() ? "." : hostPath.c_str(), &folder) == 0 && isDrive(folder);
     }
     // A folder that is a drive's own, or any entry among the drive links.
-    if (lstat(hostPath.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode) && isDrive(entry)) {
+    if (S_ISDIR(entry.st_mode) && isDrive(entry)) {
         return true;
     }
     if (!name.ends_with(':')) {

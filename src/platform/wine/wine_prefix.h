@@ -1,6 +1,8 @@
 // A Wine prefix taken as the machine: its drives map Windows paths to host paths and back.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,7 +31,9 @@ public:
 
     // Like ToHostPath, but the last name stays as spelled: only the folders above it are looked up
     // without regard to case. A drive's root ends in "/", naming the drive's folder, not its link.
-    [[nodiscard]] std::optional<std::string> ToHostPathExactLeaf(std::string_view windowsPath) const;
+    // When `entry` is given, it receives what lstat tells of that entry, st_mode 0 when none is there.
+    [[nodiscard]] std::optional<std::string> ToHostPathExactLeaf(std::string_view windowsPath,
+                                                                 struct stat* entry = nullptr) const;
 
     // The device and inode of each host folder the machine is made of: "/", the folder of each drive
     // and the folder that holds the drive links. Read again only when the drive links change.
@@ -38,6 +42,8 @@ public:
     // True when the entry at the host path, its last link not followed, is one of those folders or a
     // drive link.
     [[nodiscard]] bool IsDriveEntry(const std::string& hostPath) const;
+    // The same for an entry whose lstat is at hand (st_mode 0 when none is there).
+    [[nodiscard]] bool IsDriveEntry(const std::string& hostPath, const struct stat& entry) const;
 
     // The Windows form of a host path, through the drive whose folder holds it most closely; Z:
     // covers "/" when the prefix has no z: drive of its own.

@@ -391,20 +391,29 @@ std::string WineSwapFileSystem::LastError() {
     return lastError_;
 }
 
-bool WineSwapFileSystem::Exists(std::string_view path) {
-    const auto host = prefix_.ToHostPathExactLeaf(path);
+// What the path names, a link followed as Wine follows it; nullopt when nothing is there.
+std::optional<struct stat> WineSwapFileSystem::Followed(std::string_view path, std::string* host) {
     struct stat info {};
-    return host && !IsHiddenName(BaseName(*host)) && stat(host->c_str(), &info) == 0 &&
-           (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
+    auto found = prefix_.ToHostPathExactLeaf(path, &info);
+    if (!found || info.st_mode == 0 || (S_ISLNK(info.st_mode) && stat(found->c_str(), &info) != 0)) {
+        return std::nullopt;
+    }
+    if (host) {
+        *host = std::move(*found);
+    }
+    return info;
+}
+
+bool WineSwapFileSystem::Exists(std::string_view path) {
+    std::string host;
+    const auto info = Followed(path, &host);
+    return info && !IsHiddenName(BaseName(host)) && (S_ISREG(info->st_mode) || S_ISDIR(info->st_mode));
 }
 
 EntryKind WineSwapFileSystem::KindOf(std::string_view path) {
-    const auto host = prefix_.ToHostPathExactLeaf(path);
-    struct stat info {};
-    if (!host || stat(host->c_str(), &info) != 0) {
-        return EntryKind::None;
-    }
-    return S_ISDIR(info.st_mode) ? EntryKind::Folder : S_ISREG(info.st_mode) ? EntryKind::File : EntryKind::None;
+    const auto info = Followed(path, nullptr);
+    return !info ? EntryKind::None
+                 : S_ISDIR(info->st_mode) ? EntryKind::Folder : S_ISREG(info->st_mode) ? EntryKind::File : EntryKind::None;
 }
 
 std::optional<std::string> WineSwapFileSystem::EntryName(std::string_view path) {
@@ -457,9 +466,8 @@ std::optional<std::string> WineSwapFileSystem::EntryName(std::string_view path) 
 }
 
 std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view path) {
-    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
-    if (!host || lstat(host->c_str(), &info) != 0) {
+    if (!prefix_.ToHostPathExactLeaf(path, &info) || info.st_mode == 0) {
         return std::nullopt;
     }
     return IdentityOfInfo(info);
@@ -481,15 +489,15 @@ bool WineSwapFileSystem::CanChangeFolder(std::string_view folder) {
 }
 
 bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
-    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
+    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
     if (!host) {
         return Fail(kNoDrive);
     }
-    if (lstat(host->c_str(), &info) != 0) {
-        return FailWithErrno();
+    if (info.st_mode == 0) {
+        return Fail(ErrorText(ENOENT));
     }
-    if (prefix_.IsDriveEntry(*host)) {
+    if (prefix_.IsDriveEntry(*host, info)) {
         return Fail(kDrive);
     }
     // A link has no attributes of its own; what it leads to is not the entry named.
@@ -501,15 +509,17 @@ bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
 
 bool WineSwapFileSystem::Rename(std::string_view from, std::string_view to) {
     names_.folder.clear(); // names change faster than a coarse clock tells
-    const auto hostFrom = prefix_.ToHostPathExactLeaf(from);
-    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
+    struct stat fromInfo {};
+    struct stat toInfo {};
+    const auto hostFrom = prefix_.ToHostPathExactLeaf(from, &fromInfo);
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to, &toInfo);
     if (!hostFrom || !hostTo) {
         return Fail(kNoDrive);
     }
-    if (!PathExists(*hostFrom)) {
+    if (fromInfo.st_mode == 0) {
         return Fail(ErrorText(ENOENT));
     }
-    if (prefix_.IsDriveEntry(*hostFrom) || prefix_.IsDriveEntry(*hostTo)) {
+    if (prefix_.IsDriveEntry(*hostFrom, fromInfo) || prefix_.IsDriveEntry(*hostTo, toInfo)) {
         return Fail(kDrive);
     }
     if (renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) == 0) {
@@ -577,11 +587,12 @@ bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, co
     names_.folder.clear(); // names change faster than a coarse clock tells
     placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
-    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
+    struct stat toInfo {};
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to, &toInfo);
     if (!hostFrom || !hostTo) {
         return Fail(kNoDrive);
     }
-    if (prefix_.IsDriveEntry(*hostTo)) {
+    if (prefix_.IsDriveEntry(*hostTo, toInfo)) {
         return Fail(kDrive);
     }
     const UniqueFd toDir(open(ParentOf(*hostTo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -601,11 +612,12 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, 
     names_.folder.clear(); // names change faster than a coarse clock tells
     placed = {};
     const auto hostFrom = prefix_.ToHostPath(from);
-    const auto hostTo = prefix_.ToHostPathExactLeaf(to);
+    struct stat toInfo {};
+    const auto hostTo = prefix_.ToHostPathExactLeaf(to, &toInfo);
     if (!hostFrom || !hostTo) {
         return Fail(kNoDrive);
     }
-    if (prefix_.IsDriveEntry(*hostTo)) {
+    if (prefix_.IsDriveEntry(*hostTo, toInfo)) {
         return Fail(kDrive);
     }
     const UniqueFd fromDir(open(hostFrom->c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
@@ -654,18 +666,18 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, 
 
 bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
     names_.folder.clear(); // names change faster than a coarse clock tells
-    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
+    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
     if (!host) {
         return Fail(kNoDrive);
     }
-    if (lstat(host->c_str(), &info) != 0) {
-        return FailWithErrno();
+    if (info.st_mode == 0) {
+        return Fail(ErrorText(ENOENT));
     }
     if (S_ISDIR(info.st_mode)) {
         return Fail(ErrorText(EISDIR));
     }
-    if (prefix_.IsDriveEntry(*host)) {
+    if (prefix_.IsDriveEntry(*host, info)) {
         return Fail(kDrive);
     }
     // A link goes, whatever it leads to; a read-only state belongs to its target.
@@ -682,15 +694,15 @@ bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
 
 bool WineSwapFileSystem::DeleteFolder(std::string_view path) {
     names_.folder.clear(); // names change faster than a coarse clock tells
-    const auto host = prefix_.ToHostPathExactLeaf(path);
     struct stat info {};
+    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
     if (!host) {
         return Fail(kNoDrive);
     }
-    if (lstat(host->c_str(), &info) != 0) {
-        return FailWithErrno();
+    if (info.st_mode == 0) {
+        return Fail(ErrorText(ENOENT));
     }
-    if (prefix_.IsDriveEntry(*host)) {
+    if (prefix_.IsDriveEntry(*host, info)) {
         return Fail(kDrive);
     }
     if (S_ISLNK(info.st_mode)) {

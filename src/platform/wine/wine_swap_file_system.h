@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -48,6 +50,7 @@ public:
     [[nodiscard]] bool DeleteFolder(std::string_view path) override;
 
 private:
+    [[nodiscard]] std::optional<struct stat> Followed(std::string_view path, std::string* host);
     bool Fail(std::string reason);
     bool FailWithErrno();
 
