@@ -8,6 +8,7 @@
 
 #include "platform/case_fold.h"
 #include "platform/fingerprint.h"
+#include "platform/refusals.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
@@ -22,12 +23,12 @@ constexpr DWORD kClearable =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 constexpr DWORD kCopyPiece = 1 << 20;
 
-constexpr const char* kDriveRefusal = "is a drive of the machine";
-constexpr const char* kReadOnly = "the file is read-only";
+constexpr const char* kDriveRefusal = refusal::kDrive;
+using refusal::kReadOnly;
 constexpr const char* kNotAFile = "not a file";
 constexpr const char* kNotAFolder = "not a folder";
-constexpr const char* kNeitherFileNorFolder = "not a file or folder (a pipe or a device)";
-constexpr const char* kStopped = "the copy was stopped";
+constexpr const char* kNeitherFileNorFolder = refusal::kNeither;
+using refusal::kStopped;
 
 // WSL's pipes and devices; older SDK headers lack their names.
 constexpr DWORD kSpecialReparseTags[] = {0x80000023 /* AF_UNIX */, 0x80000024 /* LX_FIFO */,
@@ -427,7 +428,7 @@ struct FolderCopy {
             return SystemFailure(why);
         }
         if (std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) {
-            return Refuse(why, "a link inside the folder leads back into it");
+            return Refuse(why, refusal::kLoop);
         }
         bool made = false;
         if (!MakeOrTakeFolder(target, made, why)) {
@@ -686,7 +687,7 @@ bool Win32SwapFileSystem::CopyFolder(std::string_view from, std::string_view to,
     const std::string fullTarget = FullPath(ends->target) + "\\";
     if (fullTarget.size() >= fullSource.size() &&
         EqualsIgnoringCase(Utf8FromAnsi(fullTarget.substr(0, fullSource.size())), Utf8FromAnsi(fullSource))) {
-        return Refuse(lastError_, "the folder cannot be copied into itself");
+        return Refuse(lastError_, refusal::kIntoItself);
     }
     FolderCopy copy{events, lastError_, {}};
     if (!copy.Folder(ends->source, ends->target, "")) {

@@ -15,18 +15,19 @@
 
 #include "platform/case_fold.h"
 #include "platform/fingerprint.h"
+#include "platform/refusals.h"
 #include "platform/wine/host_files.h"
 
 namespace vantrel {
 namespace {
 
 constexpr const char* kNoDrive = "no such drive on the machine";
-constexpr const char* kDrive = "is a drive of the machine";
-constexpr const char* kReadOnly = "the file is read-only";
-constexpr const char* kNeither = "not a file or folder (a pipe or a device)";
-constexpr const char* kIntoItself = "the folder cannot be copied into itself";
-constexpr const char* kLoop = "a link inside the folder leads back into it";
-constexpr const char* kStopped = "the copy was stopped";
+using refusal::kDrive;
+using refusal::kIntoItself;
+using refusal::kLoop;
+using refusal::kNeither;
+using refusal::kReadOnly;
+using refusal::kStopped;
 
 bool IsReadOnly(const struct stat& info) {
     return (info.st_mode & S_IWUSR) == 0;
@@ -488,17 +489,25 @@ bool WineSwapFileSystem::CanChangeFolder(std::string_view folder) {
     return access(host->c_str(), W_OK | X_OK) == 0 || FailWithErrno();
 }
 
+std::optional<std::string> WineSwapFileSystem::Changeable(std::string_view path, struct stat& info) {
+    auto host = prefix_.ToHostPathExactLeaf(path, &info);
+    if (!host) {
+        Fail(kNoDrive);
+    } else if (info.st_mode == 0) {
+        Fail(ErrorText(ENOENT));
+    } else if (prefix_.IsDriveEntry(*host, info)) {
+        Fail(kDrive);
+    } else {
+        return host;
+    }
+    return std::nullopt;
+}
+
 bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
     struct stat info {};
-    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
+    const auto host = Changeable(path, info);
     if (!host) {
-        return Fail(kNoDrive);
-    }
-    if (info.st_mode == 0) {
-        return Fail(ErrorText(ENOENT));
-    }
-    if (prefix_.IsDriveEntry(*host, info)) {
-        return Fail(kDrive);
+        return false;
     }
     // A link has no attributes of its own; what it leads to is not the entry named.
     if (S_ISLNK(info.st_mode) || !IsReadOnly(info)) {
@@ -695,15 +704,9 @@ bool WineSwapFileSystem::DeleteFile(std::string_view path, bool force) {
 bool WineSwapFileSystem::DeleteFolder(std::string_view path) {
     names_.folder.clear(); // names change faster than a coarse clock tells
     struct stat info {};
-    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
+    const auto host = Changeable(path, info);
     if (!host) {
-        return Fail(kNoDrive);
-    }
-    if (info.st_mode == 0) {
-        return Fail(ErrorText(ENOENT));
-    }
-    if (prefix_.IsDriveEntry(*host, info)) {
-        return Fail(kDrive);
+        return false;
     }
     if (S_ISLNK(info.st_mode)) {
         struct stat target {};

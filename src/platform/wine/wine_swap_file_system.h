@@ -51,6 +51,8 @@ public:
 
 private:
     [[nodiscard]] std::optional<struct stat> Followed(std::string_view path, std::string* host);
+    // The host path of an existing entry that is no drive, with its lstat; nullopt (failed) otherwise.
+    [[nodiscard]] std::optional<std::string> Changeable(std::string_view path, struct stat& info);
     bool Fail(std::string reason);
     bool FailWithErrno();
 
