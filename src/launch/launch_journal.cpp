@@ -194,8 +194,8 @@ std::vector<std::string> FormatJournalStart(const JournalContent& content) {
     for (std::size_t i = 0; i < content.pairs.size(); ++i) {
         const PairRecord& pair = content.pairs[i];
         lines.push_back(Line({"pair", std::to_string(i), pair.kind == EntryKind::Folder ? "folder" : "file",
-                              IdentityText(pair.displaced), pair.setsAside ? "1" : "0", pair.restoreAs, pair.backup,
-                              pair.target}));
+                              pair.decidedAtPlan ? "decided" : "later", IdentityText(pair.displaced),
+                              pair.setsAside ? "1" : "0", pair.restoreAs, pair.backup, pair.target}));
     }
     lines.push_back(Line({"planned", std::to_string(content.pairs.size())}));
     return lines;
@@ -258,20 +258,26 @@ JournalState ParseJournal(const std::vector<std::string>& lines, JournalContent&
             break;
         }
         PairRecord pair;
-        if ((*fields)[0] != "pair" || fields->size() != 8 || Number((*fields)[1]) != read.pairs.size() ||
-            ((*fields)[2] != "file" && (*fields)[2] != "folder") || !ParseIdentity((*fields)[3], pair.displaced) ||
-            ((*fields)[4] != "0" && (*fields)[4] != "1")) {
+        if ((*fields)[0] != "pair" || fields->size() != 9 || Number((*fields)[1]) != read.pairs.size() ||
+            ((*fields)[2] != "file" && (*fields)[2] != "folder") ||
+            ((*fields)[3] != "decided" && (*fields)[3] != "later") || !ParseIdentity((*fields)[4], pair.displaced) ||
+            ((*fields)[5] != "0" && (*fields)[5] != "1")) {
             return JournalState::Unreadable;
         }
         pair.kind = (*fields)[2] == "folder" ? EntryKind::Folder : EntryKind::File;
-        pair.setsAside = (*fields)[4] == "1";
-        pair.restoreAs = std::string((*fields)[5]);
-        pair.backup = std::string((*fields)[6]);
-        pair.target = std::string((*fields)[7]);
+        pair.decidedAtPlan = (*fields)[3] == "decided";
+        pair.setsAside = (*fields)[5] == "1";
+        pair.restoreAs = std::string((*fields)[6]);
+        pair.backup = std::string((*fields)[7]);
+        pair.target = std::string((*fields)[8]);
         read.pairs.push_back(std::move(pair));
     }
     for (; at < lines.size(); ++at) {
-        const auto fields = Fields(lines[at]);
+        std::string_view line = lines[at];
+        while (at + 1 == lines.size() && line.ends_with('\0')) {
+            line.remove_suffix(1); // zeros after the last line, where a power cut lost the rest
+        }
+        const auto fields = Fields(line);
         if (!fields || !ApplyStep(*fields, read.pairs)) {
             if (at + 1 == lines.size() && !fields && IsCutShort(lines[at])) {
                 break; // the last line torn by a power cut: its step never acted on an unrecorded basis
@@ -328,6 +334,14 @@ bool LaunchJournal::Flush() {
     return true;
 }
 
+bool LaunchJournal::Sync() {
+    if (!Flush() || !appender_->Sync()) {
+        error_ = appender_ ? appender_->LastError() : error_;
+        return false;
+    }
+    return true;
+}
+
 bool LaunchJournal::Remove() {
     appender_.reset();
     pending_.clear();
@@ -349,10 +363,15 @@ JournalState LaunchJournal::Load(JournalContent& content) {
     if (!singleFiles_.FileExists(path_)) {
         return JournalState::Absent;
     }
-    if (!textFiles_.OpenForReading(path_)) {
+    const auto file = textFiles_.OpenForReading(path_);
+    if (!file) {
         return JournalState::Unreadable;
     }
-    const JournalState state = ParseJournal(RawLines(), content);
+    std::vector<std::string> lines;
+    for (std::string line; file->ReadLine(line);) {
+        lines.push_back(line);
+    }
+    const JournalState state = ParseJournal(lines, content);
     // A file under this machine's name that another machine wrote is nothing to act on here.
     return state == JournalState::Read && content.machine != machine_ ? JournalState::Unreadable : state;
 }
@@ -400,7 +419,8 @@ std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& file
     if (!report.complete) {
         (void)journal.Flush();
         return "A launch did not finish; not everything could be put back:" + notes +
-               " Vantrel tries again at its next start.";
+               " Vantrel tries again at its next start; once you have put these entries right by hand, start Vantrel "
+               "with --set-aside-journal to set its journal " + Quoted(journal.Path()) + " aside.";
     }
     if (!journal.Remove()) {
         return "A launch did not finish; the game folders were put back, but its journal " + Quoted(journal.Path()) +

@@ -51,7 +51,6 @@ public:
 
     [[nodiscard]] const std::string& Folder() const { return folder_; }
     [[nodiscard]] const std::string& Path() const { return path_; }
-    [[nodiscard]] const std::string& MachineKey() const { return machine_; }
 
     // Creates the journal with the plan of `pairs`, written in run `session` of the machine, and makes
     // it durable; false with the reason when it cannot be written or a journal is there already.
@@ -65,6 +64,8 @@ public:
     [[nodiscard]] bool Note(std::size_t index, const PairRecord& pair);
     // Hands every step noted so far to the system; false when that failed.
     [[nodiscard]] bool Flush();
+    // The same, and makes the journal durable on disk.
+    [[nodiscard]] bool Sync();
     // The system's reason for the last failure to record.
     [[nodiscard]] std::string LastError() const { return error_; }
     // Deletes the journal; false when one is left.

@@ -28,7 +28,9 @@ struct PairRecord {
     std::string target; // where the copy goes: the destination folder and the source's last name
     EntryKind kind = EntryKind::None;
 
-    // Decided when the pair begins, from what stands on the disk then.
+    // Decided from what stands on the disk: before the launch changes anything when `decidedAtPlan`
+    // (no earlier pair touches the target), else when the pair begins.
+    bool decidedAtPlan = false;
     std::string restoreAs;                  // where the displaced entry lives, its own letter case kept
     std::string backup;                     // where it waits meanwhile: restoreAs and ".original"
     std::optional<EntryIdentity> displaced; // the game's entry set aside, or a leftover backup put back

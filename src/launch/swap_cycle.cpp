@@ -76,7 +76,9 @@ std::optional<std::string> KeepAside(SwapFileSystem& files, const std::string& p
 bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem& files, UndoMode mode,
               LaunchJournal* journal, UndoReport& report) {
     PairRecord& pair = pairs[index];
-    if (mode == UndoMode::RecoveryAfterRestart && pair.step == PairStep::Planned) {
+    if (mode == UndoMode::RecoveryAfterRestart && pair.step == PairStep::Planned && pair.decidedAtPlan) {
+        // Its start may be lost, not what it did: the plan names what it displaces. (A pair decided
+        // as it begins makes that record durable first.)
         pair.step = PairStep::Begun;
     }
     if (pair.step == PairStep::Planned || pair.step == PairStep::Undone) {
@@ -217,6 +219,12 @@ public:
         const std::string ownFolder = journal_ ? journal_->Folder() : values_.programFolder;
         std::set<std::string> checkedFolders;
         std::unordered_map<std::string, std::optional<std::string>> folders; // by destination as written
+        // The launcher's folder and those above it, however a path names them (a link, a drive's link).
+        for (std::string folder = ownFolder; folder.size() > 3; folder = ParentWindowsPath(folder)) {
+            if (const auto identity = files_.IdentityOf(folder)) {
+                ownFolders_.push_back(*identity);
+            }
+        }
         for (std::size_t i = 0; i < count; ++i) {
             const std::string& source = mod_.szSrcPaths[i];
             const std::string& destination = mod_.szDstFolders[i];
@@ -349,7 +357,7 @@ private:
                 why = "pair " + std::to_string(i + 1) + ": " + why;
                 return false;
             }
-            decided_.push_back(!decidedLater);
+            pairs_[i].decidedAtPlan = !decidedLater;
         }
         return true;
     }
@@ -382,6 +390,10 @@ private:
             return false;
         }
         const auto identity = files_.IdentityOf(entry);
+        if (identity && std::find(ownFolders_.begin(), ownFolders_.end(), *identity) != ownFolders_.end()) {
+            why = Quoted(entry) + " is Vantrel's own; a mod cannot be placed there";
+            return false;
+        }
         if (const auto owner = OwnCopyAt(entry); owner && pair.kind == EntryKind::Folder &&
                                                  pairs_[*owner].kind == EntryKind::Folder) {
             pair.mergesInto = owner;
@@ -414,22 +426,24 @@ private:
     // What the plan decided for a pair still holds while its displaced entry is where it was (earlier
     // pairs never touch such a target); otherwise the pair decides anew.
     bool StillAsPlanned(const PairRecord& pair) {
-        // A free target needs no look: the copy refuses to write over anything that appeared there.
+        // A free target needs no look here: the copy refuses to write over anything that appeared there.
         return !pair.displaced ||
                files_.IdentityOf(pair.setsAside ? pair.restoreAs : pair.backup) == pair.displaced;
     }
 
     bool Begin(std::size_t index, std::string& why) {
         PairRecord& pair = pairs_[index];
-        if (!(decided_[index] && StillAsPlanned(pair))) {
+        if (!(pair.decidedAtPlan && StillAsPlanned(pair))) {
             pair = Undecided(std::move(pair));
             if (!Decide(index, why)) {
                 return false;
             }
         }
         pair.step = PairStep::Begun;
-        if (journal_ && !journal_->Note(index, pair)) {
-            why = "the launch cannot be recorded: " + journal_->LastError();
+        // What a pair decided only now is in no plan: after a power cut, only a durable record of it
+        // tells what it displaced.
+        if (journal_ && !(pair.decidedAtPlan ? journal_->Note(index, pair) : journal_->Note(index, pair) && journal_->Sync())) {
+            why = "the launch cannot be recorded in " + Quoted(journal_->Folder()) + ": " + journal_->LastError();
             return false;
         }
         if (pair.mergesInto) {
@@ -463,12 +477,18 @@ private:
                 services_.progress(progress_);
             };
         }
+        // A merge goes into the earlier copy as it is spelled on disk; any other folder copy makes a
+        // new folder, never one that appeared meanwhile.
+        const std::string& into = pair.mergesInto ? pairs_[*pair.mergesInto].target : pair.target;
+        if (!pair.mergesInto && pair.kind == EntryKind::Folder && files_.KindOf(into) != EntryKind::None) {
+            why = Quoted(into) + ": an entry of that name appeared meanwhile";
+            return false;
+        }
         TreeSize placed;
-        const bool copied = pair.kind == EntryKind::File
-                                ? files_.CopyFile(sources_[index], pair.target, events, placed)
-                                : files_.CopyFolder(sources_[index], pair.target, events, placed);
+        const bool copied = pair.kind == EntryKind::File ? files_.CopyFile(sources_[index], into, events, placed)
+                                                         : files_.CopyFolder(sources_[index], into, events, placed);
         if (!copied || (!pair.mergesInto && !pair.copy)) {
-            why = "copying " + Quoted(sources_[index]) + " to " + Quoted(pair.target) + " failed: " +
+            why = "copying " + Quoted(sources_[index]) + " to " + Quoted(into) + " failed: " +
                   (copied ? "an entry of that name appeared meanwhile" : files_.LastError());
             return false;
         }
@@ -492,8 +512,8 @@ private:
     LaunchJournal* journal_;
     std::vector<PairRecord> pairs_;
     std::vector<std::string> sources_; // each pair's source as the disk spells it
-    std::vector<bool> decided_;        // the plan decided the pair from the disk as it was then
     std::unordered_map<std::string, std::size_t> copies_; // the pair that made each copy, by identity
+    std::vector<EntryIdentity> ownFolders_;               // the launcher's folder and those above it
     CopyProgress progress_;
 };
 
@@ -569,6 +589,9 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
         JournalContent left;
         if (journal->Load(left) != JournalState::Absent) {
             return fail(earlier);
+        }
+        if (!earlier.empty()) {
+            services.messages.Show(earlier, MessageIcon::Information);
         }
     }
     SwapCycle cycle(mod, values, services);

@@ -1,6 +1,7 @@
 // Windows paths as text: joining them the way the windows show and store them, and comparing them.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -37,19 +38,42 @@ namespace vantrel {
 }
 
 // One spelling for the paths that name the same entry on a file system that ignores letter case:
-// ASCII upper case, backslashes, no doubled or trailing separators.
+// ASCII upper case, backslashes, no doubled or trailing separators, "." and ".." resolved as Windows
+// resolves them before it looks at the disk (never above the drive).
 [[nodiscard]] inline std::string WindowsPathKey(std::string_view path) {
     std::string key;
     key.reserve(path.size());
-    for (const char c : path) {
-        const char normal = c == '/' ? '\\' : (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        if (normal == '\\' && key.size() > 1 && key.back() == '\\') {
-            continue;
+    std::size_t floor = 0; // what ".." never climbs above: "X:" or a leading "\\"
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = path.size();
         }
-        key.push_back(normal);
+        std::string part(path.substr(start, end - start));
+        for (char& c : part) {
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        if (start == 0 && part.empty() && end < path.size()) {
+            // A path from the root, or a network path.
+            const bool network = path.size() > 1 && (path[1] == '\\' || path[1] == '/');
+            key = network ? "\\\\" : "\\";
+            floor = key.size();
+        } else if (part == "..") {
+            const std::size_t slash = key.rfind('\\');
+            key.resize(slash == std::string::npos || slash < floor ? floor : std::max(slash, floor));
+        } else if (!part.empty() && part != ".") {
+            if (!key.empty() && key.back() != '\\') {
+                key += '\\';
+            }
+            key += part;
+            if (start == 0 && part.size() == 2 && part[1] == ':') {
+                floor = 2;
+            }
+        }
+        start = end + 1;
     }
-    if (key.size() > 3 && key.back() == '\\') {
-        key.pop_back();
+    if (key.size() == 2 && key[1] == ':') {
+        key += '\\'; // a drive's root
     }
     return key;
 }

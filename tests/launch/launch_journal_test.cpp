@@ -131,6 +131,7 @@ std::vector<PairRecord> PairsAtEveryStep() {
     pairs[0].backup = "C:\\Games\\Data\\MAPS.original";
     pairs[0].displaced = EntryIdentity{9, 10};
     pairs[0].setsAside = true;
+    pairs[0].decidedAtPlan = true;
     pairs[1] = Planned("C:\\Games\\G\xC3\xA9n\xC3\xA9raux\\x.ini", EntryKind::File);
     pairs[1].restoreAs = "C:\\Games\\G\xC3\xA9n\xC3\xA9raux\\X.INI";
     pairs[1].backup = "C:\\Games\\G\xC3\xA9n\xC3\xA9raux\\X.INI.original";
@@ -334,27 +335,43 @@ TEST_F(LaunchJournalTest, ADamagedJournalIsNeverActedOnAndCanBeSetAside) {
 // After a power cut the steps not yet on disk are gone from the record. The start, made durable before
 // anything changed, is enough to bring every game entry back; what cannot be proven the launch's own is
 // set aside, never deleted.
-TEST_F(LaunchJournalTest, AfterARestartTheStartAloneBringsTheGameEntriesBack) {
+TEST_F(LaunchJournalTest, AfterARestartTheDurableRecordAloneBringsTheGameEntriesBack) {
     class Restarted final : public test::ForwardingFileSystem {
     public:
         using ForwardingFileSystem::ForwardingFileSystem;
         bool IsSameSession(std::string_view) override { return false; }
     } restarted(machine.swapFiles());
-    values.Mods[0].nPairCount = 4; // not the pair that sets aside another pair's copy
-    LaunchKilledWhileTheGameRuns();
-    const std::string whole = test::ReadBytes(JournalFile());
-    const std::size_t planned = whole.find("planned\t");
-    ASSERT_NE(planned, std::string::npos);
-    test::WriteBytes(JournalFile(), whole.substr(0, whole.find("\r\n", planned) + 2) + std::string(40, '\0'));
-    const std::string report = Recover(&restarted);
-    EXPECT_NE(report.find("put back as they were"), std::string::npos) << report;
-    for (const char* kept : {"Games/Generals/Data/Maps.vantrel-kept", "Games/Generals/Data/INI/GameData.ini.vantrel-kept",
-                             "Games/ZH/Data/Readme.txt.vantrel-kept", "Games/ZH/Data/INI/Readme.txt.vantrel-kept"}) {
-        EXPECT_NE(report.find(LastWindowsName(machine.WindowsPath(kept))), std::string::npos) << kept << ": " << report;
-        test::RemoveTree(machine.HostPath(kept));
-        fs::remove(machine.HostPath(kept));
+    fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
+    struct Case {
+        std::int16_t pairs;
+        std::string lastDurable; // the record up to the line that starts so is all that is left
+        std::size_t kept;
+    };
+    // The plan alone; or, with a pair decided only as it began (it sets the pair before it aside),
+    // that pair's durable start and all before it.
+    for (const auto& c : {Case{4, "planned\t", 4}, Case{5, "begun\t4\t", 1}}) {
+        values.Mods[0].nPairCount = c.pairs;
+        LaunchKilledWhileTheGameRuns();
+        const std::string whole = test::ReadBytes(JournalFile());
+        const std::size_t durable = whole.find(c.lastDurable);
+        ASSERT_NE(durable, std::string::npos);
+        test::WriteBytes(JournalFile(), whole.substr(0, whole.find("\r\n", durable) + 2) + std::string(40, '\0'));
+        const std::string report = Recover(&restarted);
+        EXPECT_NE(report.find("put back as they were"), std::string::npos) << report;
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::recursive_directory_iterator(machine.HostPath("Games"))) {
+            if (entry.path().filename().string().find(".vantrel-kept") != std::string::npos) {
+                EXPECT_NE(report.find(entry.path().filename().string()), std::string::npos) << report;
+                kept.push_back(entry.path());
+            }
+        }
+        for (const auto& path : kept) {
+            test::RemoveTree(path);
+        }
+        EXPECT_EQ(kept.size(), c.kept) << "what cannot be proven the launch's own is kept, never deleted";
+        ExpectGamesAsBefore("after a restart, " + std::to_string(c.pairs) + " pairs");
+        ResetGames();
     }
-    ExpectGamesAsBefore("after a restart");
 }
 
 TEST_F(LaunchJournalTest, NothingIsTakenThatThePairsHadNotReached) {
@@ -633,11 +650,14 @@ TEST_F(LaunchJournalTest, ANewLaunchFirstFinishesWhatAnEarlierOneLeft) {
     EXPECT_TRUE(fs::exists(JournalFile()));
     messages.shown.clear();
     EXPECT_FALSE(LaunchDyingAt(0));
-    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_EQ(messages.shown.size(), 1u) << "the user is told what was put back first";
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+    EXPECT_NE(messages.shown[0].text.find("put back as they were"), std::string::npos) << messages.shown[0].text;
     ExpectGamesAsBefore("the earlier launch's leftover put back first");
 
     // A record that cannot be read is never written over: the launch is refused.
     test::WriteBytes(JournalFile(), "damaged");
+    messages.shown.clear();
     EXPECT_FALSE(LaunchDyingAt(0));
     EXPECT_TRUE(test::ShowedLaunchFailure(messages, {"cannot be read"}));
     EXPECT_EQ(test::ReadBytes(JournalFile()), "damaged");

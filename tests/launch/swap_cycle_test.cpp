@@ -191,6 +191,7 @@ TEST_F(SwapCycle, RefusesPairsThatNameNothingItMayChange) {
         {"Mods\\Example\\..", "Games\\Generals\\Data", "does not end in the name"},
         {"Mods\\Example\\Maps", "Data", "Zero Hour was not found"},
         {"Mods\\Example\\Vantrel", "Games", "Vantrel's own"},
+        {"Mods\\Example\\Vantrel", "Mods\\..\\Games", "Vantrel's own"},
         {"Mods\\Example\\Vantrel launch 0123456789abcdef.journal", "Games\\Vantrel", "Vantrel's own"},
     };
     values.szGeneralsPath = machine.WindowsPath("Games\\Generals\\");
@@ -240,6 +241,11 @@ TEST_F(SwapCycle, LetterCaseNeverSwapsTheWrongEntry) {
         }
         EXPECT_EQ(Games(), before) << c.source;
     }
+    // Two folders of the mod on one target in two letter cases: the second goes into the first's copy.
+    SetMod({{"Mods/Example/Maps", "Games/Generals/Data"}, {"Mods/Upper/MAPS", "Games/Generals/Data"}});
+    ASSERT_TRUE(Launch());
+    EXPECT_NE(during.find("Generals/Data/Maps/Mod.map mod upper map\n"), std::string::npos) << during;
+    EXPECT_EQ(Games(), before);
     // Only "Maps" there: the mod's "MAPS" takes its place, and "Maps" comes back as "Maps".
     test::RemoveTree(machine.HostPath("Games/Generals/Data/maps"));
     const std::string withoutLower = Games();

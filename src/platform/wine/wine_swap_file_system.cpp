@@ -6,10 +6,13 @@
 #include <stdlib.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +40,12 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-EntryIdentity IdentityOfInfo(const struct stat& info) {
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+// A file system's own id, which stays when the kernel numbers its device otherwise after a restart;
+// the device number where the file system has none.
+std::uint64_t VolumeIdOf(const struct statfs& volume, dev_t device) {
+    std::uint64_t id = 0;
+    std::memcpy(&id, &volume.f_fsid, std::min(sizeof id, sizeof volume.f_fsid));
+    return id != 0 ? id : static_cast<std::uint64_t>(device);
 }
 
 // What one entry adds to the fingerprint of a tree; a folder's size and time do not count.
@@ -127,7 +134,8 @@ enum class FileTarget { NewAndTold, NewOrOverwritten };
 // One copy of a file or folder: what it has placed so far and why it stopped.
 class TreeCopy {
 public:
-    explicit TreeCopy(const CopyEvents& events) : events_(events) {}
+    TreeCopy(const CopyEvents& events, std::function<EntryIdentity(const struct stat&)> identify)
+        : events_(events), identify_(std::move(identify)) {}
 
     // Copies a file as Windows does: content, modification time and the read-only state.
     bool CopyOneFile(int fromDir, const char* fromName, int toDir, const char* toName, FileTarget target,
@@ -149,10 +157,11 @@ private:
     bool FailWithErrno() { return Fail(ErrorText(errno)); }
 
     const CopyEvents& events_;
+    std::function<EntryIdentity(const struct stat&)> identify_;
 };
 
 bool TreeCopy::TellCreated(const struct stat& info) {
-    return !events_.created || events_.created(IdentityOfInfo(info)) || Fail(kStopped);
+    return !events_.created || events_.created(identify_(info)) || Fail(kStopped);
 }
 
 // Opens a file to read it, refusing all but a regular file without waiting on a pipe or a device.
@@ -468,10 +477,24 @@ std::optional<std::string> WineSwapFileSystem::EntryName(std::string_view path) 
 
 std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view path) {
     struct stat info {};
-    if (!prefix_.ToHostPathExactLeaf(path, &info) || info.st_mode == 0) {
+    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
+    if (!host || info.st_mode == 0) {
         return std::nullopt;
     }
-    return IdentityOfInfo(info);
+    const UniqueFd folder(volumes_.contains(info.st_dev) ? -1 : open(ParentOf(*host).c_str(), O_RDONLY | O_CLOEXEC));
+    return IdentityIn(info, folder.Get());
+}
+
+EntryIdentity WineSwapFileSystem::IdentityIn(const struct stat& info, int folderOnIt) {
+    auto known = volumes_.find(info.st_dev);
+    if (known == volumes_.end()) {
+        struct statfs volume {};
+        const std::uint64_t id = folderOnIt >= 0 && fstatfs(folderOnIt, &volume) == 0
+                                     ? VolumeIdOf(volume, info.st_dev)
+                                     : static_cast<std::uint64_t>(info.st_dev);
+        known = volumes_.emplace(info.st_dev, id).first;
+    }
+    return {known->second, static_cast<std::uint64_t>(info.st_ino)};
 }
 
 bool WineSwapFileSystem::CanChangeFolder(std::string_view folder) {
@@ -608,7 +631,7 @@ bool WineSwapFileSystem::CopyFile(std::string_view from, std::string_view to, co
     if (!toDir.Valid()) {
         return FailWithErrno();
     }
-    TreeCopy copy(events);
+    TreeCopy copy(events, [this, &toDir](const struct stat& entry) { return IdentityIn(entry, toDir.Get()); });
     const std::string name(BaseName(*hostTo));
     const bool copied =
         copy.CopyOneFile(AT_FDCWD, hostFrom->c_str(), toDir.Get(), name.c_str(), FileTarget::NewAndTold, "");
@@ -657,7 +680,7 @@ bool WineSwapFileSystem::CopyFolder(std::string_view from, std::string_view to, 
     if (SameEntry(target, info)) {
         return Fail(kIntoItself);
     }
-    TreeCopy copy(events);
+    TreeCopy copy(events, [this, &toDir](const struct stat& entry) { return IdentityIn(entry, toDir.Get()); });
     if (made) {
         if (!copy.TellCreated(target)) {
             return Fail(copy.error);

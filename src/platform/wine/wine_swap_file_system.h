@@ -51,6 +51,9 @@ public:
 
 private:
     [[nodiscard]] std::optional<struct stat> Followed(std::string_view path, std::string* host);
+    // The identity of an entry, by its file system's own id; `folderOnIt` is an open folder on the same
+    // file system, read when that one is met for the first time.
+    [[nodiscard]] EntryIdentity IdentityIn(const struct stat& info, int folderOnIt);
     // The host path of an existing entry that is no drive, with its lstat; nullopt (failed) otherwise.
     [[nodiscard]] std::optional<std::string> Changeable(std::string_view path, struct stat& info);
     bool Fail(std::string reason);
@@ -68,6 +71,7 @@ private:
         std::unordered_map<std::u16string, std::string> byKey;
         std::unordered_set<std::string> all;
     } names_;
+    std::unordered_map<std::uint64_t, std::uint64_t> volumes_; // device number: file system id
 };
 
 } // namespace vantrel
