@@ -52,6 +52,7 @@ bool ReadModDefinition(TextFiles& files, const ProgramValues& values, std::strin
             record.szModFile = line.substr((lineSlash != std::string::npos ? lineSlash : line.rfind('=')) + 1);
         }
         record.szName = NameFromPath(path);
+        record.definitionFile = std::string(path);
         result = true;
     }
 

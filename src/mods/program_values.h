@@ -18,6 +18,8 @@ struct ModRecord {
     std::int16_t nPairCount = 0;
     std::vector<std::string> szSrcPaths;
     std::vector<std::string> szDstFolders;
+    // The definition file it was read from: the listed name alone may stand for several files.
+    std::string definitionFile;
 
     friend bool operator==(const ModRecord&, const ModRecord&) = default;
 };

@@ -142,7 +142,11 @@ void FrmAddMod::AddPair(QPushButton* button, const std::string& szSrc) {
 }
 
 void FrmAddMod::btnAddFile_Click() {
-    // With no file selected the source is the folder itself followed by a backslash.
+    // With no file selected the source would be the folder itself, which names no entry to place.
+    if (lstFiles->fileName().empty()) {
+        services_.messages.Show(kChooseAFileMessage, MessageIcon::None);
+        return;
+    }
     AddPair(btnAddFile, JoinWindowsPath(lstFiles->path(), lstFiles->fileName()));
 }
 
@@ -162,6 +166,9 @@ void FrmAddMod::btnRemove_Click() {
             delete lstResult->takeItem(i);
             lstSrc.erase(lstSrc.begin() + i);
             lstDest.erase(lstDest.begin() + i);
+            // The list would select the next pair by itself; a second press must not remove it.
+            lstResult->setCurrentItem(nullptr);
+            lstResult->clearSelection();
             return;
         }
     }

@@ -10,12 +10,16 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/disk_lists.h"
 #include "ui/services.h"
 
 namespace vantrel {
+
+// What Add File says when no file is selected in the file list.
+inline constexpr std::string_view kChooseAFileMessage = "Choose a file in the file list first, then press Add File.";
 
 // The longest display line shown whole; a longer one shows "..." and its end.
 inline constexpr std::size_t kDisplayLineLimit = 90;

@@ -297,10 +297,10 @@ std::optional<std::string> FrmMain::PickDestination() {
 }
 
 std::string FrmMain::SelectedModFile() const {
+    // Row i of the list is element i of the catalogue, read from its own file.
     for (int i = 0; i < lstMods->count(); ++i) {
-        if (lstMods->item(i)->isSelected()) {
-            return services_.values.programFolder + "\\" + lstMods->item(i)->text().toStdString() +
-                   std::string(kDefinitionExtension);
+        if (lstMods->item(i)->isSelected() && static_cast<std::size_t>(i) < services_.values.Mods.size()) {
+            return services_.values.Mods[static_cast<std::size_t>(i)].definitionFile;
         }
     }
     return {};

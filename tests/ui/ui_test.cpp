@@ -362,6 +362,7 @@ private slots:
     void editOfAnUnreadableDefinitionDoesNothing() {
         machine->Write("Vantrel/Broken.Mod.vtl", "Location=\r\n");
         Open();
+        fs::remove(machine->HostPath("Vantrel/Broken.Mod.vtl")); // gone since the list was filled
         Click(window->lstMods, "Broken");
         QTest::mouseClick(window->btnEditMod, Qt::LeftButton);
         QVERIFY(!window->addModDialog());
@@ -369,7 +370,14 @@ private slots:
     }
 
     void removeDeletesTheDefinition() {
+        // Listed under one name, "Alpha.Beta.vtl" comes before "Alpha.vtl": removing it takes its own file.
+        machine->Write("Vantrel/Alpha.Beta.vtl", "Location=C:\\Beta.big\r\n");
         Open();
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Alpha", "Example"}));
+        window->lstMods->setCurrentRow(0);
+        QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
+        QVERIFY(fs::exists(machine->HostPath("Vantrel/Alpha.vtl")));
+        QVERIFY(!fs::exists(machine->HostPath("Vantrel/Alpha.Beta.vtl")));
         Click(window->lstMods, "Alpha");
         QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
         QCOMPARE(Mods(), (QStringList{"Example"}));
@@ -393,18 +401,19 @@ private slots:
             for (const char* name : {"A", "B", "C", "D"}) {
                 editor->AddItem(std::string("C:\\Mods\\") + name, "C:\\Games\\Generals\\Data");
             }
+            // B selected, then Remove pressed twice: the second press finds nothing selected.
             editor->lstResult->setCurrentRow(1);
             QVERIFY(editor->btnRemove->isEnabled());
             QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
+            QVERIFY(editor->lstResult->selectedItems().isEmpty());
+            QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
+            QCOMPARE(editor->lstSrc, (std::vector<std::string>{"C:\\Mods\\A", "C:\\Mods\\C", "C:\\Mods\\D"}));
+            QVERIFY(editor->btnRemove->isEnabled());
             editor->lstResult->setCurrentRow(2);
             QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
             QCOMPARE(editor->lstSrc, (std::vector<std::string>{"C:\\Mods\\A", "C:\\Mods\\C"}));
             QCOMPARE(editor->lstResult->count(), 2);
             QCOMPARE(editor->lstResult->item(1)->text(), QStringLiteral("C:\\Games\\Generals\\Data\\C"));
-            editor->lstResult->clearSelection();
-            QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
-            QCOMPARE(editor->lstSrc.size(), 2u);
-            QVERIFY(editor->btnRemove->isEnabled());
             editor->txtTitle->setText(QStringLiteral("Pairs"));
             QTest::mouseClick(editor->OKButton, Qt::LeftButton);
         });
@@ -444,6 +453,12 @@ private slots:
             editor = window->addModDialog();
             editor->lstFolder->setPath(machine->WindowsPath("Mods\\Example"));
             QCOMPARE(editor->lstFiles->count(), 1);
+            // No file selected: nothing is added and the user is told to choose one.
+            QTest::mouseClick(editor->btnAddFile, Qt::LeftButton);
+            QVERIFY(editor->lstSrc.empty());
+            QVERIFY(!window->addFolderDialog());
+            QCOMPARE(messages.shown.size(), 1u);
+            QCOMPARE(messages.shown[0].text, std::string(kChooseAFileMessage));
             editor->lstFiles->setCurrentRow(0);
             WhenModal([&] {
                 FrmAddFolder* placement = window->addFolderDialog();
