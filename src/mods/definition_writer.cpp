@@ -46,8 +46,9 @@ bool IsValidModTitle(std::string_view title) {
             return false;
         }
     }
+    // File systems hold names of at most 255 units; counted in UTF-8 bytes, the stricter of the two.
     const std::string fileName = std::string(title) + std::string(kDefinitionExtension);
-    return !IsDeviceName(std::string_view(fileName).substr(0, fileName.find('.')));
+    return fileName.size() <= 255 && !IsDeviceName(std::string_view(fileName).substr(0, fileName.find('.')));
 }
 
 bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view programFolder,

@@ -13,7 +13,8 @@ namespace vantrel {
 inline constexpr std::string_view kMissingNameMessage = "The name of the mod is missing!";
 
 // True when `title` followed by ".vtl" is a plain file name that Windows accepts in a folder: no
-// separators, wildcards or control characters, and no device name such as CON or NUL.
+// separators, wildcards or control characters, no device name such as CON or NUL, and not longer
+// than a file system holds.
 [[nodiscard]] bool IsValidModTitle(std::string_view title);
 
 // Writes "<programFolder>\<title>.vtl" as one step, replacing an existing definition of that name.

@@ -21,6 +21,14 @@ namespace vantrel {
 // What Add File says when no file is selected in the file list.
 inline constexpr std::string_view kChooseAFileMessage = "Choose a file in the file list first, then press Add File.";
 
+// What OK says when the definition could not be written, for a title no file may be named after and
+// for any other reason.
+inline constexpr std::string_view kTitleRefusedMessage =
+    "The mod cannot be saved under this name: a file name may not hold \\ / : * ? \" < > |, be a device name "
+    "such as CON or NUL, or be longer than the system allows. Please choose another name.";
+inline constexpr std::string_view kNotSavedMessage =
+    "The mod could not be saved: the folder of the mod definitions cannot be written to.";
+
 // The longest display line shown whole; a longer one shows "..." and its end.
 inline constexpr std::size_t kDisplayLineLimit = 90;
 

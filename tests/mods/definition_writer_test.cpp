@@ -78,8 +78,10 @@ TEST_F(ModDefinitionWriter, RefusesTitlesThatAreNoPlainFileName) {
         EXPECT_FALSE(Write(title, "D:\\x.big")) << title;
         EXPECT_EQ(test::DescribeTree(machine.HostPath("")), before) << title;
     }
+    EXPECT_FALSE(Write(std::string(252, 'a'), "D:\\x.big")) << "a name longer than a file system holds";
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("")), before);
     EXPECT_TRUE(messages.shown.empty());
-    for (const char* title : {" ", "COM10", "CONSOLE", "My.Mod", "..", "Mod \xC3\xA9t\xC3\xA9"}) {
+    for (const std::string& title : std::initializer_list<std::string>{" ", "COM10", "CONSOLE", "My.Mod", "..", "Mod \xC3\xA9t\xC3\xA9", std::string(251, 'a')}) {
         EXPECT_TRUE(IsValidModTitle(title)) << title;
     }
 }

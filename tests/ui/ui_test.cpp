@@ -12,6 +12,8 @@
 #include "support/recording_messages.h"
 #include "support/recording_runner.h"
 #include "support/test_machine.h"
+#include "mods/definition_writer.h"
+#include "ui/frm_add_mod.h"
 #include "ui/frm_main.h"
 
 namespace vantrel {
@@ -298,17 +300,35 @@ private slots:
         QVERIFY(window->addModDialog()->lstSrc.empty() && window->addModDialog()->lstResult->count() == 0);
     }
 
-    void addWithAnEmptyTitleShowsTheWritersMessage() {
+    // A title the writer refuses leaves the editor open with everything entered, saying why.
+    void aRefusedTitleKeepsTheEditorOpenWithItsPairs_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QString() << QString::fromUtf8(kMissingNameMessage.data());
+        QTest::newRow("too long for a file name") << QString(300, 'a') << QString::fromUtf8(kTitleRefusedMessage.data());
+        QTest::newRow("a wildcard") << QStringLiteral("What?") << QString::fromUtf8(kTitleRefusedMessage.data());
+    }
+
+    void aRefusedTitleKeepsTheEditorOpenWithItsPairs() {
+        QFETCH(QString, title);
+        QFETCH(QString, message);
         Open();
+        messages.shown.clear();
         WhenModal([&] {
-            window->addModDialog()->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
-            QTest::mouseClick(window->addModDialog()->OKButton, Qt::LeftButton);
+            FrmAddMod* editor = window->addModDialog();
+            editor->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
+            editor->txtTitle->setText(title);
+            QTest::mouseClick(editor->OKButton, Qt::LeftButton);
+            QVERIFY(editor->isVisible());
+            QCOMPARE(messages.shown.size(), 1u);
+            QCOMPARE(QString::fromStdString(messages.shown[0].text), message);
+            QCOMPARE(editor->lstSrc.size(), 1u);
+            editor->txtTitle->setText(QStringLiteral("Kept"));
+            QTest::mouseClick(editor->OKButton, Qt::LeftButton);
         });
         QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
-        QCOMPARE(messages.shown.size(), 1u);
-        QCOMPARE(messages.shown[0].text, std::string("The name of the mod is missing!"));
-        QCOMPARE(Mods(), (QStringList{"Alpha", "Example"}));
-        QVERIFY(window->addModDialog()->lstSrc.empty());
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example", "Kept"}));
+        QVERIFY(machine->Read("Vantrel/Kept.vtl").find("Source=C:\\Mods\\Example\\Maps") != std::string::npos);
     }
 
     void enterInATextBoxDoesNotSave() {
