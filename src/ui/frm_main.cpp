@@ -69,6 +69,20 @@ private:
     std::function<void()> starting_;
 };
 
+// Passes messages on and keeps the last one, to say on the status line how a launch ended.
+class RememberingMessages final : public Messages {
+public:
+    explicit RememberingMessages(Messages& inner) : inner_(inner) {}
+    void Show(std::string_view text, MessageIcon icon) override {
+        last = std::string(text);
+        inner_.Show(text, icon);
+    }
+    std::string last;
+
+private:
+    Messages& inner_;
+};
+
 } // namespace
 
 FrmMain::FrmMain(UiServices& services) : services_(services) {
@@ -412,13 +426,17 @@ void FrmMain::LaunchGame(const std::string& programName) {
         prgCopy->show();
         QCoreApplication::processEvents();
     };
-    PaintingRunner runner(services_.processRunner, [this] {
+    const bool worldBuilder = programName == "worldbuilder.exe";
+    const QString what = worldBuilder ? QStringLiteral("World Builder") : QStringLiteral("The game");
+    PaintingRunner runner(services_.processRunner, [this, what] {
         prgCopy->hide();
-        SetStatus(QStringLiteral("The game is running. The installation will be restored when it ends."));
+        SetStatus(what + QStringLiteral(" is running. The installation will be restored when it ends."));
     });
-    LaunchWithMod(services_.values,
-                  {services_.swapFiles, runner, services_.messages, copying, services_.journal, services_.launchLock},
-                  command, modIndex);
+    RememberingMessages messages(services_.messages);
+    const bool launched =
+        LaunchWithMod(services_.values,
+                      {services_.swapFiles, runner, messages, copying, services_.journal, services_.launchLock},
+                      command, modIndex);
     prgCopy->hide();
     for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         child->setEnabled(true);
@@ -427,7 +445,11 @@ void FrmMain::LaunchGame(const std::string& programName) {
     btnDelMod->setEnabled(false);
     lstMods_Click();
     setEnabled(wasEnabled);
-    SetStatus(QString());
+    // The outcome stays in view until the next action: the failure's reason is its message's last line.
+    const std::string& shown = messages.last;
+    SetStatus(launched ? what + QStringLiteral(" ended.")
+                       : QStringLiteral("The launch failed: ") +
+                             QString::fromStdString(shown.substr(shown.rfind('\n') == std::string::npos ? 0 : shown.rfind('\n') + 1)));
     launching_ = false;
 }
 

@@ -231,9 +231,10 @@ private slots:
         runner.whileRunning = [&] {
             during = test::DescribeTree(machine->HostPath("Games"));
             disabledWhileRunning = window->launching() && !window->btnLaunch->isEnabled();
-            QVERIFY(window->lblStatus->text().startsWith("The game is running."));
+            QVERIFY(window->lblStatus->text().startsWith(worldbuilder ? "World Builder is running." : "The game is running."));
         };
         QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(window->lblStatus->text(), worldbuilder ? QStringLiteral("World Builder ended.") : QStringLiteral("The game ended."));
         QCOMPARE(runner.commands.size(), 1u);
         QCOMPARE(QString::fromStdString(runner.commands[0]), command);
         QVERIFY(messages.shown.empty());
@@ -255,7 +256,15 @@ private slots:
         QCOMPARE(seen.last(), QStringLiteral("Copying the mod: 2 of 2 entries, 0.0 of 0.0 MiB"));
         QCOMPARE(window->prgCopy->value(), 1000);
         QVERIFY(window->prgCopy->isHidden());
-        QVERIFY(window->lblStatus->text().isEmpty());
+        QCOMPARE(window->lblStatus->text(), QStringLiteral("The game ended."));
+
+        // A program that does not start is a failure, shown and kept on the status line.
+        runner.startError = "C:\\Games\\Generals\\generals.exe was not found";
+        QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(messages.shown.size(), 1u);
+        QCOMPARE(window->lblStatus->text(),
+                 QStringLiteral("The launch failed: the game could not be started: C:\\Games\\Generals\\generals.exe was not found"));
+        runner.startError.clear();
     }
 
     void launchNeedsAGame() {
