@@ -119,6 +119,8 @@ void FrmAddMod::AddItem(const std::string& szSrc, const std::string& szDst) {
     lstSrc.push_back(szSrc);
     lstDest.push_back(szDst);
     lstResult->addItem(Text(PairDisplayLine(szSrc, szDst)));
+    // The line shows where the entry goes; the whole pair, source first, shows on hovering it.
+    lstResult->item(lstResult->count() - 1)->setToolTip(Text(szSrc + " \xE2\x86\x92 " + szDst));
 }
 
 void FrmAddMod::cboDrive_Change() {

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <functional>
 #include <thread>
 
@@ -84,6 +85,20 @@ private:
 };
 
 } // namespace
+
+std::string ModSummary(const ModRecord& mod) {
+    std::string text = mod.szName + "\nDefinition: " + mod.definitionFile +
+                       "\nBIG file: " + (mod.szModFile.empty() ? std::string("none") : mod.szModFolder + mod.szModFile);
+    constexpr std::size_t kShownPairs = 20;
+    const std::size_t pairs = std::min(mod.szSrcPaths.size(), mod.szDstFolders.size());
+    for (std::size_t i = 0; i < std::min(pairs, kShownPairs); ++i) {
+        text += "\n" + mod.szSrcPaths[i] + " \xE2\x86\x92 " + mod.szDstFolders[i];
+    }
+    if (pairs > kShownPairs) {
+        text += "\n... and " + std::to_string(pairs - kShownPairs) + " more";
+    }
+    return text;
+}
 
 FrmMain::FrmMain(UiServices& services) : services_(services) {
     setObjectName(QStringLiteral("frmMain"));
@@ -249,6 +264,15 @@ void FrmMain::Form_Load() {
     }
     if (lstGames->count() > 0) {
         lstGames->setCurrentRow(0);
+    } else {
+        // An empty box tells a new player nothing: say what was looked for and where to point Vantrel.
+        lblNoGame = new QLabel(QString::fromUtf8(kNoGameFoundText.data()), lstGames->viewport());
+        lblNoGame->setObjectName(QStringLiteral("lblNoGame"));
+        lblNoGame->setWordWrap(true);
+        lblNoGame->setToolTip(lblNoGame->text());
+        auto* fill = new QVBoxLayout(lstGames->viewport());
+        fill->setContentsMargins(4, 2, 4, 2);
+        fill->addWidget(lblNoGame);
     }
     btnEditMod->setEnabled(false);
     btnDelMod->setEnabled(false);
@@ -262,7 +286,9 @@ void FrmMain::RefreshModList() {
     btnEditMod->setEnabled(false);
     btnDelMod->setEnabled(false);
     for (int i = 0; i < services_.values.nModCount; ++i) {
-        lstMods->addItem(Text(services_.values.Mods[static_cast<std::size_t>(i)].szName));
+        const ModRecord& mod = services_.values.Mods[static_cast<std::size_t>(i)];
+        lstMods->addItem(Text(mod.szName));
+        lstMods->item(i)->setToolTip(Text(ModSummary(mod)));
     }
 }
 

@@ -11,12 +11,22 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ui/frm_add_folder.h"
 #include "ui/frm_add_mod.h"
 #include "ui/services.h"
 
 namespace vantrel {
+
+// Shown in the game list's place when no game was found.
+inline constexpr std::string_view kNoGameFoundText =
+    "No game was found in the registry. Install Generals or Zero Hour, or start Vantrel with WINEPREFIX "
+    "set to the Wine prefix that holds them.";
+
+// What the mod list shows of a mod when the pointer rests on it: its name, definition file, BIG file
+// and the first of its pairs, source and destination.
+[[nodiscard]] std::string ModSummary(const ModRecord& mod);
 
 class FrmMain final : public QWidget {
     Q_OBJECT
@@ -41,6 +51,7 @@ public:
     QLabel* Label1[9] = {};
     QLabel* lblVersion;
     QListWidget* lstGames;
+    QLabel* lblNoGame = nullptr; // in the game list, when it is empty
     QListWidget* lstMods;
     QGroupBox* Frame1;
     QCheckBox* chkNoIntro;

@@ -92,6 +92,7 @@ private slots:
         messages.shown.clear();
         runner.commands.clear();
         runner.whileRunning = nullptr;
+        runner.startError.clear();
         services = std::make_unique<UiServices>(UiServices{*values, machine->textFiles(), machine->directoryListing(),
                                                            machine->singleFiles(), machine->swapFiles(), runner,
                                                            machine->diskBrowser(), messages, guard});
@@ -183,6 +184,11 @@ private slots:
 
     void selectingAModEnablesEditAndRemove() {
         Open();
+        QVERIFY(!window->lblNoGame);
+        // Hovering a mod shows its definition file, BIG file and pairs.
+        QCOMPARE(ItemNamed(window->lstMods, "Example")->toolTip(),
+                 QString::fromUtf8("Example\nDefinition: C:\\Vantrel\\Example.vtl\nBIG file: C:\\Mods\\Example\\Example.big\n"
+                                   "C:\\Mods\\Example\\Maps \u2192 C:\\Games\\Generals\\Data"));
         Click(window->lstMods, "Example");
         QVERIFY(window->btnEditMod->isEnabled());
         QVERIFY(window->btnDelMod->isEnabled());
@@ -264,11 +270,12 @@ private slots:
         QCOMPARE(messages.shown.size(), 1u);
         QCOMPARE(window->lblStatus->text(),
                  QStringLiteral("The launch failed: the game could not be started: C:\\Games\\Generals\\generals.exe was not found"));
-        runner.startError.clear();
     }
 
     void launchNeedsAGame() {
         Open("", "");
+        QVERIFY(window->lblNoGame && window->lblNoGame->isVisible());
+        QCOMPARE(window->lblNoGame->text().toStdString(), std::string(kNoGameFoundText));
         for (auto* button : {window->btnLaunch, window->btnWorldbuilder}) {
             QTest::mouseClick(button, Qt::LeftButton);
         }
@@ -431,6 +438,8 @@ private slots:
                 editor->AddItem(std::string("C:\\Mods\\") + name, "C:\\Games\\Generals\\Data");
             }
             // B selected, then Remove pressed twice: the second press finds nothing selected.
+            QCOMPARE(editor->lstResult->item(0)->toolTip(),
+                     QString::fromUtf8("C:\\Mods\\A \u2192 C:\\Games\\Generals\\Data"));
             editor->lstResult->setCurrentRow(1);
             QVERIFY(editor->btnRemove->isEnabled());
             QTest::mouseClick(editor->btnRemove, Qt::LeftButton);
