@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "launch/report_text.h"
 #include "launch/swap_cycle.h"
 #include "platform/windows_paths.h"
 
@@ -164,18 +165,6 @@ bool ApplyStep(const std::vector<std::string_view>& fields, std::vector<PairReco
         return true;
     }
     return false;
-}
-
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
-std::string Joined(const std::vector<std::string>& notes) {
-    std::string text;
-    for (const auto& note : notes) {
-        text += (text.empty() ? "" : "; ") + note;
-    }
-    return text;
 }
 
 std::string KeyOf(std::string_view machineName) {

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "launch/launch_journal.h"
+#include "launch/report_text.h"
 #include "platform/utf8.h"
 #include "platform/windows_paths.h"
 
@@ -22,10 +23,6 @@ namespace {
 
 bool HasControlCharacter(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-}
-
-std::string Quoted(std::string_view path) {
-    return "\"" + std::string(path) + "\"";
 }
 
 // The sibling of `path` whose name ends in `suffix`.
@@ -516,14 +513,6 @@ private:
     std::vector<EntryIdentity> ownFolders_;               // the launcher's folder and those above it
     CopyProgress progress_;
 };
-
-std::string Joined(const std::vector<std::string>& notes) {
-    std::string text;
-    for (const auto& note : notes) {
-        text += (text.empty() ? "" : "; ") + note;
-    }
-    return text;
-}
 
 } // namespace
 
