@@ -1,6 +1,9 @@
 #include "ui/disk_lists.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QStyle>
 
 #include "platform/windows_paths.h"
@@ -29,6 +32,9 @@ DriveList::DriveList(DiskBrowser& browser, QWidget* parent) : QComboBox(parent) 
     for (const auto& drive : browser.Drives()) {
         addItem(QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon), Text(drive));
     }
+    // The box is as wide as its widest drive, and the open list never shortens a drive to "...".
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    view()->setTextElideMode(Qt::ElideNone);
     connect(this, &QComboBox::currentIndexChanged, this, &DriveList::driveChanged);
 }
 
@@ -39,11 +45,35 @@ void DriveList::setDrive(const std::string& drive) {
     }
 }
 
+void DriveList::showPopup() {
+    const int widest = view()->sizeHintForColumn(0) + 2 * view()->frameWidth() +
+                       (count() > maxVisibleItems() ? view()->verticalScrollBar()->sizeHint().width() : 0);
+    view()->setMinimumWidth(widest);
+    QComboBox::showPopup();
+}
+
 DirectoryList::DirectoryList(DiskBrowser& browser, QWidget* parent) : QListWidget(parent), browser_(browser) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         setPath(item->data(Qt::UserRole).toString().toStdString());
     });
+}
+
+void DirectoryList::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier) {
+        const QListWidgetItem* item = currentItem();
+        const std::string folder = item ? item->data(Qt::UserRole).toString().toStdString() : std::string();
+        if (!folder.empty() && folder != path_) {
+            setPath(folder);
+            event->accept();
+            return;
+        }
+        // On the open folder, Enter belongs to the window (OK in the placement dialog).
+        event->ignore();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void DirectoryList::setPath(const std::string& path) {
@@ -74,6 +104,12 @@ void DirectoryList::Fill() {
         const std::string name = depth == 0 ? folder : folder.substr(slash + 1);
         auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + Text(name), this);
         item->setData(Qt::UserRole, Text(folder));
+        if (folder == path_) {
+            QFont bold = font();
+            bold.setBold(true);
+            item->setFont(bold);
+            item->setToolTip(QStringLiteral("The open folder"));
+        }
         ++depth;
     }
     setCurrentRow(count() - 1);

@@ -18,13 +18,15 @@ public:
     // The chosen drive, as "C:".
     [[nodiscard]] std::string drive() const { return currentText().toStdString(); }
     void setDrive(const std::string& drive);
+    void showPopup() override;
 
 signals:
     void driveChanged();
 };
 
 // The open folder, the folders above it up to its drive's root and the folders directly below it;
-// a double-click opens a folder.
+// a double-click opens a folder, and so does Enter on a highlighted folder that is not the open one.
+// The open folder is drawn in bold, so that it stays apart from a merely highlighted one.
 class DirectoryList final : public QListWidget {
     Q_OBJECT
 public:
@@ -36,6 +38,9 @@ public:
 
 signals:
     void pathChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Fill();

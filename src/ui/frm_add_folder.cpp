@@ -1,8 +1,10 @@
 #include "ui/frm_add_folder.h"
 
 #include <QCloseEvent>
-#include <QVBoxLayout>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "ui/screen_fit.h"
 
 namespace vantrel {
 
@@ -11,17 +13,32 @@ FrmAddFolder::FrmAddFolder(DiskBrowser& browser, const std::string& gameFolder, 
     setWindowTitle(QStringLiteral("Choose location to place folder"));
     lstFolder = new DirectoryList(browser, this);
     lstFolder->setObjectName(QStringLiteral("lstFolder"));
+    lblChosen = new QLabel(QStringLiteral("&Place in:"), this);
+    txtChosen = new QLineEdit(this);
+    txtChosen->setObjectName(QStringLiteral("txtChosen"));
+    txtChosen->setReadOnly(true);
+    txtChosen->setFocusPolicy(Qt::ClickFocus);
+    lblChosen->setBuddy(lstFolder);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     auto* layout = new QVBoxLayout(this);
+    auto* chosenRow = new QHBoxLayout;
+    chosenRow->addWidget(lblChosen);
+    chosenRow->addWidget(txtChosen, 1);
+    layout->addLayout(chosenRow);
     layout->addWidget(lstFolder);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OKButton);
     layout->addLayout(buttons);
-    resize(360, 320);
+    FitDialogToScreen(*this, QSize(360, 320));
     connect(OKButton, &QPushButton::clicked, this, &FrmAddFolder::OKButton_Click);
+    connect(lstFolder, &DirectoryList::pathChanged, this, [this] {
+        txtChosen->setText(QString::fromStdString(lstFolder->path()));
+        // A long path shows its end: the folder's own name.
+        txtChosen->setCursorPosition(static_cast<int>(txtChosen->text().size()));
+    });
 
     // Form_Load: open at the selected game's folder, else (or when it is gone) the current folder.
     const bool gameFolderUsable = !gameFolder.empty() && browser.FolderExists(gameFolder);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <string>
 
@@ -21,6 +23,9 @@ public:
     [[nodiscard]] bool WasClosed() const { return closed_; }
 
     DirectoryList* lstFolder;
+    // The folder OK chooses: the open one, which a highlighted folder is not until opened.
+    QLabel* lblChosen;
+    QLineEdit* txtChosen;
     QPushButton* OKButton;
     // True when this showing ended with OK.
     bool bOk = false;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 
@@ -10,6 +11,7 @@
 #include "mods/mod_catalogue.h"
 #include "platform/utf8.h"
 #include "platform/windows_paths.h"
+#include "ui/screen_fit.h"
 
 namespace vantrel {
 namespace {
@@ -91,7 +93,7 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
     grid->addLayout(bottomRow, 6, 0, 1, 5);
     grid->setRowStretch(3, 3);
     grid->setRowStretch(5, 2);
-    resize(560, 480);
+    FitDialogToScreen(*this, QSize(560, 480));
 
     connect(cboDrive, &DriveList::driveChanged, this, &FrmAddMod::cboDrive_Change);
     connect(lstFolder, &DirectoryList::pathChanged, this, &FrmAddMod::lstFolder_Change);
@@ -176,14 +178,39 @@ void FrmAddMod::btnRemove_Click() {
     }
 }
 
+QString FrmAddMod::BigDialogFolder() const {
+    // A folder's own path, not the link that maps its drive (the prefix's drive_c, not dosdevices/c:).
+    const auto real = [](const std::string& host) {
+        const QString canonical = QFileInfo(Text(host)).canonicalFilePath();
+        return canonical.isEmpty() ? Text(host) : canonical;
+    };
+    // The folder of the BIG file already entered, else where the dialog was last, else the C: drive.
+    const std::string current = txtLocation->text().toStdString();
+    if (IsDrivePath(current)) {
+        const std::string folder = ParentWindowsPath(current);
+        if (services_.diskBrowser.FolderExists(folder)) {
+            if (const auto host = services_.diskBrowser.HostPath(folder)) {
+                return real(*host);
+            }
+        }
+    }
+    if (!services_.lastBigFolder.empty()) {
+        return Text(services_.lastBigFolder);
+    }
+    return real(services_.diskBrowser.HostPath("C:\\").value_or(std::string()));
+}
+
 void FrmAddMod::btnBrowse_Click() {
-    QFileDialog dialog(nullptr, QString(), QString(), QStringLiteral("BIG Files (*.big)"));
+    QFileDialog dialog(this, QString(), BigDialogFolder(), QStringLiteral("BIG Files (*.big)"));
+    dialog.setObjectName(QStringLiteral("dlgBigFile"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(QStringLiteral("BIG"));
     dialog.selectFile(QStringLiteral("*.BIG"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    services_.lastBigFolder = dialog.directory().absolutePath().toStdString();
+    if (!chosen) {
         return;
     }
     if (const auto path = services_.diskBrowser.WindowsPath(dialog.selectedFiles().front().toStdString())) {

@@ -80,6 +80,7 @@ private:
     void lstResult_Click();
     void btnRemove_Click();
     void btnBrowse_Click();
+    QString BigDialogFolder() const;
     void OKButton_Click();
 
     UiServices& services_;

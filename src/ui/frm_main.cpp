@@ -14,6 +14,7 @@
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 #include "ui/artwork.h"
+#include "ui/screen_fit.h"
 
 namespace vantrel {
 namespace {
@@ -27,6 +28,7 @@ constexpr double kTwipsPerPixel = 15.0;
 struct Placement {
     QWidget* widget;
     int left, top, width, height; // twips
+    FrmMain::Stretch stretch;
 };
 
 // Breaks a caption at blanks so that each line fits `width`; the access-key '&' takes no room.
@@ -108,9 +110,6 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     const auto label = [this](const char* caption) { return new QLabel(QString::fromUtf8(caption), this); };
     Frame1 = new QGroupBox(QStringLiteral("Options"), this);
     Frame2 = new QGroupBox(QStringLiteral("Instructions"), this);
-    QFont bold = Frame2->font();
-    bold.setBold(true);
-    Frame2->setFont(bold);
     Image1 = new QLabel(this);
     Image1->setPixmap(DrawBanner());
     Label1[0] = label("Vantrel, version");
@@ -186,19 +185,49 @@ FrmMain::~FrmMain() {
 }
 
 void FrmMain::ArrangeControls() {
+    // The arrangement at the usual font is kept where it fits the screen; where it does not, the
+    // whole window is drawn smaller, font and all, so that every control stays on screen.
+    const QSize room = AvailableRoom(*this);
+    QFont font = QApplication::font(this);
+    double smallest = 1.0;
+    for (int attempt = 0;; ++attempt) {
+        setFont(font);
+        QFont bold = font;
+        bold.setBold(true);
+        Frame2->setFont(bold);
+        const QSize size = ArrangeAtScale(smallest);
+        if ((size.width() <= room.width() && size.height() <= room.height()) || attempt == 10 ||
+            font.pointSizeF() == kSmallestPointSize) {
+            break;
+        }
+        const double factor = 0.98 * std::min(static_cast<double>(room.width()) / size.width(),
+                                              static_cast<double>(room.height()) / size.height());
+        font = ScaledFont(font, factor);
+        smallest *= factor;
+    }
+    setMinimumSize(arrangedSize_);
+    resize(arrangedSize_);
+    PlaceArranged();
+}
+
+QSize FrmMain::ArrangeAtScale(double smallest) {
+    // What each control does when the window is made larger: the lists take the room, the controls
+    // beside and below them move along.
+    constexpr Stretch kStays{}, kRight{.right = true}, kRightDown{.right = true, .down = true},
+        kWide{.wide = true}, kWideDown{.down = true, .wide = true}, kGrows{.wide = true, .tall = true};
     const Placement placements[] = {
-        {Image1, 120, 120, 3600, 1170},       {Label1[0], 3840, 120, 2295, 255},
-        {lblVersion, 6240, 120, 1095, 255},   {Label1[1], 3840, 360, 2055, 255},
-        {Label1[2], 3840, 720, 2775, 255},    {Label1[4], 120, 1440, 1455, 255},
-        {lstGames, 120, 1680, 7335, 450},     {Label1[5], 120, 2280, 975, 255},
-        {lstMods, 120, 2520, 3735, 3180},     {Frame1, 3960, 2280, 3495, 2535},
-        {chkNoIntro, 4080, 2640, 1695, 255},  {chkSkipShellmap, 4080, 3000, 1695, 255},
-        {chkNoMusic, 4080, 3360, 1695, 255},  {chkNoAudio, 4080, 3720, 1695, 255},
-        {chkRunInWindow, 4080, 4080, 1695, 255}, {chkDebug, 4080, 4440, 1695, 255},
-        {btnAddMod, 5880, 2520, 1455, 615},   {btnEditMod, 5880, 3240, 1455, 615},
-        {btnDelMod, 5880, 3960, 1455, 615},   {btnLaunch, 3960, 4920, 1695, 735},
-        {btnWorldbuilder, 5760, 4920, 1695, 735}, {Frame2, 120, 5760, 7335, 1215},
-        {Label1[7], 240, 6000, 7095, 375},    {Label1[8], 240, 6480, 7095, 375},
+        {Image1, 120, 120, 3600, 1170, kStays},           {Label1[0], 3840, 120, 2295, 255, kStays},
+        {lblVersion, 6240, 120, 1095, 255, kStays},       {Label1[1], 3840, 360, 2055, 255, kStays},
+        {Label1[2], 3840, 720, 2775, 255, kStays},        {Label1[4], 120, 1440, 1455, 255, kStays},
+        {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
+        {lstMods, 120, 2520, 3735, 3180, kGrows},         {Frame1, 3960, 2280, 3495, 2535, kRight},
+        {chkNoIntro, 4080, 2640, 1695, 255, kRight},      {chkSkipShellmap, 4080, 3000, 1695, 255, kRight},
+        {chkNoMusic, 4080, 3360, 1695, 255, kRight},      {chkNoAudio, 4080, 3720, 1695, 255, kRight},
+        {chkRunInWindow, 4080, 4080, 1695, 255, kRight},  {chkDebug, 4080, 4440, 1695, 255, kRight},
+        {btnAddMod, 5880, 2520, 1455, 615, kRight},       {btnEditMod, 5880, 3240, 1455, 615, kRight},
+        {btnDelMod, 5880, 3960, 1455, 615, kRight},       {btnLaunch, 3960, 4920, 1695, 735, kRightDown},
+        {btnWorldbuilder, 5760, 4920, 1695, 735, kRightDown}, {Frame2, 120, 5760, 7335, 1215, kWideDown},
+        {Label1[7], 240, 6000, 7095, 375, kWideDown},     {Label1[8], 240, 6480, 7095, 375, kWideDown},
     };
     const std::pair<QPushButton*, const char*> buttonCaptions[] = {
         {btnAddMod, "&Add Mod to Vantrel List"},
@@ -209,7 +238,7 @@ void FrmMain::ArrangeControls() {
 
     // One scale for the whole window keeps the arrangement and its proportions: a row of text must
     // hold the font in use, and each button's caption, wrapped, must fit the button.
-    double scale = std::max(1.0, (metrics.height() + 4) / (255 / kTwipsPerPixel));
+    double scale = std::max(smallest, metrics.height() * 1.2 / (255 / kTwipsPerPixel));
     const auto buttonsFit = [&](double candidate) {
         for (const auto& [button, caption] : buttonCaptions) {
             const int width = px(1455, candidate) - 8;
@@ -225,6 +254,7 @@ void FrmMain::ArrangeControls() {
         scale += 0.05;
     }
     const int windowWidth = px(7590, scale);
+    arranged_.clear();
     for (const auto& p : placements) {
         QRect box(px(p.left, scale), px(p.top, scale), px(p.width, scale), px(p.height, scale));
         // A caption wider than its place grows to the right, never clipped, within the window.
@@ -235,8 +265,10 @@ void FrmMain::ArrangeControls() {
         } else if (auto* wrapped = qobject_cast<QLabel*>(p.widget); wrapped && wrapped->wordWrap()) {
             box.setHeight(std::max(box.height(), wrapped->heightForWidth(box.width())));
         }
-        p.widget->setGeometry(box);
+        arranged_.push_back({p.widget, box, p.stretch});
     }
+    // On a window drawn smaller than designed, the banner shrinks with it.
+    Image1->setScaledContents(scale < 1.0);
     for (const auto& [button, caption] : buttonCaptions) {
         button->setText(WrapCaption(QString::fromLatin1(caption), metrics, px(1455, scale) - 8));
     }
@@ -249,9 +281,27 @@ void FrmMain::ArrangeControls() {
     // A line for what a launch is doing, below the instructions, and the copy's progress under it.
     const int statusTop = px(7095, scale);
     const int statusHeight = std::max(metrics.height() + 6, px(300, scale));
-    lblStatus->setGeometry(px(120, scale), statusTop, px(7335, scale), statusHeight);
-    prgCopy->setGeometry(px(120, scale), statusTop + statusHeight, px(7335, scale), statusHeight - 4);
-    setFixedSize(px(7590, scale), statusTop + 2 * statusHeight + px(60, scale));
+    arranged_.push_back({lblStatus, QRect(px(120, scale), statusTop, px(7335, scale), statusHeight), kWideDown});
+    arranged_.push_back(
+        {prgCopy, QRect(px(120, scale), statusTop + statusHeight, px(7335, scale), statusHeight - 4), kWideDown});
+    arrangedSize_ = QSize(windowWidth, statusTop + 2 * statusHeight + px(60, scale));
+    return arrangedSize_;
+}
+
+void FrmMain::PlaceArranged() {
+    const int dx = std::max(0, width() - arrangedSize_.width());
+    const int dy = std::max(0, height() - arrangedSize_.height());
+    for (const auto& control : arranged_) {
+        QRect box = control.base;
+        box.translate(control.stretch.right ? dx : 0, control.stretch.down ? dy : 0);
+        box.setSize(box.size() + QSize(control.stretch.wide ? dx : 0, control.stretch.tall ? dy : 0));
+        control.widget->setGeometry(box);
+    }
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceArranged();
 }
 
 void FrmMain::Form_Load() {

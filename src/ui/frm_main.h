@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/frm_add_folder.h"
 #include "ui/frm_add_mod.h"
@@ -47,6 +48,12 @@ public:
     // Shows a line under the window's controls, such as what a launch is doing.
     void SetStatus(const QString& text);
 
+    // How a control follows a window made larger than its arrangement: moved with the right or
+    // bottom edge, or made wider or taller by the extra room.
+    struct Stretch {
+        bool right = false, down = false, wide = false, tall = false;
+    };
+
     QLabel* Image1;
     QLabel* Label1[9] = {};
     QLabel* lblVersion;
@@ -71,6 +78,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Form_Load();
@@ -87,6 +95,16 @@ private:
     std::optional<std::string> PickDestination();
     std::string SelectedModFile() const;
     void ArrangeControls();
+    QSize ArrangeAtScale(double smallest);
+    void PlaceArranged();
+
+    struct ArrangedControl {
+        QWidget* widget;
+        QRect base;
+        Stretch stretch;
+    };
+    std::vector<ArrangedControl> arranged_;
+    QSize arrangedSize_;
 
     UiServices& services_;
     std::unique_ptr<FrmAddMod> frmAddMod_;

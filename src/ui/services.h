@@ -12,6 +12,8 @@
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
 
+#include <string>
+
 namespace vantrel {
 
 struct UiServices {
@@ -27,6 +29,8 @@ struct UiServices {
     // Keep launches recoverable and one at a time; may be left out.
     LaunchJournal* journal = nullptr;
     LaunchLock* launchLock = nullptr;
+    // The host folder the BIG-file dialog last showed, so that the next one opens there.
+    std::string lastBigFolder = {};
 };
 
 } // namespace vantrel

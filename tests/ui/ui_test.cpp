@@ -1,5 +1,7 @@
 // The windows driven as a user would, on Qt's offscreen platform.
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -7,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "mods/mod_catalogue.h"
 #include "support/recording_messages.h"
@@ -459,6 +462,97 @@ private slots:
         QCOMPARE(QString::fromStdString(machine->Read("Vantrel/Pairs.vtl")),
                  QStringLiteral("Location=\r\n[Folder]\r\nSource=C:\\Mods\\A\r\nDestination=C:\\Games\\Generals\\Data\r\n"
                                 "[Folder]\r\nSource=C:\\Mods\\C\r\nDestination=C:\\Games\\Generals\\Data\r\n"));
+    }
+
+    void enterOpensTheHighlightedFolderAndOkTakesTheOpenOne() {
+        machine->Write("Games/Generals/Data/INI/GameData.ini", "ini");
+        Open();
+        FrmAddMod* editor = nullptr;
+        std::optional<std::string> placed;
+        WhenModal([&] {
+            editor = window->addModDialog();
+            // The drive list shows every drive whole when it is opened.
+            editor->cboDrive->showPopup();
+            QAbstractItemView* drives = editor->cboDrive->view();
+            QVERIFY(editor->cboDrive->count() >= 1);
+            for (int row = 0; row < editor->cboDrive->count(); ++row) {
+                const QModelIndex index = drives->model()->index(row, 0);
+                QVERIFY2(drives->viewport()->width() >= drives->sizeHintForIndex(index).width(),
+                         qPrintable(editor->cboDrive->itemText(row)));
+            }
+            editor->cboDrive->hidePopup();
+            // In the editor's folder list Enter opens the highlighted folder and does nothing else.
+            editor->lstFolder->setPath(machine->WindowsPath("Games\\Generals"));
+            editor->lstFolder->setFocus();
+            editor->lstFolder->setCurrentItem(editor->lstFolder->findItems(QStringLiteral("Data"), Qt::MatchEndsWith).front());
+            QTest::keyClick(editor->lstFolder, Qt::Key_Return);
+            QCOMPARE(editor->lstFolder->path(), machine->WindowsPath("Games\\Generals\\Data"));
+            QTest::keyClick(editor->lstFolder, Qt::Key_Return);
+            QVERIFY(editor->isVisible());
+            WhenModal([&] {
+                FrmAddFolder* placement = window->addFolderDialog();
+                const QString game = QString::fromStdString(machine->WindowsPath("Games\\Generals"));
+                QCOMPARE(placement->txtChosen->text(), game);
+                // Arrowed to Data, the open folder stays the game's and stays marked; Enter opens Data.
+                placement->lstFolder->setFocus();
+                QTest::keyClick(placement->lstFolder, Qt::Key_Down);
+                QVERIFY(placement->lstFolder->currentItem()->text().endsWith(QStringLiteral("Data")));
+                QCOMPARE(placement->txtChosen->text(), game);
+                const auto marked = [placement] {
+                    QStringList bold;
+                    for (int i = 0; i < placement->lstFolder->count(); ++i) {
+                        if (placement->lstFolder->item(i)->font().bold()) {
+                            bold << placement->lstFolder->item(i)->text().trimmed();
+                        }
+                    }
+                    return bold;
+                };
+                QCOMPARE(marked(), QStringList{QStringLiteral("Generals")});
+                QTest::keyClick(placement->lstFolder, Qt::Key_Return);
+                QVERIFY(placement->isVisible());
+                QCOMPARE(placement->txtChosen->text(), game + QStringLiteral("\\Data"));
+                QCOMPARE(marked(), QStringList{QStringLiteral("Data")});
+                // On the open folder, Enter is OK.
+                QTest::keyClick(placement->lstFolder, Qt::Key_Return);
+            });
+            QTest::mouseClick(editor->btnAddFolder, Qt::LeftButton);
+            placed = editor->lstDest.empty() ? std::nullopt : std::optional(editor->lstDest.back());
+            editor->close();
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        QCOMPARE(placed, std::optional(machine->WindowsPath("Games\\Generals\\Data")));
+    }
+
+    void bigFileDialogOpensWhereTheUserWorks() {
+        machine->Write("Mods/Example/Example.big", "big");
+        Open();
+        QStringList opened;
+        WhenModal([&] {
+            FrmAddMod* editor = window->addModDialog();
+            const auto browse = [&](const QString& location, const std::filesystem::path& goTo) {
+                editor->txtLocation->setText(location);
+                WhenModal([&] {
+                    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                    QVERIFY(dialog);
+                    opened << dialog->directory().absolutePath();
+                    if (!goTo.empty()) {
+                        dialog->setDirectory(QString::fromStdString(goTo.string()));
+                    }
+                    dialog->reject();
+                });
+                QTest::mouseClick(editor->btnBrowse, Qt::LeftButton);
+            };
+            // No BIG path yet: the C: drive. A BIG path: its folder. Then where the dialog was left.
+            browse(QString(), machine->HostPath("Games"));
+            browse(QString::fromStdString(machine->WindowsPath("Mods\\Example\\Example.big")), {});
+            browse(QStringLiteral("C:\\No such folder\\Mod.big"), {});
+            editor->close();
+        });
+        QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
+        const auto host = [this](std::string_view relative) {
+            return QDir(QString::fromStdString(machine->HostPath(relative).string())).absolutePath();
+        };
+        QCOMPARE(opened, (QStringList{host(""), host("Mods/Example"), host("Mods/Example")}));
     }
 
     void displayLinesShowTheirLastNinetyCharacters_data() {
