@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "launch/launch_journal.h"
@@ -22,6 +23,27 @@ bool MessagesGoToStderr() {
     return (choice && std::string(choice) == "stderr") || !vantrel::HasDisplay();
 }
 
+// Message boxes that bring up the application object only when the first one is shown: a silent
+// launch that goes well never connects to the display at all.
+class OnDemandQtMessages final : public vantrel::Messages {
+public:
+    OnDemandQtMessages(int& argc, char** argv, std::unique_ptr<QApplication>& application)
+        : argc_(argc), argv_(argv), application_(application) {}
+
+    void Show(std::string_view text, vantrel::MessageIcon icon) override {
+        if (!application_) {
+            application_ = std::make_unique<QApplication>(argc_, argv_);
+        }
+        boxes_.Show(text, icon);
+    }
+
+private:
+    int& argc_;
+    char** argv_;
+    std::unique_ptr<QApplication>& application_;
+    vantrel::QtMessages boxes_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -34,8 +56,7 @@ int main(int argc, char** argv) {
     if (MessagesGoToStderr()) {
         messages = std::make_unique<StderrMessages>();
     } else {
-        application = std::make_unique<QApplication>(argc, argv);
-        messages = std::make_unique<QtMessages>();
+        messages = std::make_unique<OnDemandQtMessages>(argc, argv, application);
     }
 
     ProgramValues values;

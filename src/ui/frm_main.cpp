@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <functional>
@@ -144,7 +146,10 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     }
     for (auto* list : {lstGames, lstMods}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+        // Rows of one height: the list need not measure every mod to lay itself out.
+        list->setUniformItemSizes(true);
     }
+    lstMods->viewport()->installEventFilter(this);
     const std::pair<QObject*, const char*> names[] = {
         {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
         {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
@@ -335,11 +340,30 @@ void FrmMain::RefreshModList() {
     lstMods->clear();
     btnEditMod->setEnabled(false);
     btnDelMod->setEnabled(false);
+    // All rows in one insertion: thousands of mods must not cost a signal and a layout pass each.
+    QStringList names;
+    names.reserve(services_.values.nModCount);
     for (int i = 0; i < services_.values.nModCount; ++i) {
-        const ModRecord& mod = services_.values.Mods[static_cast<std::size_t>(i)];
-        lstMods->addItem(Text(mod.szName));
-        lstMods->item(i)->setToolTip(Text(ModSummary(mod)));
+        names << Text(services_.values.Mods[static_cast<std::size_t>(i)].szName);
     }
+    lstMods->addItems(names);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A mod's summary is made when the pointer rests on it, not for every mod at start.
+    if (watched == lstMods->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const int row = lstMods->indexAt(help->pos()).row();
+        if (row >= 0 && static_cast<std::size_t>(row) < services_.values.Mods.size()) {
+            QToolTip::showText(help->globalPos(), Text(ModSummary(services_.values.Mods[static_cast<std::size_t>(row)])),
+                               lstMods->viewport(), lstMods->visualRect(lstMods->model()->index(row, 0)));
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrmMain::lstMods_Click() {

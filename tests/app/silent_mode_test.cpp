@@ -51,7 +51,7 @@ protected:
         std::vector<std::string> environment = {
             "WINEPREFIX=" + machine.MachineFolder().string(),
             "VANTREL_HOME=" + machine.HostPath("Vantrel").string(),
-            "VANTREL_MESSAGES=stderr",
+            messagesSetting,
             "XDG_RUNTIME_DIR=" + machine.HostPath("Runtime").string(),
             std::string("WINE=") + VANTREL_FAKE_WINE,
             "FAKE_WINE_LOG=" + log.string(),
@@ -93,6 +93,7 @@ protected:
 
     test::TestMachine machine;
     fs::path log = machine.HostPath("wine.log");
+    std::string messagesSetting = "VANTREL_MESSAGES=stderr";
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
@@ -113,6 +114,12 @@ TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
                     fs::perm_options::remove);
     EXPECT_EQ(Game(), before);
     EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos);
+    // A launch that goes well shows nothing, so it never needs the display: here one that cannot be reached.
+    messagesSetting = "DISPLAY=:4093";
+    EXPECT_EQ(Run({"-SILENT", "Example"}).exitCode, 0);
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(Game(), before);
 }
 
 TEST_F(SilentMode, NextStartPutsBackALaunchWhoseLauncherWasKilled) {

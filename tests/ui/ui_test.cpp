@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <filesystem>
 #include <functional>
@@ -189,7 +190,11 @@ private slots:
         Open();
         QVERIFY(!window->lblNoGame);
         // Hovering a mod shows its definition file, BIG file and pairs.
-        QCOMPARE(ItemNamed(window->lstMods, "Example")->toolTip(),
+        QListWidgetItem* example = ItemNamed(window->lstMods, "Example");
+        const QPoint at = window->lstMods->visualItemRect(example).center();
+        QHelpEvent hover(QEvent::ToolTip, at, window->lstMods->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(window->lstMods->viewport(), &hover);
+        QCOMPARE(QToolTip::text(),
                  QString::fromUtf8("Example\nDefinition: C:\\Vantrel\\Example.vtl\nBIG file: C:\\Mods\\Example\\Example.big\n"
                                    "C:\\Mods\\Example\\Maps \u2192 C:\\Games\\Generals\\Data"));
         Click(window->lstMods, "Example");
