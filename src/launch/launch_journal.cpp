@@ -382,6 +382,11 @@ bool IsLaunchersOwn(std::string_view path, std::string_view folder) {
 
 std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& files) {
     journal.RemoveLeftovers();
+    // The journal only ever has the name this launcher gave it: asking for exactly that name spares a
+    // search of the whole program folder for another spelling at every start.
+    if (!files.Exists(journal.Path())) {
+        return {};
+    }
     JournalContent content;
     const JournalState state = journal.Load(content);
     if (state == JournalState::Absent) {
