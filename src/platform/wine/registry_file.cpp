@@ -1,5 +1,10 @@
 #include "platform/wine/registry_file.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "platform/case_fold.h"
 #include "platform/utf8.h"
 
@@ -183,6 +188,78 @@ std::optional<std::string> ParseStringData(std::string_view data, LineCursor& cu
     return std::nullopt;
 }
 
+// The start of a wanted key path as a header spells it, for telling most headers apart by their raw
+// bytes without unescaping them.
+class RawHead {
+public:
+    // Only the part before the first byte outside ASCII: case folding never maps a character across
+    // that line, so an ASCII start decides on its own.
+    explicit RawHead(std::string_view path) {
+        for (const char c : path) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                break;
+            }
+            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            const char mask = letter ? 0x20 : 0;
+            if (c == '\\') {
+                Add('\\', 0, false);
+                Add('\\', 0, true);
+            } else {
+                Add(static_cast<char>(c | mask), mask, false);
+            }
+        }
+    }
+
+    // True when the name of the header whose text starts at `pos` surely does not begin with the head:
+    // where the bytes first differ, the header's byte stands for itself (printable ASCII other than a
+    // backslash) or ends the name or the line. Any other difference needs a full parse to judge.
+    [[nodiscard]] bool Excludes(std::string_view fileText, std::size_t pos) const {
+        const std::size_t length = folded_.size();
+        std::size_t i = 0;
+        // Eight bytes at a time up to the first difference: most headers share a long start with the head.
+        for (; i + 8 <= length && pos + i + 8 <= fileText.size(); i += 8) {
+            std::uint64_t bytes, mask, folded;
+            std::memcpy(&bytes, fileText.data() + pos + i, 8);
+            std::memcpy(&mask, mask_.data() + i, 8);
+            std::memcpy(&folded, folded_.data() + i, 8);
+            if (const std::uint64_t differ = (bytes | mask) ^ folded) {
+                if constexpr (std::endian::native == std::endian::little) {
+                    i += static_cast<std::size_t>(std::countr_zero(differ)) / 8;
+                }
+                break;
+            }
+        }
+        for (; i < length; ++i) {
+            if (pos + i >= fileText.size()) {
+                return true; // the header breaks off
+            }
+            const auto byte = static_cast<unsigned char>(fileText[pos + i]);
+            if (static_cast<char>(byte | static_cast<unsigned char>(mask_[i])) == folded_[i]) {
+                continue;
+            }
+            if (escaped_[i]) {
+                return false; // a backslash that escapes something else
+            }
+            if (byte == ']' || byte == '\n') {
+                return true;
+            }
+            return byte != '\\' && byte >= 0x20 && byte < 0x7F;
+        }
+        return false;
+    }
+
+private:
+    void Add(char folded, char mask, bool escaped) {
+        folded_.push_back(folded);
+        mask_.push_back(mask);
+        escaped_.push_back(escaped ? 1 : 0);
+    }
+
+    std::string folded_;         // the bytes, letters in lower case
+    std::string mask_;           // 0x20 where a letter matches in either case
+    std::string escaped_;        // 1 for the second byte of a doubled backslash
+};
+
 } // namespace
 
 bool IsWineRegistryFile(std::string_view fileText) {
@@ -205,26 +282,76 @@ bool IsWin64Registry(std::string_view fileText) {
     return false;
 }
 
-RegistryString FindRegistryString(std::string_view fileText, std::string_view keyPath, std::string_view valueName) {
-    RegistryString result;
-    LineCursor cursor{fileText};
-    std::string_view line;
-    bool inKey = false;
-    while (cursor.Next(line)) {
-        if (line.starts_with("[")) {
-            if (inKey) {
-                break;
-            }
-            std::size_t pos = 1;
-            const auto name = ParseEscaped(line, pos, ']');
-            inKey = name && EqualsIgnoringCase(*name, keyPath);
-            if (inKey) {
-                result.lookup = RegistryLookup::ValueMissing;
-            }
+std::optional<std::string> ParseKeyHeader(std::string_view line) {
+    if (!line.starts_with("[")) {
+        return std::nullopt;
+    }
+    std::size_t pos = 1;
+    return ParseEscaped(line, pos, ']');
+}
+
+std::string_view RegistryKeyParent(std::string_view keyPath) {
+    const std::size_t slash = keyPath.rfind('\\');
+    return slash == std::string_view::npos ? std::string_view() : keyPath.substr(0, slash + 1);
+}
+
+std::vector<RegistryKey> FindSiblingKeys(std::string_view fileText, std::span<const std::string> keyPaths) {
+    std::vector<std::string_view> parents;
+    std::vector<RawHead> heads;
+    for (const auto& keyPath : keyPaths) {
+        parents.push_back(RegistryKeyParent(keyPath));
+        heads.emplace_back(parents.back());
+    }
+    std::vector<RegistryKey> keys;
+    const char* const text = fileText.data();
+    const std::size_t size = fileText.size();
+    std::size_t pos = 0;
+    // Headers are the lines that begin with '['; elsewhere the bracket is rare, so searching for it
+    // skips the values without looking at each line.
+    while (pos < size) {
+        const void* bracket = std::memchr(text + pos, '[', size - pos);
+        if (!bracket) {
+            break;
+        }
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(bracket) - text);
+        pos = at + 1;
+        if (at > 0 && text[at - 1] != '\n') {
             continue;
         }
-        if (!inKey) {
+        bool candidate = false;
+        for (const auto& head : heads) {
+            candidate = candidate || !head.Excludes(fileText, at + 1);
+        }
+        if (!candidate) {
             continue;
+        }
+        LineCursor cursor{fileText, at};
+        std::string_view line;
+        (void)cursor.Next(line);
+        pos = cursor.pos;
+        auto path = ParseKeyHeader(line);
+        if (!path) {
+            continue;
+        }
+        const std::string_view parent = RegistryKeyParent(*path);
+        for (const auto wanted : parents) {
+            if (EqualsIgnoringCase(parent, wanted)) {
+                keys.push_back({std::move(*path), std::min(cursor.pos, size)});
+                break;
+            }
+        }
+    }
+    return keys;
+}
+
+RegistryString ReadKeyString(std::string_view fileText, std::size_t values, std::string_view valueName) {
+    RegistryString result;
+    result.lookup = RegistryLookup::ValueMissing;
+    LineCursor cursor{fileText, values};
+    std::string_view line;
+    while (cursor.Next(line)) {
+        if (line.starts_with("[")) {
+            break;
         }
         std::optional<std::string> name;
         std::size_t pos = 0;
@@ -245,6 +372,16 @@ RegistryString FindRegistryString(std::string_view fileText, std::string_view ke
         break;
     }
     return result;
+}
+
+RegistryString FindRegistryString(std::string_view fileText, std::string_view keyPath, std::string_view valueName) {
+    const std::string wanted[] = {std::string(keyPath)};
+    for (const auto& key : FindSiblingKeys(fileText, wanted)) {
+        if (EqualsIgnoringCase(key.path, keyPath)) {
+            return ReadKeyString(fileText, key.values, valueName);
+        }
+    }
+    return {};
 }
 
 } // namespace vantrel

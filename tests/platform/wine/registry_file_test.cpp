@@ -45,6 +45,7 @@ TEST(RegistryFile, UnescapesStringValues) {
 TEST(RegistryFile, TellsMissingKeysFromMissingValues) {
     const std::string body = "[Software\\\\EA\\\\Game] 1700000000\n"
                              "\"Other\"=\"x\"\n"
+                             "\"Note\"=\"see [Software\\\\EA\\\\Gam] 1\"\n"
                              "\"Version\"=dword:00010000\n"
                              "@=\"default\"\n\n"
                              "[Software\\\\EA\\\\Game\\\\Sub] 1700000000\n"
@@ -65,8 +66,70 @@ TEST(RegistryFile, ComparesKeyAndValueNamesWithoutRegardToCase) {
 }
 
 TEST(RegistryFile, ReadsEscapedKeyNames) {
-    const std::string body = "[Software\\\\A\\]B\\\\C] 1700000000\n\"InstallPath\"=\"x\"\n";
-    EXPECT_EQ(Find(body, "Software\\A]B\\C").text, "x");
+    struct Case {
+        std::string headers; // each followed by its own InstallPath, the line's text after the header
+        std::string key;
+        std::string text;    // "" when the key is not found
+    };
+    std::string many;
+    for (int i = 0; i < 2000; ++i) {
+        many += "[Software\\\\Classes\\\\CLSID\\\\{" + std::to_string(i) + "}] 1\n";
+    }
+    const Case cases[] = {
+        {"[Software\\\\A\\]B\\\\C] 1700000000\n", "Software\\A]B\\C", "[Software\\\\A\\]B\\\\C] 1700000000"},
+        // Escapes that stand for plain letters or for the backslash between names.
+        {"[Software\\\\\\x0045A\\\\Game] 1\n", "Software\\EA\\Game", "[Software\\\\\\x0045A\\\\Game] 1"},
+        {"[Software\\x005cEA\\\\Game] 1\n", "Software\\EA\\Game", "[Software\\x005cEA\\\\Game] 1"},
+        {"[Software\\134EA\\134Game] 1\n", "Software\\EA\\Game", "[Software\\134EA\\134Game] 1"},
+        {"[Software\\\\EA\\\\Ga\\me] 1\n", "Software\\EA\\Game", "[Software\\\\EA\\\\Ga\\me] 1"},
+        // A doubled backslash before an x is no hex escape, as in Wine's "Charset\\x-ansi".
+        {"[Software\\\\EA\\\\x45] 1\n", "Software\\EA\\x45", "[Software\\\\EA\\\\x45] 1"},
+        {"[Software\\\\EA\\\\x45] 1\n", "Software\\EA\\E", ""},
+        // Names outside ASCII, escaped as Wine writes them or raw, in any case.
+        {"[Software\\\\Caf\\xe9\\\\Game] 1\n", "SOFTWARE\\CAF\xC3\x89\\game", "[Software\\\\Caf\\xe9\\\\Game] 1"},
+        {"[Software\\\\Caf\xC3\xA9\\\\Game] 1\n", "Software\\Caf\xC3\xA9\\Game", "[Software\\\\Caf\xC3\xA9\\\\Game] 1"},
+        {"[Software\\\\Caf\xC3\xA9\\\\Game] 1\n", "Software\\Cafe\\Game", ""},
+        {"[Software\\\\EA\\\\Gam\xC3\xA9] 1\n", "Software\\EA\\Game", ""},
+        // Keys whose names begin with the wanted one's, or it with theirs, do not count.
+        {"[Software\\\\EA\\\\Games] 1\n[Software\\\\EA\\\\Game\\\\Sub] 2\n[Software\\\\EA\\\\Gam] 3\n"
+         "[Software\\\\EA] 4\n[software\\\\ea\\\\GAME] 5\n",
+         "Software\\EA\\Game", "[software\\\\ea\\\\GAME] 5"},
+        {"[Software\\\\EA\\\\Game] 1\n[SOFTWARE\\\\EA\\\\GAME] 2\n", "Software\\EA\\Game", "[Software\\\\EA\\\\Game] 1"},
+        {many + "[Software\\\\Classes\\\\CLSID\\\\{7}x] 1\n", "Software\\Classes\\CLSID\\{7}x",
+         "[Software\\\\Classes\\\\CLSID\\\\{7}x] 1"},
+        {many, "Software\\Classes\\CLSID\\{1999}", "[Software\\\\Classes\\\\CLSID\\\\{1999}] 1"},
+        // What follows the closing bracket is no part of the name; a header without one names nothing.
+        {"[Software\\\\EA\\\\Game]\n", "Software\\EA\\Game", "[Software\\\\EA\\\\Game]"},
+        {"[Software\\\\EA\\\\Game]] 1\n", "Software\\EA\\Game", "[Software\\\\EA\\\\Game]] 1"},
+        {"[Software\\\\EA\\\\Game\n[Software\\\\EA\\\\Game\r\n[Software\\\\EA\\\\Game\\\n"
+         "[Software\\\\EA\\\\Game] 2\r\n",
+         "Software\\EA\\Game", "[Software\\\\EA\\\\Game] 2"},
+        {"[Software\\\\EA\\\\Game\r] 1\n", "Software\\EA\\Game\r", "[Software\\\\EA\\\\Game\r] 1"},
+        // Keys at the top of the tree.
+        {"[Software\\\\EA] 1\n[Game] 2\n", "GAME", "[Game] 2"},
+        {"[] 1\n[Game] 2\n", "", "[] 1"},
+    };
+    for (const auto& c : cases) {
+        // Each header's value is the header line itself, so the answer shows which key was found.
+        std::string body;
+        for (std::size_t pos = 0; pos < c.headers.size();) {
+            std::size_t end = c.headers.find('\n', pos);
+            std::string header = c.headers.substr(pos, end - pos);
+            pos = end + 1;
+            std::string shown = header;
+            if (!shown.empty() && shown.back() == '\r') {
+                shown.pop_back();
+            }
+            std::string escaped;
+            for (const char ch : shown) {
+                escaped += ch == '\\' || ch == '"' ? std::string("\\") + ch : std::string(1, ch);
+            }
+            body += header + "\n\"InstallPath\"=\"" + escaped + "\"\n\n";
+        }
+        const auto found = Find(body, c.key);
+        EXPECT_EQ(found.lookup, c.text.empty() ? RegistryLookup::KeyMissing : RegistryLookup::Found) << c.headers.substr(0, 200) << " / " << c.key;
+        EXPECT_EQ(found.text, c.text) << c.key;
+    }
 }
 
 TEST(RegistryFile, SurvivesBrokenLines) {
@@ -74,9 +137,17 @@ TEST(RegistryFile, SurvivesBrokenLines) {
                                    "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=\"x\n",
                                    "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=hex(2):4\n",
                                    "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=str(2)\n",
-                                   "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=\"x\\"}) {
+                                   "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=\"x\\",
+                                   "\"InstallPath\"=\"x\"\n[Software\\\\EA\\\\Gam",
+                                   "\"InstallPath\"=\"x\"\n[Software\\\\EA\\\\Game",
+                                   "\"InstallPath\"=\"x\"\n[Software\\\\EA\\\\Game\\"}) {
         EXPECT_NE(Find(body).lookup, RegistryLookup::Found) << body;
     }
+    // Only the wanted key's values are read: elsewhere a line opening with a bracket is a header, even
+    // where it would continue a value.
+    const std::string continued = "[Software\\\\EA\\\\Other] 1\n\"InstallPath\"=hex(2):41,00,\\\n"
+                                  "[Software\\\\EA\\\\Game] 1\n\"InstallPath\"=\"x\"\n";
+    EXPECT_EQ(Find(continued).text, "x");
 }
 
 TEST(RegistryFile, RecognisesHeaderAndArchitecture) {

@@ -36,6 +36,20 @@ TEST_F(WineRegistryTest, ReadsTheThirtyTwoBitView) {
     EXPECT_EQ(Read(kWin32 + plain + wow), "C:\\Plain\\") << "a 32-bit prefix has no redirection";
     EXPECT_EQ(Read(kWin64 + "[Software\\\\Wow6432Node\\\\EA\\\\Game] 1700000000\n\n" + plain), std::nullopt)
         << "a redirected key without the value hides the plain one, as on Windows";
+
+    // One registry asked in turn, as the start asks for both games: siblings, then keys elsewhere.
+    test::WriteBytes(folder.Path() / "system.reg",
+                     kWin64 + Value("System\\\\EA\\\\Game", "C:\\\\System\\\\") + plain + wow +
+                         Value("Software\\\\EA\\\\Other", "C:\\\\Other\\\\") +
+                         Value("Software\\\\Wow6432Node\\\\EA\\\\Game", "C:\\\\Again\\\\"));
+    WinePrefix prefix(folder.Path().string());
+    WineRegistry registry(prefix);
+    EXPECT_EQ(registry.ReadMachineString("SOFTWARE\\EA\\Game", "InstallPath"), "C:\\Wow\\");
+    EXPECT_EQ(registry.ReadMachineString("software\\ea\\other", "InstallPath"), "C:\\Other\\");
+    EXPECT_EQ(registry.ReadMachineString("Software\\EA\\Third", "InstallPath"), std::nullopt);
+    EXPECT_EQ(registry.ReadMachineString("SYSTEM\\EA\\Game", "InstallPath"), "C:\\System\\");
+    EXPECT_EQ(registry.ReadMachineString("SOFTWARE\\EA\\Game", "Version"), std::nullopt);
+    EXPECT_EQ(registry.ReadMachineString("Software\\EA\\Game", "InstallPath"), "C:\\Wow\\");
 }
 
 TEST_F(WineRegistryTest, AnsiFormLongerThan255IsNotFound) {
