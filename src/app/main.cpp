@@ -6,13 +6,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "launch/launch_journal.h"
 #include "mods/program_values.h"
 #include "platform/messages.h"
 #include "platform/native_platform.h"
+#include "startup/command_line.h"
 #include "startup/startup_sequence.h"
+#include "ui/artwork.h"
 #include "ui/frm_main.h"
 #include "ui/qt_messages.h"
 
@@ -59,6 +62,27 @@ int main(int argc, char** argv) {
         messages = std::make_unique<OnDemandQtMessages>(argc, argv, application);
     }
 
+    // When the main window will open, the application object comes first, and the window's fonts and
+    // banner are made on another thread while the registry and the mod definitions are read.
+    const std::string arguments = platform.environment->ArgumentText();
+    const bool opensWindow = HasDisplay() && !AsksToSetAsideJournal(arguments) &&
+                             SilentModFileFromCommandLine(platform.environment->ProgramFolder(), arguments).empty();
+    struct ArtworkThread {
+        std::thread thread;
+        void Wait() {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+        ~ArtworkThread() { Wait(); }
+    } artwork;
+    if (opensWindow) {
+        if (!application) {
+            application = std::make_unique<QApplication>(argc, argv);
+        }
+        artwork.thread = std::thread(PrepareArtwork);
+    }
+
     ProgramValues values;
     const StartMode mode =
         PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
@@ -87,6 +111,7 @@ int main(int argc, char** argv) {
         }
         application = std::make_unique<QApplication>(argc, argv);
     }
+    artwork.Wait();
     UiServices services{values,
                         *platform.textFiles,
                         *platform.directoryListing,

@@ -1,6 +1,9 @@
 #include "ui/artwork.h"
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -23,10 +26,7 @@ QPainterPath Chevron(const QRectF& box) {
     return path;
 }
 
-} // namespace
-
-QPixmap DrawBanner() {
-    QPixmap banner(240, 78);
+void PaintBanner(QImage& banner) {
     QPainter painter(&banner);
     painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, 78);
@@ -50,7 +50,31 @@ QPixmap DrawBanner() {
     painter.setFont(line);
     painter.setPen(QColor(0xc8, 0xd4, 0xc0));
     painter.drawText(QRect(68, 46, 170, 24), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("mod launcher"));
+}
+
+
+// Painted into an image, which any thread may paint, once for the program's run.
+const QImage& BannerImage() {
+    static const QImage banner = [] {
+        QImage image(240, 78, QImage::Format_ARGB32_Premultiplied);
+        PaintBanner(image);
+        return image;
+    }();
     return banner;
+}
+
+} // namespace
+
+QPixmap DrawBanner() {
+    return QPixmap::fromImage(BannerImage());
+}
+
+void PrepareArtwork() {
+    (void)BannerImage();
+    QFont bold = QGuiApplication::font();
+    (void)QFontMetrics(bold).height();
+    bold.setBold(true);
+    (void)QFontMetrics(bold).height();
 }
 
 QIcon DrawIcon() {
