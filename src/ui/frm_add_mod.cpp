@@ -57,6 +57,8 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
         widget->setObjectName(QString::fromLatin1(name));
     }
     lstResult->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A line too long for the list keeps its end in view: the name of what is placed.
+    lstResult->setTextElideMode(Qt::ElideLeft);
     const int square = btnBrowse->sizeHint().height();
     btnBrowse->setFixedSize(square, square);
     // OK only on a click or its key: Enter in a text box must not save and close the editor.

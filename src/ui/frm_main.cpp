@@ -317,6 +317,9 @@ void FrmMain::Form_Load() {
     if (!services_.values.szZeroHourPath.empty()) {
         lstGames->addItem(Text(services_.values.szZeroHourPath));
     }
+    for (int i = 0; i < lstGames->count(); ++i) {
+        lstGames->item(i)->setToolTip(lstGames->item(i)->text());
+    }
     if (lstGames->count() > 0) {
         lstGames->setCurrentRow(0);
     } else {
