@@ -1,77 +1,133 @@
 #include "mods/definition_reader.h"
 
+#include <algorithm>
+
 #include "platform/utf8.h"
 
 namespace vantrel {
 namespace {
 
-std::string ValueOf(const std::string& line) {
-    return line.substr(line.find('=') + 1);
+// What follows the first '=', a few characters in: a plain loop, cheaper there than a library search.
+std::string_view ValueOf(std::string_view line) {
+    const auto equals = std::find(line.begin(), line.end(), '=');
+    return equals == line.end() ? line : line.substr(static_cast<std::size_t>(equals - line.begin()) + 1);
 }
 
-// Replaces every occurrence left to right; inserted text is not searched again.
+// Puts `text` in `out` with every occurrence of `what` replaced left to right; inserted text is not
+// searched again.
+void AssignReplacing(std::string& out, std::string_view text, std::string_view what, std::string_view with) {
+    out.clear();
+    for (std::size_t at; (at = text.find(what)) != std::string_view::npos;
+         text.remove_prefix(at + what.size())) {
+        out.append(text.substr(0, at));
+        out.append(with);
+    }
+    out.append(text);
+}
+
+// The same in place.
 void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
         text.replace(at, what.size(), with);
     }
 }
 
-std::string NameFromPath(std::string_view path) {
+// Utf8Length(text) > 1, without counting past the second character.
+bool HasTwoCharacters(std::string_view text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        if (!IsUtf8Continuation(c) && ++count > 1) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Keys mostly begin their lines: a few characters compared in place, cheaper than a search.
+bool BeginsWith(std::string_view line, std::string_view key) {
+    if (line.size() < key.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (line[i] != key[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view NameFromPath(std::string_view path) {
     const std::size_t slash = path.rfind('\\');
     const std::string_view fileName = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return std::string(fileName.substr(0, fileName.find('.')));
+    return fileName.substr(0, fileName.find('.'));
 }
 
 } // namespace
 
-bool FindLine(TextFileReader& file, std::string_view key, std::string& line) {
-    while (file.ReadLine(line)) {
-        if (line.find(key) != std::string::npos) {
+bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line) {
+    while (file.NextLine(line)) {
+        if (BeginsWith(line, key) || line.find(key) != std::string_view::npos) {
             return true;
         }
     }
-    line.clear();
+    line = {};
     return false;
+}
+
+bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
+                       ModRecord& record) {
+    // Every field is assigned in place, so that strings keep their memory for the new text.
+    record.szName.clear();
+    record.szModFolder.clear();
+    record.szModFile.clear();
+    record.definitionFile.clear();
+    std::string_view line;
+    bool result = false;
+    if (FindLine(file, "Location=", line)) {
+        const std::string_view value = ValueOf(line);
+        if (HasTwoCharacters(value)) {
+            const std::size_t folderEnd = value.rfind('\\');
+            if (folderEnd != std::string_view::npos) {
+                record.szModFolder.assign(value.substr(0, folderEnd + 1));
+            }
+            const std::size_t lineSlash = line.rfind('\\');
+            record.szModFile.assign(
+                line.substr((lineSlash != std::string_view::npos ? lineSlash : line.rfind('=')) + 1));
+        } else {
+            record.szModFolder.assign(value);
+        }
+        record.szName.assign(NameFromPath(path));
+        record.definitionFile.assign(path);
+        result = true;
+    }
+
+    auto& sources = record.szSrcPaths;
+    auto& destinations = record.szDstFolders;
+    std::size_t pairs = 0;
+    while (pairs < static_cast<std::size_t>(kMaxEntries) && FindLine(file, "Source=", line)) {
+        if (pairs == sources.size()) {
+            sources.emplace_back();
+            destinations.emplace_back();
+        }
+        sources[pairs].assign(ValueOf(line)); // taken before the next line replaces it
+        if (!FindLine(file, "Destination=", line)) {
+            break;
+        }
+        AssignReplacing(destinations[pairs], ValueOf(line), kDefaultGeneralsFolder, values.szGeneralsPath);
+        ReplaceAll(destinations[pairs], kDefaultZeroHourFolder, values.szZeroHourPath);
+        ++pairs;
+    }
+    // Pairs the record held beyond the new ones go, as does a source without its destination.
+    sources.resize(pairs);
+    destinations.resize(pairs);
+    record.nPairCount = static_cast<std::int16_t>(pairs);
+    return result;
 }
 
 bool ReadModDefinition(TextFiles& files, const ProgramValues& values, std::string_view path,
                        ModRecord& record) {
     const auto file = files.OpenForReading(path);
-    if (!file) {
-        return false;
-    }
-    bool result = false;
-    std::string line;
-    if (FindLine(*file, "Location=", line)) {
-        const std::string value = ValueOf(line);
-        record.szModFolder = value;
-        if (Utf8Length(value) > 1) {
-            const std::size_t folderEnd = value.rfind('\\');
-            record.szModFolder = folderEnd == std::string::npos ? "" : value.substr(0, folderEnd + 1);
-            const std::size_t lineSlash = line.rfind('\\');
-            record.szModFile = line.substr((lineSlash != std::string::npos ? lineSlash : line.rfind('=')) + 1);
-        }
-        record.szName = NameFromPath(path);
-        record.definitionFile = std::string(path);
-        result = true;
-    }
-
-    record.nPairCount = 0;
-    record.szSrcPaths.clear();
-    record.szDstFolders.clear();
-    while (record.nPairCount < kMaxEntries && FindLine(*file, "Source=", line)) {
-        std::string source = ValueOf(line);
-        if (!FindLine(*file, "Destination=", line)) {
-            break;
-        }
-        std::string destination = ValueOf(line);
-        ReplaceAll(destination, kDefaultGeneralsFolder, values.szGeneralsPath);
-        ReplaceAll(destination, kDefaultZeroHourFolder, values.szZeroHourPath);
-        record.szSrcPaths.push_back(std::move(source));
-        record.szDstFolders.push_back(std::move(destination));
-        ++record.nPairCount;
-    }
-    return result;
+    return file && ReadModDefinition(*file, values, path, record);
 }
 
 } // namespace vantrel

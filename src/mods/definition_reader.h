@@ -17,8 +17,15 @@ inline constexpr std::string_view kDefaultZeroHourFolder =
     "C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\";
 
 // Reads forward to the first line holding `key` anywhere (exact characters) and returns true with
-// that line; false with an empty line at the end of the file or on a read error.
-bool FindLine(TextFileReader& file, std::string_view key, std::string& line);
+// that line, good until the next read; false with an empty line at the end of the file or on a read
+// error.
+bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line);
+
+// Fills `record` from the definition open in `file`, read from `path`, replacing all it held. Its
+// strings keep their memory: a record read over an earlier one allocates next to nothing. True when
+// the file holds a location line; false when it has none (no pairs then).
+bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
+                       ModRecord& record);
 
 // Fills the cleared `record` from the definition at `path`. True when the file holds a location line;
 // false when it has none (no pairs then) or cannot be opened (record untouched).

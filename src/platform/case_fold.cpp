@@ -1,6 +1,7 @@
 #include "platform/case_fold.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,21 @@ bool IsAscii(std::string_view text) {
         }
     }
     return true;
+}
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The order of two ASCII names' keys, and as spelled when those are equal.
+bool AsciiKeyLess(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+            return UpperAscii(a[i]) < UpperAscii(b[i]);
+        }
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 // Glob with backtracking to the last star; `upper` maps an element to its upper case.
@@ -126,6 +142,35 @@ std::u16string NameOrderKey(std::string_view name) {
 }
 
 void SortLikeNtfs(std::vector<std::string>& names) {
+    // ASCII names, nearly always all there is, order as their keys do without making any. Their first
+    // eight upper-cased characters, packed in a number, settle most comparisons; the rest compare in
+    // full. No name holds a NUL, so the zeros that pad a short name order it before longer ones.
+    if (std::all_of(names.begin(), names.end(), [](const std::string& name) { return IsAscii(name); })) {
+        struct Entry {
+            std::uint64_t prefix;
+            std::size_t index;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::uint64_t prefix = 0;
+            for (std::size_t at = 0; at < 8; ++at) {
+                const char c = at < names[i].size() ? UpperAscii(names[i][at]) : '\0';
+                prefix = prefix << 8 | static_cast<unsigned char>(c);
+            }
+            entries.push_back({prefix, i});
+        }
+        std::sort(entries.begin(), entries.end(), [&names](const Entry& a, const Entry& b) {
+            return a.prefix != b.prefix ? a.prefix < b.prefix : AsciiKeyLess(names[a.index], names[b.index]);
+        });
+        std::vector<std::string> sorted;
+        sorted.reserve(names.size());
+        for (const auto& entry : entries) {
+            sorted.push_back(std::move(names[entry.index]));
+        }
+        names = std::move(sorted);
+        return;
+    }
     std::vector<std::pair<std::u16string, std::string>> keyed;
     keyed.reserve(names.size());
     for (auto& name : names) {

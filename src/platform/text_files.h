@@ -22,9 +22,19 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
     virtual ~TextFileReader() = default;
 
-    // Reads the next line into `line` as UTF-8; false at the end of the file, on a read error or at
-    // a line longer than kMaxLineBytes.
-    [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
+    // Reads the next line as UTF-8; false at the end of the file, on a read error or at a line longer
+    // than kMaxLineBytes. `line` shows the reader's own copy, good until the next call.
+    [[nodiscard]] virtual bool NextLine(std::string_view& line) = 0;
+
+    // The same, copied into `line`.
+    [[nodiscard]] bool ReadLine(std::string& line) {
+        std::string_view next;
+        if (!NextLine(next)) {
+            return false;
+        }
+        line.assign(next);
+        return true;
+    }
 };
 
 // A file that grows by lines. Each Append() hands its lines to the system at once, so that a process
@@ -62,6 +72,21 @@ public:
     [[nodiscard]] virtual bool Commit(bool durable) = 0;
 };
 
+// A folder whose files are read one after another: its path is looked up once, and what reading a
+// file needs is kept for the next one.
+class TextFolder {
+public:
+    TextFolder() = default;
+    TextFolder(const TextFolder&) = delete;
+    TextFolder& operator=(const TextFolder&) = delete;
+    virtual ~TextFolder() = default;
+
+    // Opens the file `name` of the folder as TextFiles::OpenForReading opens <folder>\<name>, ending
+    // the reading of the file opened before. The reader belongs to the folder and serves until the
+    // next call; nullptr when the file cannot be opened.
+    [[nodiscard]] virtual TextFileReader* OpenForReading(std::string_view name) = 0;
+};
+
 class TextFiles {
 public:
     TextFiles() = default;
@@ -72,6 +97,10 @@ public:
     // Opens the ordinary file at the Windows path for reading, in pieces; nullptr when it cannot be
     // opened or is no ordinary file (a folder, a pipe or a device is refused without waiting on it).
     [[nodiscard]] virtual std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) = 0;
+    // Opens the folder at the Windows path for one pass over files in it by name; the next pass
+    // opens it again, as the folder may have been replaced meanwhile. By default each file is
+    // opened by its whole path.
+    [[nodiscard]] virtual std::unique_ptr<TextFolder> OpenFolder(std::string_view path);
     // Opens the file at the Windows path to append lines to it: a new one when `create` (refused when
     // anything is there already), else the existing file. nullptr with the reason in `error`.
     [[nodiscard]] virtual std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
@@ -82,5 +111,32 @@ public:
     // Removes the temporary files that replacements of processes no longer running left in the folder.
     virtual void RemoveLeftovers(std::string_view folder) = 0;
 };
+
+// The folder that opens each file by its whole path through TextFiles::OpenForReading.
+class JoinedPathFolder final : public TextFolder {
+public:
+    JoinedPathFolder(TextFiles& files, std::string_view path) : files_(files), path_(path) {
+        path_ += '\\';
+        folderLength_ = path_.size();
+    }
+
+    TextFileReader* OpenForReading(std::string_view name) override {
+        reader_.reset();
+        path_.resize(folderLength_);
+        path_ += name;
+        reader_ = files_.OpenForReading(path_);
+        return reader_.get();
+    }
+
+private:
+    TextFiles& files_;
+    std::string path_; // the folder and a backslash, then the last name opened
+    std::size_t folderLength_;
+    std::unique_ptr<TextFileReader> reader_;
+};
+
+inline std::unique_ptr<TextFolder> TextFiles::OpenFolder(std::string_view path) {
+    return std::make_unique<JoinedPathFolder>(*this, path);
+}
 
 } // namespace vantrel

@@ -12,14 +12,7 @@ class TextLines final : public TextFileReader {
 public:
     explicit TextLines(std::string text) : text_(std::move(text)) {}
 
-    bool ReadLine(std::string& line) override {
-        std::string_view view;
-        if (!NextCrLine(text_, pos_, view)) {
-            return false;
-        }
-        line.assign(view);
-        return true;
-    }
+    bool NextLine(std::string_view& line) override { return NextCrLine(text_, pos_, line); }
 
 private:
     std::string text_;

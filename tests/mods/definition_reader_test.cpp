@@ -172,5 +172,33 @@ TEST_F(ModDefinitionReader, StopsAtTheLargestPairCount) {
     EXPECT_EQ(record.szSrcPaths.back(), "s" + std::to_string(kMaxEntries - 1));
 }
 
+TEST_F(ModDefinitionReader, ReadsOverAnEarlierRecordAsIntoANewOne) {
+    const std::string generals = "C:\\Program Files\\EA Games\\Command and Conquer Generals\\";
+    std::string many = "Location=D:\\A rather long folder name\\and a long mod file name.big\r\n";
+    for (int i = 0; i < 12; ++i) {
+        many += "[Folder]\r\nSource=D:\\A rather long folder name\\part " + std::to_string(i) +
+                "\r\nDestination=" + generals + "Data\\part " + std::to_string(i) + "\r\n";
+    }
+    const std::string bodies[] = {
+        many,
+        "Location=D:\\b.big\r\nSource=D:\\s\r\nDestination=" + generals + "x\r\n",
+        "Location=X\r\nSource=D:\\s\r\n",                     // one character: no file; no whole pair
+        "Location=b.big\r\n",                                     // no folder
+        "Source=D:\\a\r\nDestination=D:\\b\r\n",                  // no location: nothing of it read
+        "",
+        many,
+    };
+    ModRecord reused;
+    for (std::size_t i = 0; i < std::size(bodies); ++i) {
+        const std::string name = "Body" + std::to_string(i) + (i % 2 ? ".vtl" : ".a rather long extension.vtl");
+        const bool read = Read(bodies[i], name); // into a new record
+        const std::string path = values.programFolder + "\\" + name;
+        const auto file = machine.textFiles().OpenForReading(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(ReadModDefinition(*file, values, path, reused), read) << i;
+        EXPECT_EQ(reused, record) << i;
+    }
+}
+
 } // namespace
 } // namespace vantrel

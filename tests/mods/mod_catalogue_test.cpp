@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,49 @@ TEST_F(ModCatalogue, RescanReplacesTheWholeCatalogue) {
     Load();
     EXPECT_EQ(values.nModCount, 0);
     EXPECT_EQ(values.Mods.size(), 1u);
+}
+
+TEST_F(ModCatalogue, RescanGivesWhatAFirstScanGives) {
+    // Each step changes the folder, rescans over the catalogue before and compares with a first scan.
+    const auto definition = [](const std::string& mod, int pairs) {
+        std::string text = "Location=D:\\Mods\\" + mod + "\\" + mod + ".big\r\n";
+        for (int i = 0; i < pairs; ++i) {
+            text += "Source=D:\\Mods\\" + mod + "\\Part" + std::to_string(i) +
+                    "\r\nDestination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\r\n";
+        }
+        return text;
+    };
+    const std::vector<std::function<void()>> steps = {
+        [&] {
+            machine.Write("Vantrel/A.vtl", definition("A", 3));
+            machine.Write("Vantrel/B.vtl", definition("A mod with a rather long name", 9));
+            machine.Write("Vantrel/C.vtl", definition("C", 1));
+        },
+        [&] {
+            machine.Write("Vantrel/B.vtl", definition("B", 1));
+            std::filesystem::remove(machine.HostPath("Vantrel/A.vtl"));
+            machine.Write("Vantrel/D.vtl", "no location here\r\nSource=D:\\x\r\nDestination=D:\\y\r\n");
+            machine.Write("Vantrel/E.vtl", "Location=\r\n");
+        },
+        [&] {
+            for (const char* mod : {"F", "G", "H", "I", "J"}) {
+                machine.Write(std::string("Vantrel/") + mod + ".vtl", definition(mod, 4));
+            }
+        },
+        [&] { std::filesystem::remove_all(machine.HostPath("Vantrel")); },
+        [&] { machine.Write("Vantrel/Z.vtl", definition("Z", 2)); },
+    };
+    values.szGeneralsPath = "E:\\Generals\\";
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i]();
+        Load();
+        ProgramValues first;
+        first.programFolder = values.programFolder;
+        first.szGeneralsPath = values.szGeneralsPath;
+        LoadModCatalogue(first, machine.directoryListing(), machine.textFiles());
+        EXPECT_EQ(values.nModCount, first.nModCount) << i;
+        EXPECT_EQ(values.Mods, first.Mods) << i;
+    }
 }
 
 // A listing of many names, all served from memory, so that the limit is reached quickly.

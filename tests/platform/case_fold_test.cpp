@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrel {
@@ -56,6 +57,30 @@ TEST(CaseFold, OrdersNamesAsNtfsListsThem) {
     const std::vector<std::string> expected = {"A.vtl", "aB.vtl", "a_b.vtl", "b.vtl", "Zeta.vtl", "_x.vtl",
                                                "\xC3\xA9t\xC3\xA9.vtl"};
     EXPECT_EQ(names, expected);
+}
+
+TEST(CaseFold, SortsListingsByTheirKeysThenAsSpelled) {
+    const std::vector<std::vector<std::string>> lists = {
+        {"b.vtl", "B.vtl", "a", "A", "ab", "aB", "Ab", "AB", "a_", "A_", "a.vtl", "_", "~x", "{y", "z", "Z"},
+        // Alike in their first eight characters, or shorter than that.
+        {"Mod1.vtl", "mod10.vtl", "MOD100.VTL", "Mod1000.vtl", "Modular.vtl", "modular.vtl", "MODULAR",
+         "Modula", "Modular.vtl.bak", "a\x01", "a", "A\x01b", "abcdefgh", "ABCDEFGH", "abcdefghi", "abcdefg"},
+        {"b.vtl", "B.vtl", "\xC3\xA9t\xC3\xA9.vtl", "\xC3\x89T\xC3\x89.vtl", "a", "A", "_", "z"},
+    };
+    for (const auto& list : lists) {
+        auto expected = list;
+        std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+            return std::pair(NameOrderKey(a), a) < std::pair(NameOrderKey(b), b);
+        });
+        for (int turn = 0; turn < 4; ++turn) {
+            auto names = list;
+            const auto start = static_cast<std::ptrdiff_t>(turn * 3) % std::ssize(names);
+            std::rotate(names.begin(), names.begin() + start, names.end());
+            std::reverse(names.begin(), names.begin() + turn);
+            SortLikeNtfs(names);
+            EXPECT_EQ(names, expected) << "turn " << turn;
+        }
+    }
 }
 
 } // namespace

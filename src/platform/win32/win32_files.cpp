@@ -58,7 +58,7 @@ class Win32TextReader final : public TextFileReader {
 public:
     explicit Win32TextReader(UniqueHandle file) : file_(std::move(file)) {}
 
-    bool ReadLine(std::string& line) override {
+    bool NextLine(std::string_view& line) override {
         while (!failed_) {
             const std::size_t cr = pending_.find('\r', start_);
             if ((cr == std::string::npos ? pending_.size() : cr) - start_ > kMaxLineBytes) {
@@ -70,8 +70,9 @@ public:
                 if (!NextCrLine(pending_, start_, ansi)) {
                     return false;
                 }
-                line = Utf8FromAnsi(ansi);
-                if (line.size() <= kMaxLineBytes) {
+                line_ = Utf8FromAnsi(ansi);
+                line = line_;
+                if (line_.size() <= kMaxLineBytes) {
                     return true;
                 }
                 break;
@@ -99,6 +100,7 @@ private:
 
     UniqueHandle file_;
     std::string pending_; // ANSI bytes read but not handed out from start_ on
+    std::string line_;    // the last line handed out
     std::size_t start_ = 0;
     bool atEnd_ = false;
     bool failed_ = false;

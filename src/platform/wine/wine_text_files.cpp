@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,12 +37,14 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Eight bytes at a time: definition files are mostly ASCII, which needs no conversion.
+// Thirty-two bytes at a time: definition files are mostly ASCII, which needs no conversion.
 bool IsAscii(std::string_view bytes) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     std::size_t i = 0;
-    for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
-        std::memcpy(&word, bytes.data() + i, sizeof word);
-        if (word & 0x8080808080808080ULL) {
+    for (; i + 32 <= bytes.size(); i += 32) {
+        std::uint64_t words[4];
+        std::memcpy(words, bytes.data() + i, sizeof words);
+        if ((words[0] | words[1] | words[2] | words[3]) & kHighBits) {
             return false;
         }
     }
@@ -50,18 +53,35 @@ bool IsAscii(std::string_view bytes) {
 }
 
 // Reads an open file in pieces, so that memory stays bounded whatever its size; each line is
-// converted as it is handed out.
+// converted as it is handed out. One reader may read several files in turn, keeping its buffer.
 class ChunkedLines final : public TextFileReader {
 public:
-    // `fd` is still non-blocking, which changes nothing for an ordinary file on most file systems:
-    // it is made blocking only when a read says it would wait, saving a system call per file.
-    ChunkedLines(UniqueFd fd, std::size_t fileSize)
-        // A small file fits its first buffer whole, with room to see that it ended.
-        : fd_(std::move(fd)), fileSize_(fileSize),
-          capacity_(std::clamp<std::size_t>(fileSize + 1, 256, kChunk)),
-          buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+    // Starts reading the file open at `fd`, ending the reading of the one before. `fd` is still
+    // non-blocking, which changes nothing for an ordinary file on most file systems: it is made
+    // blocking only when a read says it would wait, saving a system call per file.
+    void Start(UniqueFd fd, std::size_t fileSize) {
+        fd_ = std::move(fd);
+        fileSize_ = fileSize;
+        readSoFar_ = 0;
+        begin_ = end_ = 0;
+        atEnd_ = false;
+        ascii_ = true;
+        // A small file fits its first buffer whole, with room to see that it ended. The buffer of the
+        // file before serves unless it is too small, or grown past a piece for a long line.
+        const std::size_t wanted = std::clamp<std::size_t>(fileSize + 1, 256, kChunk);
+        if (capacity_ < wanted || capacity_ > kChunk) {
+            capacity_ = wanted;
+            buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+        }
+    }
 
-    bool ReadLine(std::string& line) override {
+    // Closes the file; NextLine() then finds its end.
+    void End() {
+        fd_.Close();
+        Stop();
+    }
+
+    bool NextLine(std::string_view& line) override {
         std::size_t from = begin_; // where the search for the line's CR goes on
         for (;;) {
             const char* data = buffer_.get();
@@ -90,22 +110,23 @@ private:
     static constexpr std::size_t kChunk = 64 * 1024;
 
     // Hands out the line from begin_ to `lineEnd` and goes on at `next`.
-    bool HandOut(std::size_t lineEnd, std::size_t next, std::string& line) {
+    bool HandOut(std::size_t lineEnd, std::size_t next, std::string_view& line) {
         const std::string_view bytes(buffer_.get() + begin_, lineEnd - begin_);
         begin_ = next;
         if (bytes.size() > kMaxLineBytes) {
             return Stop();
         }
         if (ascii_ || IsAscii(bytes)) {
-            line.assign(bytes);
-        } else {
-            line.clear();
-            AppendUtf8FromWindows1252(bytes, line);
+            line = bytes;
+            return true;
         }
-        return line.size() <= kMaxLineBytes || Stop();
+        converted_.clear();
+        AppendUtf8FromWindows1252(bytes, converted_);
+        line = converted_;
+        return converted_.size() <= kMaxLineBytes || Stop();
     }
 
-    // Ends the reading for good: every later ReadLine() finds the end.
+    // Ends the reading for good: every later NextLine() finds the end.
     bool Stop() {
         begin_ = end_ = 0;
         atEnd_ = true;
@@ -149,14 +170,15 @@ private:
     }
 
     UniqueFd fd_;
-    std::size_t fileSize_;
+    std::size_t fileSize_ = 0;
     std::size_t readSoFar_ = 0;
-    std::size_t capacity_;
+    std::size_t capacity_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0; // the next line starts here
     std::size_t end_ = 0;   // the bytes read so far end here
-    bool atEnd_ = false;
-    bool ascii_ = true; // every byte read so far is ASCII: no line needs converting
+    bool atEnd_ = true;
+    bool ascii_ = true;     // every byte read so far is ASCII: no line needs converting
+    std::string converted_; // the last line handed out, when it needed converting
 };
 
 class WineTextAppender final : public TextFileAppender {
@@ -264,28 +286,84 @@ private:
     bool committed_ = false;
 };
 
+// Not waiting on a pipe or a device, which are refused before anything is read.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+
+// The size of the file open at `fd`, when it is an ordinary file.
+std::optional<std::size_t> OrdinaryFileSize(const UniqueFd& fd) {
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(info.st_size);
+}
+
+// Opens names relative to the folder found once, so that the kernel looks up one name per file
+// rather than the whole path through the drive link, and reads each with the same buffer.
+class WineTextFolder final : public TextFolder {
+public:
+    WineTextFolder(UniqueFd folder, TextFiles& files, std::string_view path)
+        : folder_(std::move(folder)), joined_(files, path) {}
+
+    TextFileReader* OpenForReading(std::string_view name) override {
+        reader_.End();
+        // A listed name is on disk as spelled. Anything else (another letter case, a missing file, a
+        // name that is a path itself) takes the whole path, so that it resolves exactly as before.
+        const bool plainName =
+            !name.empty() && name != "." && name != ".." &&
+            std::none_of(name.begin(), name.end(), [](char c) { return c == '\\' || c == '/'; });
+        if (folder_.Valid() && plainName) {
+            name_.assign(name);
+            if (UniqueFd fd(openat(folder_.Get(), name_.c_str(), kReadFlags)); fd.Valid()) {
+                const auto size = OrdinaryFileSize(fd);
+                if (!size) {
+                    return nullptr;
+                }
+                reader_.Start(std::move(fd), *size);
+                return &reader_;
+            }
+        }
+        return joined_.OpenForReading(name);
+    }
+
+private:
+    UniqueFd folder_; // invalid when the folder was not found: every file takes the whole path
+    JoinedPathFolder joined_;
+    ChunkedLines reader_;
+    std::string name_; // the name being opened, ended by a NUL
+};
+
 } // namespace
 
 std::unique_ptr<TextFileReader> WineTextFiles::OpenForReading(std::string_view path) {
     // The path as spelled is almost always right; the lookup without regard to case costs a scan.
-    // Not waiting on a pipe or a device, which are refused before anything is read.
-    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
     UniqueFd fd;
     if (const auto spelled = prefix_.ToHostPathAsSpelled(path)) {
-        fd = UniqueFd(open(spelled->c_str(), kFlags));
+        fd = UniqueFd(open(spelled->c_str(), kReadFlags));
     }
     if (!fd.Valid()) {
         const auto hostPath = prefix_.ToHostPath(path);
         if (!hostPath) {
             return nullptr;
         }
-        fd = UniqueFd(open(hostPath->c_str(), kFlags));
+        fd = UniqueFd(open(hostPath->c_str(), kReadFlags));
     }
-    struct stat info {};
-    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const auto size = OrdinaryFileSize(fd);
+    if (!size) {
         return nullptr;
     }
-    return std::make_unique<ChunkedLines>(std::move(fd), static_cast<std::size_t>(info.st_size));
+    auto reader = std::make_unique<ChunkedLines>();
+    reader->Start(std::move(fd), *size);
+    return reader;
+}
+
+std::unique_ptr<TextFolder> WineTextFiles::OpenFolder(std::string_view path) {
+    // O_PATH: a folder that may be searched but not listed still has its files read by path.
+    UniqueFd folder;
+    if (const auto hostPath = prefix_.ToHostPath(path)) {
+        folder = UniqueFd(open(hostPath->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return std::make_unique<WineTextFolder>(std::move(folder), *this, path);
 }
 
 std::unique_ptr<TextFileAppender> WineTextFiles::StartAppending(std::string_view path, bool create,

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,9 @@ TEST_F(WineFiles, ReadsInPiecesUpToTheLongestLine) {
         {"many lines", many, manyLines},
         {"the longest line", longest + "\r\n\xE9", {longest, "\xC3\xA9"}},
         {"a line too long", "first\r\n" + longest + "y\r\nafter\r\n", {"first"}},
+        {"one accent among many letters",
+         std::string(45, 'a') + "\xE9" + std::string(45, 'b') + "\r\nnext",
+         {std::string(45, 'a') + "\xC3\xA9" + std::string(45, 'b'), "next"}},
         {"too long once converted", "first\r" + std::string(kMaxLineBytes - 1, 'x') + "\xE9", {"first"}},
     };
     WineTextFiles files(prefix);
@@ -99,6 +103,57 @@ TEST_F(WineFiles, ReadsInPiecesUpToTheLongestLine) {
         std::string line;
         EXPECT_FALSE(reader->ReadLine(line)) << c.name << ": the reading stays ended";
     }
+}
+
+// Every line of a reader, and whether there was one.
+std::optional<std::vector<std::string>> LinesOf(TextFileReader* reader) {
+    if (!reader) {
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    for (std::string line; reader->ReadLine(line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST_F(WineFiles, ReadsTheFilesOfAFolderAsTheirWholePathsWould) {
+    std::string big;
+    for (int i = 0; i < 20000; ++i) {
+        big += "line " + std::to_string(i) + "\r\n";
+    }
+    test::WriteBytes(Host("Vantrel/Big.vtl"), big);
+    test::WriteBytes(Host("Vantrel/a.vtl"), "Location=D:\\a.big\r\nSource=x");
+    test::WriteBytes(Host("Vantrel/Accent.vtl"), "Location=D:\\G\xE9n\xE9raux\r\n");
+    test::WriteBytes(Host("Vantrel/UPPER.VTL"), "upper\r\n");
+    test::WriteBytes(Host("Vantrel/empty.vtl"), "");
+    test::WriteBytes(Host("Vantrel/Sub/inner.vtl"), "inner\r\n");
+    fs::create_directories(Host("Vantrel/folder.vtl"));
+    ASSERT_EQ(mkfifo(Host("Vantrel/pipe.vtl").c_str(), 0644), 0);
+    WineTextFiles files(prefix);
+    // Names as listed, in another letter case, with folders, missing, not files; the big file first
+    // and again later, so that buffers pass from larger files to smaller ones and back.
+    const std::vector<std::string> names = {
+        "Big.vtl",     "a.vtl",      "Accent.vtl", "upper.vtl", "UPPER.VTL", "empty.vtl",
+        "Sub\\inner.vtl", "Sub/inner.vtl", "..\\Vantrel\\a.vtl", "missing.vtl", "folder.vtl", "pipe.vtl",
+        "",            ".",          "..",         "Big.vtl",   "a.vtl"};
+    for (const std::string folderPath :
+         {"C:\\Vantrel", "c:\\VANTREL", "C:\\Vantrel\\", "C:\\Missing", "Q:\\Vantrel"}) {
+        const auto definitions = files.OpenFolder(folderPath);
+        for (const auto& name : names) {
+            const auto expected = LinesOf(files.OpenForReading(folderPath + "\\" + name).get());
+            const auto lines = test::WithoutWaitingOn(
+                Host("Vantrel/pipe.vtl"), [&] { return LinesOf(definitions->OpenForReading(name)); });
+            EXPECT_EQ(lines, expected) << folderPath << " \\ " << name;
+        }
+    }
+    const auto definitions = files.OpenFolder("C:\\Vantrel");
+    EXPECT_EQ(LinesOf(definitions->OpenForReading("Accent.vtl")),
+              (std::vector<std::string>{"Location=D:\\G\xC3\xA9n\xC3\xA9raux"}));
+    EXPECT_EQ(LinesOf(definitions->OpenForReading("upper.vtl")), (std::vector<std::string>{"upper"}));
+    EXPECT_EQ(LinesOf(definitions->OpenForReading("Big.vtl"))->size(), 20000u);
+    EXPECT_FALSE(definitions->OpenForReading("pipe.vtl"));
+    EXPECT_FALSE(files.OpenFolder("C:\\Missing")->OpenForReading("a.vtl"));
 }
 
 TEST_F(WineFiles, ReadsAHugeFileInLittleMemory) {
