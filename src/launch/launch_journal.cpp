@@ -365,10 +365,6 @@ JournalState LaunchJournal::Load(JournalContent& content) {
     return state == JournalState::Read && content.machine != machine_ ? JournalState::Unreadable : state;
 }
 
-void LaunchJournal::RemoveLeftovers() {
-    textFiles_.RemoveLeftovers(folder_);
-}
-
 bool IsLaunchersOwn(std::string_view path, std::string_view folder) {
     const std::string pathKey = WindowsPathKey(path);
     const std::string folderKey = WindowsPathKey(folder);
@@ -381,7 +377,6 @@ bool IsLaunchersOwn(std::string_view path, std::string_view folder) {
 }
 
 std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& files) {
-    journal.RemoveLeftovers();
     // The journal only ever has the name this launcher gave it: asking for exactly that name spares a
     // search of the whole program folder for another spelling at every start.
     if (!files.Exists(journal.Path())) {

@@ -73,8 +73,6 @@ public:
     [[nodiscard]] JournalState Load(JournalContent& content);
     // The journal's text as it stands, for showing the user what a damaged one describes.
     [[nodiscard]] std::vector<std::string> RawLines();
-    // Removes what interrupted replacements left in the folder.
-    void RemoveLeftovers();
 
 private:
     TextFiles& textFiles_;

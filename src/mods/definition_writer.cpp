@@ -63,6 +63,9 @@ bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view p
     }
     const std::string path =
         std::string(programFolder) + "\\" + std::string(title) + std::string(kDefinitionExtension);
+    // A writer killed before it finished leaves its temporary file; the next save clears it away
+    // rather than every start, which would read the whole folder once more.
+    files.RemoveLeftovers(programFolder);
     const auto file = files.StartReplacing(path);
     if (!file || !file->WriteLine("Location=" + std::string(location))) {
         return false;
