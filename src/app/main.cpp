@@ -3,10 +3,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "launch/launch_journal.h"
@@ -15,6 +17,7 @@
 #include "platform/native_platform.h"
 #include "startup/command_line.h"
 #include "startup/startup_sequence.h"
+#include "app/system_fonts.h"
 #include "ui/artwork.h"
 #include "ui/frm_main.h"
 #include "ui/qt_messages.h"
@@ -47,6 +50,39 @@ private:
     vantrel::QtMessages boxes_;
 };
 
+// Messages kept while the start runs beside the application object's creation, shown once it exists.
+class HeldMessages final : public vantrel::Messages {
+public:
+    void Show(std::string_view text, vantrel::MessageIcon icon) override { held_.emplace_back(text, icon); }
+    void ShowTo(vantrel::Messages& messages) {
+        for (const auto& [text, icon] : held_) {
+            messages.Show(text, icon);
+        }
+        held_.clear();
+    }
+
+private:
+    std::vector<std::pair<std::string, vantrel::MessageIcon>> held_;
+};
+
+// A piece of the start run on a thread of its own; waited for at the latest when it goes.
+class BackgroundTask {
+public:
+    explicit BackgroundTask(std::function<void()> task) : thread_(std::move(task)) {}
+    BackgroundTask(const BackgroundTask&) = delete;
+    BackgroundTask& operator=(const BackgroundTask&) = delete;
+    ~BackgroundTask() { Wait(); }
+
+    void Wait() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+private:
+    std::thread thread_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -62,32 +98,34 @@ int main(int argc, char** argv) {
         messages = std::make_unique<OnDemandQtMessages>(argc, argv, application);
     }
 
-    // When the main window will open, the application object comes first, and the window's fonts and
-    // banner are made on another thread while the registry and the mod definitions are read.
+    // When the main window will open, the start runs in two lines side by side: on one, the system's
+    // font configuration loads and the registry and the mod definitions are read; on the other, the
+    // application object comes up and the window's fonts and banner are made.
     const std::string arguments = platform.environment->ArgumentText();
     const bool opensWindow = HasDisplay() && !AsksToSetAsideJournal(arguments) &&
                              SilentModFileFromCommandLine(platform.environment->ProgramFolder(), arguments).empty();
-    struct ArtworkThread {
-        std::thread thread;
-        void Wait() {
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
-        ~ArtworkThread() { Wait(); }
-    } artwork;
+    ProgramValues values;
+    HeldMessages held;
+    const auto prepare = [&](Messages& shown) {
+        return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
+                                     *platform.directoryListing, *platform.textFiles, shown,
+                                     platform.singleFiles.get(), platform.swapFiles.get(), platform.launchLock.get()});
+    };
+    StartMode mode = StartMode::Refused;
     if (opensWindow) {
+        BackgroundTask reading([&] {
+            LoadSystemFontConfiguration();
+            mode = prepare(held);
+        });
         if (!application) {
             application = std::make_unique<QApplication>(argc, argv);
         }
-        artwork.thread = std::thread(PrepareArtwork);
+        PrepareArtwork();
+        reading.Wait();
+        held.ShowTo(*messages);
+    } else {
+        mode = prepare(*messages);
     }
-
-    ProgramValues values;
-    const StartMode mode =
-        PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
-                              *platform.directoryListing, *platform.textFiles, *messages, platform.singleFiles.get(),
-                              platform.swapFiles.get(), platform.launchLock.get()});
     LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.programFolder,
                           platform.swapFiles->MachineName());
     switch (mode) {
@@ -111,7 +149,6 @@ int main(int argc, char** argv) {
         }
         application = std::make_unique<QApplication>(argc, argv);
     }
-    artwork.Wait();
     UiServices services{values,
                         *platform.textFiles,
                         *platform.directoryListing,

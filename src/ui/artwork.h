@@ -8,8 +8,8 @@ namespace vantrel {
 
 // The 240 x 78 banner of the main window.
 [[nodiscard]] QPixmap DrawBanner();
-// Draws the banner and matches the fonts the main window uses, on any thread once the application
-// object exists, so that the window finds them ready; it waits for a drawing still in progress.
+// Draws the banner and matches the fonts the main window uses, once the application object exists,
+// so that the window finds them ready.
 void PrepareArtwork();
 // The program icon.
 [[nodiscard]] QIcon DrawIcon();

@@ -1,0 +1,7 @@
+#include "app/system_fonts.h"
+
+namespace vantrel {
+
+void LoadSystemFontConfiguration() {}
+
+} // namespace vantrel
