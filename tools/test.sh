@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev \
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libfontconfig-dev \
   libgtest-dev libgmock-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64
 
 passed=0
