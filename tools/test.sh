@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libfontconfig-dev \
-  libgtest-dev libgmock-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev libfontconfig-dev \
+  desktop-file-utils appstream dpkg-dev libgtest-dev libgmock-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64
 
 passed=0
 failed=0
@@ -38,6 +38,15 @@ for preset in default sanitize; do
   cmake --build --preset "$preset"
   run_ctest "$preset" || status=1
 done
+
+# What an install and the Debian package hold, from the default build.
+echo "Checking the install and the Debian package"
+if bash tools/check_package.sh build/default; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -77,18 +77,23 @@ void PrepareArtwork() {
     (void)QFontMetrics(bold).height();
 }
 
+void PaintIcon(QPainter& painter, int size) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x1d, 0x2b, 0x3a));
+    painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+    painter.setBrush(QColor(0xe0, 0xa0, 0x30));
+    painter.drawPath(Chevron(QRectF(size * 0.22, size * 0.18, size * 0.6, size * 0.64)));
+}
+
 QIcon DrawIcon() {
     QIcon icon;
     for (const int size : {16, 32, 48, 64}) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0x1d, 0x2b, 0x3a));
-        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        painter.setBrush(QColor(0xe0, 0xa0, 0x30));
-        painter.drawPath(Chevron(QRectF(size * 0.22, size * 0.18, size * 0.6, size * 0.64)));
+        PaintIcon(painter, size);
+        painter.end();
         icon.addPixmap(pixmap);
     }
     return icon;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 
 namespace vantrel {
@@ -13,5 +14,8 @@ namespace vantrel {
 void PrepareArtwork();
 // The program icon.
 [[nodiscard]] QIcon DrawIcon();
+// Paints the icon into a square of `size` pixels from the painter's origin: the one drawing behind
+// the window's icon and the icon files installed for the desktop.
+void PaintIcon(QPainter& painter, int size);
 
 } // namespace vantrel
