@@ -39,7 +39,7 @@ TestMachine& MachineWith(int definitions) {
 void LoadModCatalogue(benchmark::State& state) {
     auto& machine = MachineWith(static_cast<int>(state.range(0)));
     vantrel::ProgramValues values;
-    values.programFolder = machine.WindowsPath("Vantrel");
+    values.definitionFolder = machine.WindowsPath("Vantrel");
     values.szGeneralsPath = "E:\\Games\\Generals\\";
     for (auto _ : state) {
         vantrel::LoadModCatalogue(values, machine.directoryListing(), machine.textFiles());
@@ -55,7 +55,7 @@ void LoadModCatalogueFresh(benchmark::State& state) {
     auto& machine = MachineWith(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         vantrel::ProgramValues values;
-        values.programFolder = machine.WindowsPath("Vantrel");
+        values.definitionFolder = machine.WindowsPath("Vantrel");
         values.szGeneralsPath = "E:\\Games\\Generals\\";
         vantrel::LoadModCatalogue(values, machine.directoryListing(), machine.textFiles());
         benchmark::DoNotOptimize(values.Mods.data());

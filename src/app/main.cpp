@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     } else {
         mode = prepare(*messages);
     }
-    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.programFolder,
+    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.stateFolder,
                           platform.swapFiles->MachineName());
     switch (mode) {
     case StartMode::Refused:
@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
                         *messages,
                         *platform.instanceGuard,
                         &journal,
-                        platform.launchLock.get()};
+                        platform.launchLock.get(),
+                        platform.shortcuts.get()};
     FrmMain frmMain(services);
     frmMain.show();
     return application->exec();

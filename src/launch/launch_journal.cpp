@@ -378,7 +378,7 @@ bool IsLaunchersOwn(std::string_view path, std::string_view folder) {
 
 std::string FinishInterruptedLaunch(LaunchJournal& journal, SwapFileSystem& files) {
     // The journal only ever has the name this launcher gave it: asking for exactly that name spares a
-    // search of the whole program folder for another spelling at every start.
+    // search of the whole folder for another spelling at every start.
     if (!files.Exists(journal.Path())) {
         return {};
     }

@@ -1,5 +1,6 @@
-// The record of a launch in progress, kept beside the mod definitions, so that a start after the
-// launcher died (a forced quit, a crash, a power cut) can finish putting the installation back.
+// The record of a launch in progress, kept beside the mod definitions (in the user's state folder when
+// they lie where this process cannot write), so that a start after the launcher died (a forced quit,
+// a crash, a power cut) can finish putting the installation back.
 //
 // The record grows by lines: the plan of every pair, written durably before anything changes, then
 // one line each time a pair reaches its next step, handed to the system before that step acts.
@@ -22,7 +23,7 @@ namespace vantrel {
 inline constexpr std::string_view kJournalNameStart = "Vantrel launch";
 
 // The journal file of the machine in the folder: one per machine, so that machines sharing a
-// program folder (two Wine prefixes) never act on each other's launches.
+// folder (two Wine prefixes) never act on each other's launches.
 [[nodiscard]] std::string JournalPathFor(std::string_view folder, std::string_view machineName);
 
 struct JournalContent {

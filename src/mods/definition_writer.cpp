@@ -51,7 +51,7 @@ bool IsValidModTitle(std::string_view title) {
     return fileName.size() <= 255 && !IsDeviceName(std::string_view(fileName).substr(0, fileName.find('.')));
 }
 
-bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view programFolder,
+bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view definitionFolder,
                         std::string_view title, std::string_view location,
                         std::span<const std::string> sources, std::span<const std::string> destinations) {
     if (title.empty()) {
@@ -62,10 +62,10 @@ bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view p
         return false;
     }
     const std::string path =
-        std::string(programFolder) + "\\" + std::string(title) + std::string(kDefinitionExtension);
+        std::string(definitionFolder) + "\\" + std::string(title) + std::string(kDefinitionExtension);
     // A writer killed before it finished leaves its temporary file; the next save clears it away
     // rather than every start, which would read the whole folder once more.
-    files.RemoveLeftovers(programFolder);
+    files.RemoveLeftovers(definitionFolder);
     const auto file = files.StartReplacing(path);
     if (!file || !file->WriteLine("Location=" + std::string(location))) {
         return false;

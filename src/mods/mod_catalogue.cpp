@@ -8,10 +8,10 @@
 namespace vantrel {
 
 void LoadModCatalogue(ProgramValues& values, DirectoryListing& listing, TextFiles& files) {
-    const std::string folder = values.programFolder + "\\";
+    const std::string folder = values.definitionFolder + "\\";
     const auto names = listing.ListFiles(folder + std::string(kDefinitionPattern));
     // Opened for this scan only: the folder and its files may change before the next one.
-    const auto definitions = files.OpenFolder(values.programFolder);
+    const auto definitions = files.OpenFolder(values.definitionFolder);
     // Each definition is read over a record of the scan before, in its memory: a rescan allocates
     // next to nothing.
     auto& mods = values.Mods;

@@ -1,4 +1,4 @@
-// Rebuilds the catalogue of mods from the definition files in the program folder.
+// Rebuilds the catalogue of mods from the definition files in the definition folder.
 #pragma once
 
 #include "mods/program_values.h"

@@ -25,8 +25,16 @@ struct ModRecord {
 };
 
 struct ProgramValues {
-    // The folder holding the program and its definitions, a Windows path without trailing backslash.
+    // The folder holding the program's executable; this and the folders below are Windows paths
+    // without a trailing backslash.
     std::string programFolder;
+    // The folder holding the mod definitions: the catalogue's, the editor's and silent mode's.
+    std::string definitionFolder;
+    // The folder of the launch journal and the launch lock, always one this process can write to.
+    std::string stateFolder;
+    // Where a journal of an earlier start may still lie, had the state folder been chosen otherwise
+    // then; empty when there is no such other place.
+    std::string earlierStateFolder;
     std::string szGeneralsPath;
     std::string szZeroHourPath;
     std::string szSilentModFile;

@@ -1,4 +1,4 @@
-// Lets only one launch at a time swap files into the installations of one program folder.
+// Lets only one launch at a time swap files into the installations from one journal folder.
 #pragma once
 
 #include <string_view>
@@ -12,9 +12,9 @@ public:
     LaunchLock& operator=(const LaunchLock&) = delete;
     virtual ~LaunchLock() = default;
 
-    // Takes the lock of the program folder; false when another process holds it. The system drops
-    // the lock when the process ends, however it ends.
-    [[nodiscard]] virtual bool TryAcquire(std::string_view programFolder) = 0;
+    // Takes the lock of the folder that holds the launch journal; false when another process holds
+    // it. The system drops the lock when the process ends, however it ends.
+    [[nodiscard]] virtual bool TryAcquire(std::string_view folder) = 0;
     // Gives the lock back; harmless when it is not held.
     virtual void Release() = 0;
 };

@@ -12,6 +12,7 @@
 #include "platform/process_environment.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
+#include "platform/shortcuts.h"
 #include "platform/single_files.h"
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
@@ -35,6 +36,7 @@ struct NativePlatform {
     std::unique_ptr<ProcessRunner> processRunner;
     std::unique_ptr<DiskBrowser> diskBrowser;
     std::unique_ptr<LaunchLock> launchLock;
+    std::unique_ptr<Shortcuts> shortcuts;
 };
 
 // `arguments` are the command-line arguments after the program's own name.

@@ -1,7 +1,9 @@
-// What the process knows about itself: where its program lives and what it was started with.
+// What the process knows about itself and its user: where its program lives, what it was started
+// with, and the folders it may keep files in.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
@@ -12,8 +14,20 @@ public:
     ProcessEnvironment& operator=(const ProcessEnvironment&) = delete;
     virtual ~ProcessEnvironment() = default;
 
-    // The folder holding the program, as a Windows path without a trailing backslash.
+    // Every folder below is a Windows path without a trailing backslash.
+
+    // The folder VANTREL_HOME names; empty when it is not set.
+    [[nodiscard]] virtual std::string HomeFolder() = 0;
+    // The folder holding the program's executable.
     [[nodiscard]] virtual std::string ProgramFolder() = 0;
+    // The user's own folders for Vantrel's data (mod definitions) and for its state (the launch
+    // journal and lock); they need not exist yet, and may be one folder. Empty when the system names none.
+    [[nodiscard]] virtual std::string UserDataFolder() = 0;
+    [[nodiscard]] virtual std::string UserStateFolder() = 0;
+    // Whether this process can create files in the folder (false when there is no such folder).
+    [[nodiscard]] virtual bool CanWriteIn(std::string_view folder) = 0;
+    // Creates the folder and those above it that are missing; true when it is there afterwards.
+    virtual bool CreateFolder(std::string_view folder) = 0;
     // The command-line text that follows the program's own path, as UTF-8.
     [[nodiscard]] virtual std::string ArgumentText() = 0;
 };

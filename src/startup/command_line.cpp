@@ -5,7 +5,7 @@
 
 namespace vantrel {
 
-std::string SilentModFileFromCommandLine(std::string_view programFolder, std::string_view argumentText) {
+std::string SilentModFileFromCommandLine(std::string_view definitionFolder, std::string_view argumentText) {
     std::string upper(argumentText);
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z') {
@@ -16,7 +16,7 @@ std::string SilentModFileFromCommandLine(std::string_view programFolder, std::st
         return {};
     }
     const std::string_view name = argumentText.substr(Utf8Offset(argumentText, kSilentSwitch.size() + 1));
-    return std::string(programFolder) + "\\" + std::string(name) + std::string(kDefinitionExtension);
+    return std::string(definitionFolder) + "\\" + std::string(name) + std::string(kDefinitionExtension);
 }
 
 bool AsksToSetAsideJournal(std::string_view argumentText) {

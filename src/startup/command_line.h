@@ -13,9 +13,9 @@ inline constexpr std::string_view kSetAsideJournalSwitch = "--set-aside-journal"
 [[nodiscard]] bool AsksToSetAsideJournal(std::string_view argumentText);
 
 // The definition path that silent mode reads when the command line holds the switch in any letter
-// case anywhere: the program folder, "\", the text from its 9th character on (the switch and one
+// case anywhere: the definition folder, "\", the text from its 9th character on (the switch and one
 // blank are expected first) as it stands, and ".vtl". The empty string means interactive mode.
-[[nodiscard]] std::string SilentModFileFromCommandLine(std::string_view programFolder,
+[[nodiscard]] std::string SilentModFileFromCommandLine(std::string_view definitionFolder,
                                                        std::string_view argumentText);
 
 } // namespace vantrel

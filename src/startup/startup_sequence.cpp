@@ -1,6 +1,9 @@
 #include "startup/startup_sequence.h"
 
+#include <algorithm>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "launch/launch_journal.h"
 #include "mods/definition_reader.h"
@@ -10,23 +13,78 @@
 
 namespace vantrel {
 
+namespace {
+
+// The folders that may hold this machine's journal: the one launches use now, then the other.
+std::vector<std::string> JournalFolders(const ProgramValues& values) {
+    std::vector<std::string> folders{values.stateFolder};
+    if (!values.earlierStateFolder.empty()) {
+        folders.push_back(values.earlierStateFolder);
+    }
+    return folders;
+}
+
+} // namespace
+
+void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing) {
+    values.programFolder = environment.ProgramFolder();
+    std::string definitions = environment.HomeFolder();
+    bool writable = false;
+    if (definitions.empty()) {
+        definitions = values.programFolder;
+        writable = environment.CanWriteIn(definitions);
+        // Listed only when it cannot be written: a writable folder is taken either way.
+        if (!writable && listing.ListFiles(definitions + "\\" + std::string(kDefinitionPattern)).empty()) {
+            if (std::string data = environment.UserDataFolder(); !data.empty()) {
+                definitions = std::move(data);
+                writable = environment.CreateFolder(definitions) && environment.CanWriteIn(definitions);
+            }
+        }
+    } else {
+        writable = environment.CanWriteIn(definitions);
+    }
+    const std::string userState = environment.UserStateFolder();
+    values.definitionFolder = definitions;
+    values.stateFolder = definitions;
+    values.earlierStateFolder = userState;
+    if (!writable && !userState.empty()) {
+        (void)environment.CreateFolder(userState);
+        values.stateFolder = userState;
+        values.earlierStateFolder = definitions;
+    }
+    if (values.earlierStateFolder == values.stateFolder) {
+        values.earlierStateFolder.clear();
+    }
+}
+
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
     if (services.instanceGuard.IsAnotherInstanceOpen()) {
         services.messages.Show(kAnotherInstanceMessage, MessageIcon::Information);
         return StartMode::Refused;
     }
-    values.programFolder = services.environment.ProgramFolder();
+    ChooseFolders(values, services.environment, services.directoryListing);
     values.szSilentModFile =
-        SilentModFileFromCommandLine(values.programFolder, services.environment.ArgumentText());
+        SilentModFileFromCommandLine(values.definitionFolder, services.environment.ArgumentText());
     // Install folders come first: the reader puts them into destinations as it reads.
     DiscoverInstallFolders(services.registry, values);
     if (values.szSilentModFile.empty() && AsksToSetAsideJournal(services.environment.ArgumentText())) {
         return StartMode::SetAsideJournal;
     }
     if (services.singleFiles && services.swapFiles && services.launchLock) {
-        LaunchJournal journal(services.textFiles, *services.singleFiles, values.programFolder,
-                              services.swapFiles->MachineName());
-        values.startupNotice = RecoverInterruptedLaunch(journal, *services.swapFiles, *services.launchLock);
+        // A journal is finished where it was written, also when launches now keep theirs elsewhere.
+        for (const auto& folder : JournalFolders(values)) {
+            LaunchJournal journal(services.textFiles, *services.singleFiles, folder,
+                                  services.swapFiles->MachineName());
+            // Elsewhere no lock is taken (nor, on Windows, a lock file made) without a journal there.
+            if (folder != values.stateFolder && !services.singleFiles->FileExists(journal.Path())) {
+                continue;
+            }
+            const std::string notice =
+                RecoverInterruptedLaunch(journal, *services.swapFiles, *services.launchLock);
+            if (!notice.empty()) {
+                values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
+            }
+        }
     }
 
     if (values.szSilentModFile.empty()) {
@@ -47,11 +105,16 @@ namespace vantrel {
 
 int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, SingleFiles& singleFiles,
                         SwapFileSystem& files, Messages& messages) {
-    LaunchJournal journal(textFiles, singleFiles, values.programFolder, files.MachineName());
-    if (!singleFiles.FileExists(journal.Path())) {
-        messages.Show("There is no launch journal of this machine in " + values.programFolder + ".", MessageIcon::None);
+    const auto folders = JournalFolders(values);
+    const auto found = std::find_if(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return singleFiles.FileExists(JournalPathFor(folder, files.MachineName()));
+    });
+    if (found == folders.end()) {
+        messages.Show("There is no launch journal of this machine in " + values.stateFolder + ".",
+                      MessageIcon::None);
         return 0;
     }
+    LaunchJournal journal(textFiles, singleFiles, *found, files.MachineName());
     std::string text = "The launch journal " + journal.Path() + " describes:";
     for (const auto& line : journal.RawLines()) {
         text += "\n  " + line.substr(0, line.rfind('\t'));

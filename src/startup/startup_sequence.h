@@ -19,7 +19,7 @@ inline constexpr std::string_view kAnotherInstanceMessage = "Another instance of
 enum class StartMode {
     Refused,     // another instance has its main window open; the user has been told
     Silent,      // Mods element 0 holds the named mod, or is empty when it could not be read
-    Interactive, // the catalogue holds every readable definition of the program folder
+    Interactive, // the catalogue holds every readable definition of the definition folder
     SetAsideJournal, // the user asked to set aside a launch journal that blocks launches
 };
 
@@ -35,6 +35,12 @@ struct StartupServices {
     SwapFileSystem* swapFiles = nullptr;
     LaunchLock* launchLock = nullptr;
 };
+
+// Sets the program's folders in `values`. The definitions: VANTREL_HOME when it is set; else the
+// program folder when it can be written or already holds definitions (an unpacked copy); else the
+// user's data folder. The journal and the lock: beside the definitions when that folder can be
+// written, else in the user's state folder. A user folder taken is created.
+void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing);
 
 // Runs the start-up steps up to the hand-over to the swap cycle or to the main window.
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services);

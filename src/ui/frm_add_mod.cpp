@@ -223,8 +223,8 @@ void FrmAddMod::btnBrowse_Click() {
 void FrmAddMod::OKButton_Click() {
     const std::string title = txtTitle->text().toStdString();
     const std::string location = txtLocation->text().toStdString();
-    if (!WriteModDefinition(services_.textFiles, services_.messages, services_.values.programFolder, title, location,
-                            lstSrc, lstDest)) {
+    if (!WriteModDefinition(services_.textFiles, services_.messages, services_.values.definitionFolder, title,
+                            location, lstSrc, lstDest)) {
         // The editor stays open with everything entered, so that nothing composed is lost; the writer
         // has already named a missing title.
         if (!title.empty()) {

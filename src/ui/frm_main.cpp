@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -15,6 +17,7 @@
 #include "launch/swap_cycle.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
+#include "platform/case_fold.h"
 #include "ui/artwork.h"
 #include "ui/screen_fit.h"
 
@@ -104,6 +107,15 @@ std::string ModSummary(const ModRecord& mod) {
     return text;
 }
 
+std::string SilentNameOf(std::string_view definitionFile) {
+    std::string_view name = definitionFile.substr(definitionFile.rfind('\\') + 1);
+    if (name.size() >= kDefinitionExtension.size() &&
+        EqualsIgnoringCase(name.substr(name.size() - kDefinitionExtension.size()), kDefinitionExtension)) {
+        name.remove_suffix(kDefinitionExtension.size());
+    }
+    return std::string(name);
+}
+
 FrmMain::FrmMain(UiServices& services) : services_(services) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vantrel"));
@@ -150,13 +162,16 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
         list->setUniformItemSizes(true);
     }
     lstMods->viewport()->installEventFilter(this);
+    lstMods->installEventFilter(this);
+    mnuMods = new QMenu(this);
+    mnuCreateShortcut = mnuMods->addAction(QStringLiteral("Create &Shortcut"));
     const std::pair<QObject*, const char*> names[] = {
         {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
         {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
         {chkNoMusic, "chkNoMusic"}, {chkNoAudio, "chkNoAudio"}, {chkRunInWindow, "chkRunInWindow"},
         {chkDebug, "chkDebug"}, {btnAddMod, "btnAddMod"}, {btnEditMod, "btnEditMod"}, {btnDelMod, "btnDelMod"},
         {btnLaunch, "btnLaunch"}, {btnWorldbuilder, "btnWorldbuilder"}, {Frame2, "Frame2"}, {lblStatus, "lblStatus"},
-        {prgCopy, "prgCopy"}};
+        {prgCopy, "prgCopy"}, {mnuMods, "mnuMods"}, {mnuCreateShortcut, "mnuCreateShortcut"}};
     for (const auto& [object, name] : names) {
         object->setObjectName(QString::fromLatin1(name));
     }
@@ -179,6 +194,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     connect(btnDelMod, &QPushButton::clicked, this, &FrmMain::btnDelMod_Click);
     connect(btnLaunch, &QPushButton::clicked, this, &FrmMain::btnLaunch_Click);
     connect(btnWorldbuilder, &QPushButton::clicked, this, &FrmMain::btnWorldbuilder_Click);
+    connect(mnuCreateShortcut, &QAction::triggered, this, &FrmMain::mnuCreateShortcut_Click);
 
     Form_Load();
     SetStatus(QString::fromStdString(services.values.startupNotice));
@@ -366,7 +382,54 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
+    // The right button opens the menu for the mod under the pointer; the menu key and Shift+F10 (which
+    // only some platforms turn into a context menu event themselves) for the selected one.
+    if (watched == lstMods->viewport() && event->type() == QEvent::ContextMenu) {
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        ShowModMenu(request->globalPos(), lstMods->indexAt(request->pos()).row());
+        return true;
+    }
+    if (watched == lstMods) {
+        const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        const bool byKeyboard =
+            (event->type() == QEvent::ContextMenu &&
+             static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) ||
+            (key && (key->key() == Qt::Key_Menu ||
+                     (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)));
+        if (byKeyboard) {
+            const int row = SelectedModRow();
+            const QRect item = row >= 0 ? lstMods->visualItemRect(lstMods->item(row)) : QRect();
+            ShowModMenu(item.isValid() ? lstMods->viewport()->mapToGlobal(item.bottomLeft())
+                                       : lstMods->mapToGlobal(lstMods->rect().center()),
+                        row);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::ShowModMenu(const QPoint& at, int row) {
+    if (row >= 0) {
+        lstMods->setCurrentRow(row);
+    }
+    mnuCreateShortcut->setEnabled(row >= 0 && services_.shortcuts);
+    mnuMods->exec(at);
+}
+
+void FrmMain::mnuCreateShortcut_Click() {
+    const int row = SelectedModRow();
+    if (row < 0 || !services_.shortcuts) {
+        return;
+    }
+    const std::string& file = services_.values.Mods[static_cast<std::size_t>(row)].definitionFile;
+    const ShortcutTarget target{SilentNameOf(file), file};
+    if (!services_.shortcuts->Create(target)) {
+        services_.messages.Show("The shortcut to play " + target.name + " could not be made.\n" +
+                                    services_.shortcuts->LastError(),
+                                MessageIcon::None);
+        return;
+    }
+    SetStatus(Text("Made a shortcut that plays " + target.name + ": " + services_.shortcuts->PathOf(target)));
 }
 
 void FrmMain::lstMods_Click() {
@@ -413,14 +476,19 @@ std::optional<std::string> FrmMain::PickDestination() {
     return frmAddFolder_->bOk ? std::optional(frmAddFolder_->lstFolder->path()) : std::nullopt;
 }
 
-std::string FrmMain::SelectedModFile() const {
+int FrmMain::SelectedModRow() const {
     // Row i of the list is element i of the catalogue, read from its own file.
     for (int i = 0; i < lstMods->count(); ++i) {
         if (lstMods->item(i)->isSelected() && static_cast<std::size_t>(i) < services_.values.Mods.size()) {
-            return services_.values.Mods[static_cast<std::size_t>(i)].definitionFile;
+            return i;
         }
     }
-    return {};
+    return -1;
+}
+
+std::string FrmMain::SelectedModFile() const {
+    const int row = SelectedModRow();
+    return row < 0 ? std::string() : services_.values.Mods[static_cast<std::size_t>(row)].definitionFile;
 }
 
 void FrmMain::btnAddMod_Click() {
@@ -461,6 +529,13 @@ void FrmMain::btnDelMod_Click() {
     }
     // A definition that cannot be deleted stays listed; nothing else changes.
     if (services_.singleFiles.DeleteFile(path)) {
+        // Its shortcut would start nothing any more.
+        const ShortcutTarget target{SilentNameOf(path), path};
+        if (services_.shortcuts && !services_.shortcuts->Remove(target)) {
+            services_.messages.Show(target.name + " was removed from the list, but its shortcut could not be removed.\n" +
+                                        services_.shortcuts->LastError(),
+                                    MessageIcon::None);
+        }
         LoadModCatalogue(services_.values, services_.directoryListing, services_.textFiles);
     }
     RefreshModList();

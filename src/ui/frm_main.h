@@ -1,10 +1,12 @@
 // The main window: the games found, the mods, the launch options and the commands on the mod list.
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
@@ -28,6 +30,10 @@ inline constexpr std::string_view kNoGameFoundText =
 // What the mod list shows of a mod when the pointer rests on it: its name, definition file, BIG file
 // and the first of its pairs, source and destination.
 [[nodiscard]] std::string ModSummary(const ModRecord& mod);
+
+// The name `vantrel -SILENT <name>` takes for a definition file: its file name without ".vtl", whole
+// (the list shows it only up to the first dot).
+[[nodiscard]] std::string SilentNameOf(std::string_view definitionFile);
 
 class FrmMain final : public QWidget {
     Q_OBJECT
@@ -75,6 +81,9 @@ public:
     QGroupBox* Frame2;
     QLabel* lblStatus;
     QProgressBar* prgCopy;
+    // The mod list's menu, opened with the right button, the menu key or Shift+F10.
+    QMenu* mnuMods;
+    QAction* mnuCreateShortcut;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,11 +99,15 @@ private:
     void btnDelMod_Click();
     void btnLaunch_Click();
     void btnWorldbuilder_Click();
+    void mnuCreateShortcut_Click();
+    // Opens the mod list's menu at `at` (global) for the mod in `row`, -1 for none.
+    void ShowModMenu(const QPoint& at, int row);
 
     FrmAddMod& AddModDialog();
     void CloseAddModIfClosed();
     std::optional<std::string> PickDestination();
     std::string SelectedModFile() const;
+    int SelectedModRow() const;
     void ArrangeControls();
     QSize ArrangeAtScale(double smallest);
     void PlaceArranged();

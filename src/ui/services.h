@@ -8,6 +8,7 @@
 #include "platform/instance_guard.h"
 #include "platform/messages.h"
 #include "platform/process_runner.h"
+#include "platform/shortcuts.h"
 #include "platform/single_files.h"
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
@@ -29,6 +30,8 @@ struct UiServices {
     // Keep launches recoverable and one at a time; may be left out.
     LaunchJournal* journal = nullptr;
     LaunchLock* launchLock = nullptr;
+    // Makes the shortcuts that play one mod; without it the command stays disabled.
+    Shortcuts* shortcuts = nullptr;
     // The host folder the BIG-file dialog last showed, so that the next one opens there.
     std::string lastBigFolder = {};
 };

@@ -50,7 +50,6 @@ protected:
         const fs::path errors = machine.HostPath("stderr.txt");
         std::vector<std::string> environment = {
             "WINEPREFIX=" + machine.MachineFolder().string(),
-            "VANTREL_HOME=" + machine.HostPath("Vantrel").string(),
             messagesSetting,
             "XDG_RUNTIME_DIR=" + machine.HostPath("Runtime").string(),
             std::string("WINE=") + VANTREL_FAKE_WINE,
@@ -61,7 +60,28 @@ protected:
             "FAKE_WINE_LINGER=" + linger,
             "PATH=/usr/bin:/bin",
         };
-        std::vector<std::string> argv = {VANTREL_EXECUTABLE};
+        std::string executable = VANTREL_EXECUTABLE;
+        std::vector<std::string> argv;
+        if (installed.empty()) {
+            environment.push_back("VANTREL_HOME=" + machine.HostPath("Vantrel").string());
+        } else {
+            // No VANTREL_HOME: the program's own folder, mounted read-only in a mount namespace of the
+            // launcher's own, as an installed program's is.
+            for (const char* variable : {"HOME=Home", "XDG_DATA_HOME=Data", "XDG_STATE_HOME=State"}) {
+                const std::string setting = variable;
+                const std::size_t equals = setting.find('=');
+                environment.push_back(setting.substr(0, equals + 1) +
+                                      machine.HostPath(setting.substr(equals + 1)).string());
+            }
+            argv = {kUnshare, "-m", "--propagation", "private", "/bin/sh", "-c",
+                    "mount --bind \"$1\" \"$1\" && mount -o remount,ro,bind \"$1\" && shift && "
+                    "exec \"$0\" \"$@\"",
+                    installed.string() + "/vantrel", installed.string()};
+            executable = kUnshare;
+        }
+        if (argv.empty()) {
+            argv = {executable};
+        }
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         const auto pointers = [](std::vector<std::string>& strings) {
             std::vector<char*> result;
@@ -79,7 +99,7 @@ protected:
         posix_spawn_file_actions_addchdir_np(&actions, machine.HostPath("WorkingFolder").c_str());
         pid_t child = 0;
         Outcome outcome;
-        if (posix_spawn(&child, VANTREL_EXECUTABLE, &actions, nullptr, args.data(), env.data()) == 0) {
+        if (posix_spawn(&child, executable.c_str(), &actions, nullptr, args.data(), env.data()) == 0) {
             int status = 0;
             waitpid(child, &status, 0);
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
@@ -91,9 +111,23 @@ protected:
 
     std::string Game() const { return test::DescribeTree(machine.HostPath("Games/Generals")); }
 
+    // Makes the program an installed one in `folder`, holding a copy of the launcher; false when this
+    // process may not mount a folder read-only in a namespace of its own.
+    bool Install(const fs::path& folder) {
+        if (system((std::string(kUnshare) + " -m --propagation private /bin/true 2>/dev/null").c_str()) != 0) {
+            return false;
+        }
+        fs::create_directories(folder);
+        fs::copy_file(VANTREL_EXECUTABLE, folder / "vantrel");
+        installed = folder;
+        return true;
+    }
+
+    static constexpr const char* kUnshare = "/usr/bin/unshare";
     test::TestMachine machine;
     fs::path log = machine.HostPath("wine.log");
     std::string messagesSetting = "VANTREL_MESSAGES=stderr";
+    fs::path installed; // the read-only program folder; empty for the launcher as built, with VANTREL_HOME
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
@@ -232,6 +266,60 @@ TEST_F(SilentMode, RefusedBesideAnOpenMainWindow) {
     EXPECT_EQ(outcome.standardError, "Vantrel: Another instance of the Vantrel is already running!\n");
     EXPECT_FALSE(fs::exists(log));
     EXPECT_EQ(Game(), before);
+}
+
+bool HoldsJournal(const fs::path& folder) {
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(folder, missing)) {
+        if (entry.path().extension() == ".journal") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An installed program's folder cannot be written: the journal goes beside definitions the user can
+// write, else into the user's state folder, and a launch killed there is still put back.
+TEST_F(SilentMode, AReadOnlyProgramFolderNeitherFailsALaunchNorLosesItsJournal) {
+    struct Case {
+        std::string name;
+        std::string definitions; // where Example.vtl lies
+        std::string journal;     // where the launch keeps its journal
+    };
+    const Case cases[] = {
+        {"definitions beside the program", "Program", "State/vantrel"},
+        {"definitions in the user's data folder", "Data/vantrel", "Data/vantrel"},
+    };
+    if (!Install(machine.HostPath("Program"))) {
+        GTEST_SKIP() << "this process may not mount the program folder read-only (unshare -m is refused)";
+    }
+    const std::string definition = machine.Read("Vantrel/Example.vtl");
+    for (const auto& c : cases) {
+        fs::remove(machine.HostPath("Program/Example.vtl"));
+        test::RemoveTree(machine.HostPath("Data"));
+        test::RemoveTree(machine.HostPath("State"));
+        machine.Write(c.definitions + "/Example.vtl", definition);
+        const std::string before = Game();
+
+        const Outcome played = Run({"-SILENT", "Example"});
+        EXPECT_EQ(played.exitCode, 0) << c.name << ": " << played.standardError;
+        EXPECT_EQ(played.standardError, "") << c.name;
+        EXPECT_NE(test::ReadBytes(log).find("./Data/Maps/Mod.map"), std::string::npos) << c.name;
+        fs::remove(log);
+
+        EXPECT_EQ(Run({"-SILENT", "Example"}, "0", "yes").exitCode, -SIGKILL) << c.name;
+        EXPECT_TRUE(HoldsJournal(machine.HostPath(c.journal))) << c.name;
+        EXPECT_FALSE(HoldsJournal(machine.HostPath("Program"))) << c.name;
+        const Outcome next = Run({"-SILENT", "Missing"});
+        EXPECT_EQ(next.standardError,
+                  "Vantrel: A launch did not finish; the game folders were put back as they were.\n")
+            << c.name;
+        EXPECT_FALSE(HoldsJournal(machine.HostPath(c.journal))) << c.name;
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(Game(), before) << c.name;
+        fs::remove(log);
+    }
 }
 
 } // namespace

@@ -15,16 +15,16 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 class ModDefinitionReader : public ::testing::Test {
 protected:
     ModDefinitionReader() {
-        values.programFolder = machine.WindowsPath("Vantrel");
+        values.definitionFolder = machine.WindowsPath("Vantrel");
         values.szGeneralsPath = "E:\\Generals\\";
         values.szZeroHourPath = "E:\\ZH\\";
     }
 
-    // Writes the bytes as <program folder>\<name> and reads them back.
+    // Writes the bytes as <definition folder>\<name> and reads them back.
     bool Read(const std::string& bytes, const std::string& name = "Example.vtl") {
         machine.Write("Vantrel/" + name, bytes);
         record = ModRecord{};
-        return ReadModDefinition(machine.textFiles(), values, values.programFolder + "\\" + name, record);
+        return ReadModDefinition(machine.textFiles(), values, values.definitionFolder + "\\" + name, record);
     }
 
     Pairs PairsRead() const {
@@ -154,10 +154,10 @@ TEST_F(ModDefinitionReader, NamesTheModAfterTheFileUpToItsFirstDot) {
 
 TEST_F(ModDefinitionReader, LeavesTheRecordAloneWhenTheFileCannotBeOpened) {
     record.szName = "kept";
-    EXPECT_FALSE(ReadModDefinition(machine.textFiles(), values, values.programFolder + "\\Missing.vtl", record));
+    EXPECT_FALSE(ReadModDefinition(machine.textFiles(), values, values.definitionFolder + "\\Missing.vtl", record));
     EXPECT_EQ(record.szName, "kept");
     std::filesystem::create_directories(machine.HostPath("Vantrel/Folder.vtl"));
-    EXPECT_FALSE(ReadModDefinition(machine.textFiles(), values, values.programFolder + "\\Folder.vtl", record));
+    EXPECT_FALSE(ReadModDefinition(machine.textFiles(), values, values.definitionFolder + "\\Folder.vtl", record));
     EXPECT_EQ(record.szName, "kept");
 }
 
@@ -192,7 +192,7 @@ TEST_F(ModDefinitionReader, ReadsOverAnEarlierRecordAsIntoANewOne) {
     for (std::size_t i = 0; i < std::size(bodies); ++i) {
         const std::string name = "Body" + std::to_string(i) + (i % 2 ? ".vtl" : ".a rather long extension.vtl");
         const bool read = Read(bodies[i], name); // into a new record
-        const std::string path = values.programFolder + "\\" + name;
+        const std::string path = values.definitionFolder + "\\" + name;
         const auto file = machine.textFiles().OpenForReading(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(ReadModDefinition(*file, values, path, reused), read) << i;

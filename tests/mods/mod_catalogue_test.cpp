@@ -17,7 +17,7 @@ class ModCatalogue : public ::testing::Test {
 protected:
     ModCatalogue() {
         std::filesystem::create_directories(machine.HostPath("Vantrel"));
-        values.programFolder = machine.WindowsPath("Vantrel");
+        values.definitionFolder = machine.WindowsPath("Vantrel");
     }
 
     void Load() { LoadModCatalogue(values, machine.directoryListing(), machine.textFiles()); }
@@ -117,7 +117,7 @@ TEST_F(ModCatalogue, RescanGivesWhatAFirstScanGives) {
         steps[i]();
         Load();
         ProgramValues first;
-        first.programFolder = values.programFolder;
+        first.definitionFolder = values.definitionFolder;
         first.szGeneralsPath = values.szGeneralsPath;
         LoadModCatalogue(first, machine.directoryListing(), machine.textFiles());
         EXPECT_EQ(values.nModCount, first.nModCount) << i;
@@ -146,7 +146,7 @@ TEST_F(ModCatalogue, IgnoresDefinitionsBeyondTheLargestCount) {
     ManyDefinitions listing(count);
     test::MemoryTextFiles files;
     for (int i = 0; i < count; ++i) {
-        files.files[values.programFolder + "\\m" + std::to_string(i) + ".vtl"] = "Location=\r\n";
+        files.files[values.definitionFolder + "\\m" + std::to_string(i) + ".vtl"] = "Location=\r\n";
     }
     LoadModCatalogue(values, listing, files);
     EXPECT_EQ(values.nModCount, kMaxEntries);

@@ -4,11 +4,16 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "launch/launch_journal.h"
 #include "startup/install_discovery.h"
+#include "support/example_mods.h"
+#include "support/killing_wrappers.h"
 #include "support/recording_messages.h"
+#include "support/recording_runner.h"
 #include "support/test_machine.h"
 
 namespace vantrel {
@@ -22,12 +27,41 @@ public:
     void Release() override {}
 };
 
+// Folders on the test machine, whose writability the test decides: a root test process could write
+// into any folder the mode bits forbid.
 class FakeEnvironment final : public ProcessEnvironment {
 public:
+    explicit FakeEnvironment(test::TestMachine& machine) : machine_(machine) {}
+
+    std::string home;
     std::string folder;
+    std::string data;
+    std::string state;
+    std::set<std::string> readOnly;
+    std::set<std::string> uncreatable;
+    std::vector<std::string> created;
     std::string arguments;
+    std::string HomeFolder() override { return home; }
     std::string ProgramFolder() override { return folder; }
+    std::string UserDataFolder() override { return data; }
+    std::string UserStateFolder() override { return state; }
+    bool CanWriteIn(std::string_view path) override {
+        const auto host = machine_.diskBrowser().HostPath(path);
+        return host && std::filesystem::is_directory(*host) && !readOnly.contains(std::string(path));
+    }
+    bool CreateFolder(std::string_view path) override {
+        created.emplace_back(path);
+        const auto host = machine_.diskBrowser().HostPath(path);
+        if (!host || uncreatable.contains(std::string(path))) {
+            return false;
+        }
+        std::filesystem::create_directories(*host);
+        return true;
+    }
     std::string ArgumentText() override { return arguments; }
+
+private:
+    test::TestMachine& machine_;
 };
 
 // Records the keys asked for, so that a test can tell what start-up looked up and in which order.
@@ -50,6 +84,8 @@ protected:
     StartupSequence() {
         std::filesystem::create_directories(machine.HostPath("Vantrel"));
         environment.folder = machine.WindowsPath("Vantrel");
+        environment.data = machine.WindowsPath("User/Data/vantrel");
+        environment.state = machine.WindowsPath("User/State/vantrel");
         machine.Write("Vantrel/Alpha.vtl",
                       "Location=D:\\Alpha.big\r\nSource=D:\\Maps\r\n"
                       "Destination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\r\n");
@@ -60,9 +96,36 @@ protected:
         return PrepareStart(values, {guard, environment, registry, machine.directoryListing(), machine.textFiles(), messages});
     }
 
+    // The same with what it needs to put back a launch that did not finish.
+    StartMode StartRecovering() {
+        return PrepareStart(values, {guard, environment, registry, machine.directoryListing(), machine.textFiles(),
+                                     messages, &machine.singleFiles(), &machine.swapFiles(), &machine.launchLock()});
+    }
+
+    // The Windows path of a folder on the machine; empty for none.
+    std::string Folder(const std::string& relative) const {
+        return relative.empty() ? std::string() : machine.WindowsPath(relative);
+    }
+
+    // A launch of a one-pair mod whose launcher dies while the game runs, journaled in `folder`.
+    void LaunchKilledWhileTheGameRuns(const std::string& folder) {
+        std::filesystem::create_directories(machine.HostPath(folder));
+        ProgramValues launched;
+        test::SetOnlyMod(launched, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"}}));
+        LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath(folder),
+                              machine.swapFiles().MachineName());
+        test::RecordingRunner runner;
+        runner.whileRunning = [] { throw test::Killed(); };
+        std::string command = "generals.exe";
+        EXPECT_THROW(LaunchWithMod(launched, {machine.swapFiles(), runner, messages, {}, &journal,
+                                              &machine.launchLock()}, command, 0),
+                     test::Killed);
+        EXPECT_TRUE(machine.singleFiles().FileExists(journal.Path()));
+    }
+
     test::TestMachine machine;
     FakeGuard guard;
-    FakeEnvironment environment;
+    FakeEnvironment environment{machine};
     FakeRegistry registry;
     test::RecordingMessages messages;
     ProgramValues values;
@@ -122,6 +185,170 @@ TEST_F(StartupSequence, SilentStartWithAnUnreadableModKeepsOneEmptyRecord) {
         EXPECT_EQ(values.Mods[0], ModRecord{}) << arguments;
         EXPECT_TRUE(messages.shown.empty());
     }
+}
+
+// Folders are named relative to the machine's disk; empty for none.
+TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
+    struct Case {
+        std::string name;
+        bool home;             // VANTREL_HOME names Home
+        bool programWritable;  // the program folder can be written
+        bool programHolds;     // the program folder holds a definition
+        std::string data;
+        std::string state;
+        std::set<std::string> readOnly;
+        std::set<std::string> uncreatable;
+        std::string definitions;
+        std::string stateFolder;
+        std::string earlier;
+        std::vector<std::string> created;
+    };
+    const std::string data = "User/Data/vantrel";
+    const std::string state = "User/State/vantrel";
+    const std::string both = "User/AppData/Vantrel";
+    const Case cases[] = {
+        {"an unpacked copy", false, true, false, data, state, {}, {}, "Program", "Program", state, {}},
+        {"an unpacked copy with definitions", false, true, true, data, state, {}, {}, "Program", "Program", state, {}},
+        {"an installed copy with definitions", false, false, true, data, state, {}, {}, "Program", state, "Program",
+         {state}},
+        {"an installed copy", false, false, false, data, state, {}, {}, data, data, state, {data}},
+        {"VANTREL_HOME", true, false, false, data, state, {}, {}, "Home", "Home", state, {}},
+        {"a read-only VANTREL_HOME", true, true, true, data, state, {"Home"}, {}, "Home", state, "Home", {state}},
+        {"a data folder that cannot be made", false, false, false, data, state, {}, {data}, data, state, data,
+         {data, state}},
+        {"one user folder for both, as on Windows", false, false, false, both, both, {}, {}, both, both, "", {both}},
+        {"one user folder, definitions in the program folder", false, false, true, both, both, {}, {}, "Program",
+         both, "Program", {both}},
+        {"no user folders", false, false, false, "", "", {}, {}, "Program", "Program", "", {}},
+    };
+    const auto folders = [&](const std::vector<std::string>& relative) {
+        std::vector<std::string> windows;
+        for (const auto& name : relative) {
+            windows.push_back(Folder(name));
+        }
+        return windows;
+    };
+    for (const auto& c : cases) {
+        test::RemoveTree(machine.HostPath("User"));
+        test::RemoveTree(machine.HostPath("Program"));
+        machine.Write("Program/vantrel.exe", "program");
+        if (c.programHolds) {
+            machine.Write("Program/Alpha.vtl", "Location=D:\\Alpha.big\r\n");
+        }
+        std::filesystem::create_directories(machine.HostPath("Home"));
+        environment.home = c.home ? Folder("Home") : "";
+        environment.folder = Folder("Program");
+        environment.data = Folder(c.data);
+        environment.state = Folder(c.state);
+        environment.readOnly.clear();
+        for (const auto& name : c.readOnly) {
+            environment.readOnly.insert(Folder(name));
+        }
+        if (!c.programWritable) {
+            environment.readOnly.insert(Folder("Program"));
+        }
+        environment.uncreatable.clear();
+        for (const auto& name : c.uncreatable) {
+            environment.uncreatable.insert(Folder(name));
+        }
+        environment.created.clear();
+        values = ProgramValues{};
+        ChooseFolders(values, environment, machine.directoryListing());
+        EXPECT_EQ(values.programFolder, Folder("Program")) << c.name;
+        EXPECT_EQ(values.definitionFolder, Folder(c.definitions)) << c.name;
+        EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
+        EXPECT_EQ(values.earlierStateFolder, Folder(c.earlier)) << c.name;
+        EXPECT_EQ(environment.created, folders(c.created)) << c.name;
+    }
+}
+
+TEST_F(StartupSequence, StartsReadDefinitionsFromTheChosenFolder) {
+    struct Case {
+        std::string name;
+        bool home;
+        bool programWritable;
+        std::string folder; // where Gamma.vtl is
+    };
+    const Case cases[] = {
+        {"VANTREL_HOME", true, false, "Home"},
+        {"a writable program folder", false, true, "Program"},
+        {"a read-only program folder", false, false, "User/Data/vantrel"},
+    };
+    for (const auto& c : cases) {
+        test::RemoveTree(machine.HostPath("User"));
+        test::RemoveTree(machine.HostPath("Program"));
+        test::RemoveTree(machine.HostPath("Home"));
+        machine.Write("Program/vantrel.exe", "program");
+        std::filesystem::create_directories(machine.HostPath("Home"));
+        machine.Write(c.folder + "/Gamma.vtl", "Location=D:\\Gamma.big\r\n");
+        environment.home = c.home ? Folder("Home") : "";
+        environment.folder = Folder("Program");
+        environment.readOnly = c.programWritable ? std::set<std::string>{} : std::set{Folder("Program")};
+
+        values = ProgramValues{};
+        environment.arguments = "";
+        EXPECT_EQ(Start(), StartMode::Interactive) << c.name;
+        ASSERT_EQ(values.nModCount, 1) << c.name;
+        EXPECT_EQ(values.Mods[0].definitionFile, Folder(c.folder + "/Gamma.vtl")) << c.name;
+
+        values = ProgramValues{};
+        environment.arguments = "-SILENT Gamma";
+        EXPECT_EQ(Start(), StartMode::Silent) << c.name;
+        EXPECT_EQ(values.szSilentModFile, Folder(c.folder + "/Gamma.vtl")) << c.name;
+        ASSERT_EQ(values.nModCount, 1) << c.name;
+        EXPECT_EQ(values.Mods[0].szModFile, "Gamma.big") << c.name;
+    }
+}
+
+// A journal is put back from the folder it was written in, also when launches now journal elsewhere
+// because the definitions folder became read-only, or writable again.
+TEST_F(StartupSequence, PutsBackALaunchFromTheFolderItsJournalIsIn) {
+    struct Case {
+        std::string name;
+        std::string writtenIn;
+        bool definitionsWritable;
+        std::string stateFolder;
+    };
+    const Case cases[] = {
+        {"in the folder launches use", "Vantrel", true, "Vantrel"},
+        {"beside the definitions, now read-only", "Vantrel", false, "User/State/vantrel"},
+        {"in the state folder, the definitions now writable", "User/State/vantrel", true, "Vantrel"},
+    };
+    for (const auto& c : cases) {
+        test::RemoveTree(machine.HostPath("Games"));
+        test::RemoveTree(machine.HostPath("Mods"));
+        test::WriteExampleInstallation(machine);
+        const std::string before = test::DescribeTree(machine.HostPath("Games"));
+        environment.readOnly.clear();
+        LaunchKilledWhileTheGameRuns(c.writtenIn);
+        ASSERT_TRUE(std::filesystem::exists(machine.HostPath("Games/Generals/Data/Maps.original"))) << c.name;
+        if (!c.definitionsWritable) {
+            environment.readOnly.insert(Folder("Vantrel"));
+        }
+        values = ProgramValues{};
+        EXPECT_EQ(StartRecovering(), StartMode::Interactive) << c.name;
+        EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
+        EXPECT_EQ(values.startupNotice, "A launch did not finish; the game folders were put back as they were.")
+            << c.name;
+        const std::string after = test::DescribeTree(machine.HostPath("Games"));
+        EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << c.name;
+        EXPECT_EQ(test::DescribeTree(machine.HostPath(c.writtenIn)).find(".journal"), std::string::npos) << c.name;
+    }
+}
+
+TEST_F(StartupSequence, SetsAsideAJournalLeftBesideDefinitionsNowReadOnly) {
+    const std::string journal = JournalPathFor(Folder("Vantrel"), machine.swapFiles().MachineName());
+    machine.Write("Vantrel/" + journal.substr(journal.rfind('\\') + 1), "not a journal\r\n");
+    environment.readOnly.insert(Folder("Vantrel"));
+    environment.arguments = "--set-aside-journal";
+    ASSERT_EQ(Start(), StartMode::SetAsideJournal);
+    EXPECT_EQ(values.stateFolder, Folder("User/State/vantrel"));
+    EXPECT_EQ(SetAsideJournalMode(values, machine.textFiles(), machine.singleFiles(), machine.swapFiles(), messages),
+              0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("It was set aside as " + Folder("Vantrel")), std::string::npos)
+        << messages.shown[0].text;
+    EXPECT_FALSE(machine.singleFiles().FileExists(journal));
 }
 
 } // namespace

@@ -92,7 +92,7 @@ private slots:
         machine->Write("Games/Generals/generals.exe", "game");
         machine->Write("Vantrel/Example.vtl", "Location=C:\\Mods\\Example.big\r\n");
         values = std::make_unique<ProgramValues>();
-        values->programFolder = machine->WindowsPath("Vantrel");
+        values->definitionFolder = machine->WindowsPath("Vantrel");
         values->szGeneralsPath = machine->WindowsPath("Games\\Generals") + "\\";
         LoadModCatalogue(*values, machine->directoryListing(), machine->textFiles());
         services = std::make_unique<UiServices>(UiServices{*values, machine->textFiles(), machine->directoryListing(),

@@ -1,7 +1,9 @@
 // The windows driven as a user would, on Qt's offscreen platform.
 #include <QApplication>
 #include <QDir>
+#include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +35,24 @@ public:
     void Release() override { held = false; }
 };
 
+// Records what the window asks of the shortcuts; each call fails with `failure` when it is set.
+class RecordingShortcuts final : public Shortcuts {
+public:
+    bool Create(const ShortcutTarget& target) override {
+        created.push_back(target);
+        return failure.empty();
+    }
+    bool Remove(const ShortcutTarget& target) override {
+        removed.push_back(target);
+        return failure.empty();
+    }
+    std::string PathOf(const ShortcutTarget& target) override { return "/apps/" + target.name + ".desktop"; }
+    std::string LastError() override { return failure; }
+
+    std::vector<ShortcutTarget> created, removed;
+    std::string failure;
+};
+
 // Runs `action` as soon as the modal loop that the next call opens is running.
 void WhenModal(std::function<void()> action) {
     QTimer::singleShot(0, qApp, std::move(action));
@@ -60,6 +80,7 @@ private:
     test::RecordingMessages messages;
     test::RecordingRunner runner;
     FakeGuard guard;
+    RecordingShortcuts shortcuts;
     std::unique_ptr<UiServices> services;
     std::unique_ptr<FrmMain> window;
 
@@ -92,14 +113,18 @@ private slots:
         machine->Write("Vantrel/Example.vtl", "Location=C:\\Mods\\Example\\Example.big\r\n[Folder]\r\n"
                                               "Source=C:\\Mods\\Example\\Maps\r\nDestination=C:\\Games\\Generals\\Data\r\n");
         values = std::make_unique<ProgramValues>();
-        values->programFolder = machine->WindowsPath("Vantrel");
+        values->definitionFolder = machine->WindowsPath("Vantrel");
         messages.shown.clear();
         runner.commands.clear();
         runner.whileRunning = nullptr;
         runner.startError.clear();
         services = std::make_unique<UiServices>(UiServices{*values, machine->textFiles(), machine->directoryListing(),
                                                            machine->singleFiles(), machine->swapFiles(), runner,
-                                                           machine->diskBrowser(), messages, guard});
+                                                           machine->diskBrowser(), messages, guard, nullptr,
+                                                           nullptr, &shortcuts});
+        shortcuts.created.clear();
+        shortcuts.removed.clear();
+        shortcuts.failure.clear();
     }
 
     void cleanup() {
@@ -427,13 +452,131 @@ private slots:
         QCOMPARE(Mods(), (QStringList{"Example"}));
         QVERIFY(!fs::exists(machine->HostPath("Vantrel/Alpha.vtl")));
         QVERIFY(!window->btnDelMod->isEnabled());
+        // Each removed mod's shortcut goes with it.
+        const auto target = [this](const std::string& name) {
+            return ShortcutTarget{name, machine->WindowsPath("Vantrel\\" + name + ".vtl")};
+        };
+        QCOMPARE(shortcuts.removed, (std::vector<ShortcutTarget>{target("Alpha.Beta"), target("Alpha")}));
 
-        // A definition that cannot be deleted stays listed.
+        // A definition that cannot be deleted stays listed, and so does its shortcut.
         fs::permissions(machine->HostPath("Vantrel/Example.vtl"), fs::perms::owner_write, fs::perm_options::remove);
         Click(window->lstMods, "Example");
         QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
         QCOMPARE(Mods(), (QStringList{"Example"}));
         QVERIFY(messages.shown.empty());
+        QCOMPARE(shortcuts.removed.size(), 2u);
+
+        // A shortcut that cannot be removed is named; the mod is gone all the same.
+        fs::permissions(machine->HostPath("Vantrel/Example.vtl"), fs::perms::owner_write, fs::perm_options::add);
+        shortcuts.failure = "/apps/vantrel-Example.desktop: access denied";
+        Click(window->lstMods, "Example");
+        QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
+        QVERIFY(Mods().isEmpty());
+        QCOMPARE(messages.shown.size(), 1u);
+        QCOMPARE(messages.shown[0].text, std::string("Example was removed from the list, but its shortcut could not be "
+                                                     "removed.\n/apps/vantrel-Example.desktop: access denied"));
+    }
+
+    // Opens the mod list's menu as `how` says, with the pointer on `row` for the right button, and
+    // returns whether Create Shortcut was offered; it is chosen when offered and `choose` is set.
+    bool OpenModMenu(const QString& how, int row, bool choose) {
+        bool offered = false;
+        QObject waiting; // the menu not shown, the wait ends with this call
+        QTimer::singleShot(0, &waiting, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu != window->mnuMods) {
+                return;
+            }
+            offered = window->mnuCreateShortcut->isEnabled();
+            if (offered && choose) {
+                QTest::keyClick(menu, Qt::Key_S);
+            } else {
+                QTest::keyClick(menu, Qt::Key_Escape);
+            }
+        });
+        QListWidget* list = window->lstMods;
+        if (how == "right button") {
+            const QPoint at = row < list->count() ? list->visualItemRect(list->item(row)).center()
+                                                  : QPoint(5, list->viewport()->height() - 5);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list->viewport(), &event);
+        } else if (how == "menu key") {
+            QTest::keyClick(list, Qt::Key_Menu);
+        } else if (how == "Shift+F10") {
+            QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        } else {
+            // As platforms that turn the menu key into a context menu event themselves send it.
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(2, 2), list->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(list, &event);
+        }
+        return offered;
+    }
+
+    void modMenuCreatesAShortcutForTheMod_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("selected"); // before the menu opens, -1 for none
+        QTest::addColumn<int>("row");      // the mod the shortcut plays
+        QTest::addColumn<QString>("name");
+        // Listed as "Alpha", "Alpha", "Example": the first is Alpha.Beta.vtl.
+        QTest::newRow("right button on a mod") << "right button" << 2 << 0 << "Alpha.Beta";
+        QTest::newRow("right button, nothing selected") << "right button" << -1 << 1 << "Alpha";
+        QTest::newRow("menu key") << "menu key" << 2 << 2 << "Example";
+        QTest::newRow("Shift+F10") << "Shift+F10" << 0 << 0 << "Alpha.Beta";
+        QTest::newRow("keyboard menu event") << "keyboard event" << 1 << 1 << "Alpha";
+    }
+
+    void modMenuCreatesAShortcutForTheMod() {
+        QFETCH(QString, how);
+        QFETCH(int, selected);
+        QFETCH(int, row);
+        QFETCH(QString, name);
+        machine->Write("Vantrel/Alpha.Beta.vtl", "Location=C:\\Beta.big\r\n");
+        Open();
+        window->lstMods->setFocus();
+        window->lstMods->setCurrentRow(selected);
+        QVERIFY(OpenModMenu(how, row, true));
+        const std::string file = machine->WindowsPath("Vantrel\\" + name.toStdString() + ".vtl");
+        QCOMPARE(shortcuts.created, (std::vector<ShortcutTarget>{{name.toStdString(), file}}));
+        QCOMPARE(window->lstMods->currentRow(), row);
+        QCOMPARE(window->lblStatus->text(), "Made a shortcut that plays " + name + ": /apps/" + name + ".desktop");
+        QVERIFY(messages.shown.empty());
+    }
+
+    void modMenuOffersNothingWithoutAMod_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("canMake");
+        QTest::newRow("right button below the mods") << "right button" << 0 << true;
+        QTest::newRow("menu key with nothing selected") << "menu key" << -1 << true;
+        QTest::newRow("no shortcuts on this system") << "menu key" << 0 << false;
+    }
+
+    void modMenuOffersNothingWithoutAMod() {
+        QFETCH(QString, how);
+        QFETCH(int, selected);
+        QFETCH(bool, canMake);
+        if (!canMake) {
+            services->shortcuts = nullptr;
+        }
+        Open();
+        window->lstMods->setCurrentRow(selected);
+        QVERIFY(!OpenModMenu(how, window->lstMods->count(), true));
+        QVERIFY(shortcuts.created.empty());
+        QCOMPARE(window->lstMods->currentRow(), selected);
+        QVERIFY(window->lblStatus->text().isEmpty());
+    }
+
+    void aShortcutThatCannotBeMadeSaysWhy() {
+        shortcuts.failure = "/apps/vantrel-Example.desktop: access denied";
+        Open();
+        window->lstMods->setCurrentRow(1);
+        QVERIFY(OpenModMenu("menu key", 1, true));
+        QCOMPARE(shortcuts.created.size(), 1u);
+        QCOMPARE(messages.shown.size(), 1u);
+        QCOMPARE(messages.shown[0].text,
+                 std::string("The shortcut to play Example could not be made.\n/apps/vantrel-Example.desktop: access denied"));
+        QVERIFY(window->lblStatus->text().isEmpty());
+        QCOMPARE(Mods(), (QStringList{"Alpha", "Example"}));
     }
 
     void editorPairsStayInStepAfterRemovals() {

@@ -38,8 +38,14 @@ public:
 
 class Win32ProcessEnvironment final : public ProcessEnvironment {
 public:
-    // %VANTREL_HOME% when set, else the folder of the executable.
+    [[nodiscard]] std::string HomeFolder() override;
     [[nodiscard]] std::string ProgramFolder() override;
+    // Both are %LOCALAPPDATA%\Vantrel: Windows keeps no separate place for state.
+    [[nodiscard]] std::string UserDataFolder() override;
+    [[nodiscard]] std::string UserStateFolder() override { return UserDataFolder(); }
+    // By creating a file there and deleting it: folder permissions are lists only the system can judge.
+    [[nodiscard]] bool CanWriteIn(std::string_view folder) override;
+    bool CreateFolder(std::string_view folder) override;
     // The command line after the program's own path and the blanks that follow it.
     [[nodiscard]] std::string ArgumentText() override;
 };
@@ -60,13 +66,13 @@ public:
     void RemoveLeftovers(std::string_view folder) override;
 };
 
-// A hidden lock file in the program folder, open without sharing and deleted when the last handle
+// A hidden lock file in the journal's folder, open without sharing and deleted when the last handle
 // goes. The game inherits the handle, so the lock stays held while the game runs even when this
 // launcher dies first: no later start puts the installation back under a running game.
 class Win32LaunchLock final : public LaunchLock {
 public:
     ~Win32LaunchLock() override { Release(); }
-    [[nodiscard]] bool TryAcquire(std::string_view programFolder) override;
+    [[nodiscard]] bool TryAcquire(std::string_view folder) override;
     void Release() override;
 
 private:

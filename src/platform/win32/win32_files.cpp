@@ -278,12 +278,12 @@ void Win32TextFiles::RemoveLeftovers(std::string_view folder) {
     });
 }
 
-bool Win32LaunchLock::TryAcquire(std::string_view programFolder) {
+bool Win32LaunchLock::TryAcquire(std::string_view folder) {
     if (file_) {
         return true;
     }
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE file = CreateFileA((Ansi(programFolder) + "\\Vantrel launch.lock").c_str(), GENERIC_READ | DELETE, 0,
+    HANDLE file = CreateFileA((Ansi(folder) + "\\Vantrel launch.lock").c_str(), GENERIC_READ | DELETE, 0,
                               &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;

@@ -1,5 +1,6 @@
 #include "platform/native_platform.h"
 #include "platform/win32/win32_classes.h"
+#include "platform/win32/win32_shortcuts.h"
 
 namespace vantrel {
 
@@ -21,6 +22,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string>) {
     platform.processRunner = std::make_unique<Win32ProcessRunner>();
     platform.diskBrowser = std::make_unique<Win32DiskBrowser>();
     platform.launchLock = std::make_unique<Win32LaunchLock>();
+    platform.shortcuts = std::make_unique<Win32Shortcuts>();
     return platform;
 }
 

@@ -6,6 +6,8 @@
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
+#include <shlobj.h>
+
 namespace vantrel {
 
 using namespace win32;
@@ -35,14 +37,18 @@ bool Win32InstanceGuard::IsAnotherInstanceOpen() {
     return FindWindowA(nullptr, "Vantrel") != nullptr;
 }
 
-std::string Win32ProcessEnvironment::ProgramFolder() {
-    if (const wchar_t* home = _wgetenv(L"VANTREL_HOME"); home && *home) {
-        std::string folder = Utf8(home);
-        while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) {
-            folder.pop_back();
-        }
-        return folder;
+std::string Win32ProcessEnvironment::HomeFolder() {
+    // From the process's own block, not the C runtime's copy, which misses later changes.
+    std::wstring home(32767, L'\0'); // the longest value a variable can have
+    home.resize(GetEnvironmentVariableW(L"VANTREL_HOME", home.data(), static_cast<DWORD>(home.size())));
+    std::string folder = Utf8(home);
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
     }
+    return folder;
+}
+
+std::string Win32ProcessEnvironment::ProgramFolder() {
     std::vector<char> path(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -55,6 +61,41 @@ std::string Win32ProcessEnvironment::ProgramFolder() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::string Win32ProcessEnvironment::UserDataFolder() {
+    wchar_t* local = nullptr;
+    std::string folder;
+    if (SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local) == S_OK && local && *local) {
+        folder = Utf8(local);
+        while (!folder.empty() && folder.back() == '\\') {
+            folder.pop_back();
+        }
+        folder += "\\Vantrel";
+    }
+    CoTaskMemFree(local);
+    return folder;
+}
+
+bool Win32ProcessEnvironment::CanWriteIn(std::string_view folder) {
+    const std::wstring probe =
+        Wide(folder) + L"\\Vantrel write check " + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const DWORD flags = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
+    const UniqueHandle file(
+        CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr));
+    return file.Valid();
+}
+
+bool Win32ProcessEnvironment::CreateFolder(std::string_view folder) {
+    const std::wstring path = Wide(folder);
+    // A folder above that cannot be made may still be there: only the last one's presence counts.
+    for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1)) {
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    }
+    CreateDirectoryW(path.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string ArgumentTextOf(std::wstring_view line) {

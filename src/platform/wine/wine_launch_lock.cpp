@@ -5,16 +5,16 @@
 
 namespace vantrel {
 
-bool WineLaunchLock::TryAcquire(std::string_view programFolder) {
+bool WineLaunchLock::TryAcquire(std::string_view folder) {
     if (held_.Valid()) {
         return true;
     }
-    const auto host = prefix_.ToHostPath(programFolder);
-    UniqueFd folder(host ? open(host->c_str(), O_RDONLY | O_DIRECTORY) : -1);
-    if (!folder.Valid() || flock(folder.Get(), LOCK_EX | LOCK_NB) != 0) {
+    const auto host = prefix_.ToHostPath(folder);
+    UniqueFd directory(host ? open(host->c_str(), O_RDONLY | O_DIRECTORY) : -1);
+    if (!directory.Valid() || flock(directory.Get(), LOCK_EX | LOCK_NB) != 0) {
         return false;
     }
-    held_ = std::move(folder);
+    held_ = std::move(directory);
     return true;
 }
 

@@ -1,4 +1,5 @@
-// The launch lock on Linux: a lock on the program folder itself, so that no file is left behind.
+// The launch lock on Linux: a lock on the journal's folder itself, so that no file is left behind
+// (and a folder that cannot be written can still be locked).
 #pragma once
 
 #include "platform/launch_lock.h"
@@ -13,7 +14,7 @@ public:
 
     // The lock's descriptor is handed to the game, so that it stays held while the game runs even
     // when this launcher dies first: no later start puts the installation back under a running game.
-    [[nodiscard]] bool TryAcquire(std::string_view programFolder) override;
+    [[nodiscard]] bool TryAcquire(std::string_view folder) override;
     void Release() override;
 
 private:

@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "platform/native_platform.h"
+#include "platform/wine/desktop_shortcuts.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_instance_guard.h"
@@ -32,6 +33,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     platform.processRunner = std::make_unique<WineProcessRunner>(*prefix);
     platform.diskBrowser = std::make_unique<WineDiskBrowser>(*prefix);
     platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
+    platform.shortcuts = std::make_unique<DesktopShortcuts>(DesktopShortcuts::SettingsFromEnvironment(*prefix));
     platform.machine = std::move(prefix);
     return platform;
 }

@@ -1,6 +1,9 @@
 #include "platform/wine/wine_process_environment.h"
 
+#include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,17 +23,76 @@ std::string ExecutableFolder() {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// An XDG base directory: the variable when it holds an absolute path (others are to be ignored),
+// else the default below the home folder; empty when there is no home folder either.
+std::string BaseDirectory(const char* variable, const char* underHome) {
+    if (std::string value = Variable(variable); value.starts_with('/')) {
+        return value;
+    }
+    std::string home = Variable("HOME");
+    if (home.empty()) {
+        if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) {
+            home = user->pw_dir;
+        }
+    }
+    return home.empty() ? std::string() : home + underHome;
+}
+
 } // namespace
 
-std::string WineProcessEnvironment::ProgramFolder() {
-    const char* home = std::getenv("VANTREL_HOME");
-    const std::string hostFolder = home && *home ? std::string(home) : ExecutableFolder();
+std::string WineProcessEnvironment::WindowsFolder(const std::string& hostFolder) const {
     std::string folder = prefix_.ToWindowsPath(hostFolder).value_or("Z:" + hostFolder);
     std::replace(folder.begin(), folder.end(), '/', '\\');
     while (!folder.empty() && folder.back() == '\\') {
         folder.pop_back();
     }
     return folder;
+}
+
+std::string WineProcessEnvironment::HomeFolder() {
+    const std::string home = Variable("VANTREL_HOME");
+    return home.empty() ? std::string() : WindowsFolder(home);
+}
+
+std::string WineProcessEnvironment::ProgramFolder() {
+    return WindowsFolder(ExecutableFolder());
+}
+
+std::string WineProcessEnvironment::UserDataFolder() {
+    const std::string base = BaseDirectory("XDG_DATA_HOME", "/.local/share");
+    return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
+}
+
+std::string WineProcessEnvironment::UserStateFolder() {
+    const std::string base = BaseDirectory("XDG_STATE_HOME", "/.local/state");
+    return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
+}
+
+bool WineProcessEnvironment::CanWriteIn(std::string_view folder) {
+    const auto host = prefix_.ToHostPath(folder);
+    struct stat info {};
+    return host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           faccessat(AT_FDCWD, host->c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool WineProcessEnvironment::CreateFolder(std::string_view folder) {
+    const auto host = prefix_.ToHostPath(folder);
+    if (!host || host->empty()) {
+        return false;
+    }
+    // A folder above that cannot be made may still be there (mkdir may say so only as "access denied").
+    for (std::size_t slash = host->find('/', 1); slash != std::string::npos;
+         slash = host->find('/', slash + 1)) {
+        (void)mkdir(host->substr(0, slash).c_str(), 0700);
+    }
+    (void)mkdir(host->c_str(), 0700);
+    struct stat info {};
+    return stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::string WineProcessEnvironment::ArgumentText() {

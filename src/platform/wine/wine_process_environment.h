@@ -1,4 +1,4 @@
-// The program folder and command line on Linux, in the Windows form the core expects.
+// The program's folders and command line on Linux, in the Windows form the core expects.
 #pragma once
 
 #include <string>
@@ -15,12 +15,23 @@ public:
     WineProcessEnvironment(const WinePrefix& prefix, std::vector<std::string> arguments)
         : prefix_(prefix), arguments_(std::move(arguments)) {}
 
-    // $VANTREL_HOME when set, else the folder of the executable, through the prefix's drives.
+    // Host folders are given through the prefix's drives (Z: when no other drive holds them).
+    [[nodiscard]] std::string HomeFolder() override;
     [[nodiscard]] std::string ProgramFolder() override;
+    // $XDG_DATA_HOME/vantrel and $XDG_STATE_HOME/vantrel, by default under ~/.local/share and ~/.local/state.
+    [[nodiscard]] std::string UserDataFolder() override;
+    [[nodiscard]] std::string UserStateFolder() override;
+    // As the system decides for this process: root may write where the mode bits say no, but not on a
+    // read-only mount.
+    [[nodiscard]] bool CanWriteIn(std::string_view folder) override;
+    // Missing folders are made private to the user (0700), as the XDG base directories ask.
+    bool CreateFolder(std::string_view folder) override;
     // The arguments joined by single blanks, as Windows hands a program its command-line tail.
     [[nodiscard]] std::string ArgumentText() override;
 
 private:
+    [[nodiscard]] std::string WindowsFolder(const std::string& hostFolder) const;
+
     const WinePrefix& prefix_;
     std::vector<std::string> arguments_;
 };

@@ -91,6 +91,106 @@ TEST(Win32ProcessEnvironment, TakesTheTextAfterTheProgramsPath) {
     }
 }
 
+// The Win32 environment with the test's own command line, and optionally a program folder of the
+// test's own that counts as read-only, as an installed program's is for its user.
+class TestEnvironment final : public ProcessEnvironment {
+public:
+    std::string arguments;
+    std::string readOnlyProgram;
+    std::string HomeFolder() override { return real.HomeFolder(); }
+    std::string ProgramFolder() override { return readOnlyProgram.empty() ? real.ProgramFolder() : readOnlyProgram; }
+    std::string UserDataFolder() override { return real.UserDataFolder(); }
+    std::string UserStateFolder() override { return real.UserStateFolder(); }
+    bool CanWriteIn(std::string_view folder) override { return folder != readOnlyProgram && real.CanWriteIn(folder); }
+    bool CreateFolder(std::string_view folder) override { return real.CreateFolder(folder); }
+    std::string ArgumentText() override { return arguments; }
+    Win32ProcessEnvironment real;
+};
+
+TEST(Win32ProcessEnvironment, KeepsTheUsersFilesInLocalAppData) {
+    Win32ProcessEnvironment environment;
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    EXPECT_EQ(environment.UserDataFolder(), win32::Utf8(local) + "\\Vantrel");
+    EXPECT_EQ(environment.UserStateFolder(), environment.UserDataFolder());
+
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string program = environment.ProgramFolder();
+    EXPECT_EQ(program, std::string(self).substr(0, std::string(self).rfind('\\')));
+    SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
+    EXPECT_EQ(environment.HomeFolder(), "");
+    SetEnvironmentVariableW(L"VANTREL_HOME", L"D:\\Mod Definitions\\");
+    EXPECT_EQ(environment.HomeFolder(), "D:\\Mod Definitions");
+    EXPECT_EQ(environment.ProgramFolder(), program) << "VANTREL_HOME names the definitions' folder only";
+    SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
+}
+
+TEST(Win32ProcessEnvironment, CreatesFoldersAndTellsWhereItCanWrite) {
+    test::TestMachine machine;
+    machine.Write("file", "a file");
+    Win32ProcessEnvironment environment;
+    EXPECT_TRUE(environment.CreateFolder(machine.WindowsPath("New\\Deeper\\Vantrel")));
+    EXPECT_TRUE(fs::is_directory(machine.HostPath("New/Deeper/Vantrel")));
+    EXPECT_TRUE(environment.CreateFolder(machine.WindowsPath("New")));
+    EXPECT_FALSE(environment.CreateFolder(machine.WindowsPath("file\\below")));
+    struct Case {
+        std::string folder;
+        bool writable;
+    };
+    const Case cases[] = {
+        {machine.WindowsPath("New\\Deeper\\Vantrel"), true},
+        {machine.WindowsPath("new\\DEEPER"), true},
+        {machine.WindowsPath("Missing"), false},
+        {machine.WindowsPath("file"), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(environment.CanWriteIn(c.folder), c.writable) << c.folder;
+    }
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("New")), "Deeper/\nDeeper/Vantrel/\n") << "no trial file is left";
+}
+
+// An installed copy, whose folder its user cannot write: the definitions and the journal go to
+// %LOCALAPPDATA%\Vantrel, which is made, unless the program's folder already holds definitions.
+TEST(Win32Startup, AnInstalledCopyKeepsItsFilesInLocalAppData) {
+    struct Case {
+        std::string name;
+        bool programHolds;
+        bool definitionsInLocalAppData;
+    };
+    const Case cases[] = {
+        {"without definitions beside it", false, true},
+        {"with definitions beside it", true, false},
+    };
+    test::TestMachine machine;
+    TestEnvironment environment;
+    environment.readOnlyProgram = machine.WindowsPath("Program Files\\Vantrel");
+    const std::string local = environment.real.UserDataFolder();
+    const fs::path localFolder(win32::Wide(local));
+    // Under Wine the test's prefix is new; on a Windows machine in use, a folder of Vantrel's is kept.
+    const bool existed = fs::exists(localFolder);
+    SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
+    for (const auto& c : cases) {
+        if (!existed) {
+            RemoveDirectoryW(localFolder.c_str());
+        }
+        machine.Write("Program Files/Vantrel/vantrel.exe", "program");
+        if (c.programHolds) {
+            machine.Write("Program Files/Vantrel/Example.vtl", "Location=D:\\Example.big\r\n");
+        }
+        Win32DirectoryListing listing;
+        ProgramValues values;
+        ChooseFolders(values, environment, listing);
+        EXPECT_EQ(values.definitionFolder, c.definitionsInLocalAppData ? local : environment.readOnlyProgram) << c.name;
+        EXPECT_EQ(values.stateFolder, local) << c.name;
+        EXPECT_EQ(values.earlierStateFolder, c.definitionsInLocalAppData ? "" : environment.readOnlyProgram) << c.name;
+        EXPECT_TRUE(fs::is_directory(localFolder)) << c.name << ": made when it was missing";
+    }
+    if (!existed) {
+        RemoveDirectoryW(localFolder.c_str());
+    }
+}
+
 // Where a Windows path lies on the host under Wine; nullopt on Windows itself.
 std::optional<std::string> HostPathUnderWine(const std::string& path) {
     using UnixName = char*(CDECL*)(const wchar_t*);
@@ -425,12 +525,8 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
     const std::string before = test::DescribeTree(machine.HostPath("Games/Generals"));
 
     // The command line itself is the test's own; everything else is the Win32 layer.
-    class Environment final : public ProcessEnvironment {
-    public:
-        std::string ProgramFolder() override { return real.ProgramFolder(); }
-        std::string ArgumentText() override { return "-Silent Example"; }
-        Win32ProcessEnvironment real;
-    } environment;
+    TestEnvironment environment;
+    environment.arguments = "-Silent Example";
     SetEnvironmentVariableW(L"VANTREL_HOME", machine.HostPath("Vantrel").wstring().c_str());
     Win32InstanceGuard guard;
     Win32Registry registry;
