@@ -87,6 +87,8 @@ private:
 
 int main(int argc, char** argv) {
     using namespace vantrel;
+    // Docks match the window to the installed desktop entry, and show its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.vantrel.Vantrel"));
     NativePlatform platform = CreateNativePlatform(std::vector<std::string>(argv + 1, argv + argc));
 
     // Windows need an application object; message boxes too, unless they go to standard error.

@@ -197,6 +197,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     connect(mnuCreateShortcut, &QAction::triggered, this, &FrmMain::mnuCreateShortcut_Click);
 
     Form_Load();
+    Label1[5]->setToolTip(DefinitionFolderText());
     SetStatus(QString::fromStdString(services.values.startupNotice));
     lstGames->setFocus();
 }
@@ -355,6 +356,10 @@ void FrmMain::Form_Load() {
     (void)services_.instanceGuard.Acquire();
 }
 
+QString FrmMain::DefinitionFolderText() const {
+    return QStringLiteral("Mod definitions are read from ") + Text(services_.values.definitionFolder);
+}
+
 void FrmMain::RefreshModList() {
     lstMods->clear();
     btnEditMod->setEnabled(false);
@@ -377,8 +382,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
             QToolTip::showText(help->globalPos(), Text(ModSummary(services_.values.Mods[static_cast<std::size_t>(row)])),
                                lstMods->viewport(), lstMods->visualRect(lstMods->model()->index(row, 0)));
         } else {
-            QToolTip::hideText();
-            event->ignore();
+            // Between the mods: where they come from, which depends on how Vantrel was installed.
+            QToolTip::showText(help->globalPos(), DefinitionFolderText(), lstMods->viewport());
         }
         return true;
     }

@@ -109,6 +109,7 @@ private:
     std::string SelectedModFile() const;
     int SelectedModRow() const;
     void ArrangeControls();
+    QString DefinitionFolderText() const;
     QSize ArrangeAtScale(double smallest);
     void PlaceArranged();
 

@@ -222,6 +222,12 @@ private slots:
         QCOMPARE(QToolTip::text(),
                  QString::fromUtf8("Example\nDefinition: C:\\Vantrel\\Example.vtl\nBIG file: C:\\Mods\\Example\\Example.big\n"
                                    "C:\\Mods\\Example\\Maps \u2192 C:\\Games\\Generals\\Data"));
+        // Below the mods, the folder they are read from.
+        const QPoint below(4, window->lstMods->viewport()->height() - 4);
+        QHelpEvent hoverBelow(QEvent::ToolTip, below, window->lstMods->viewport()->mapToGlobal(below));
+        QApplication::sendEvent(window->lstMods->viewport(), &hoverBelow);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Mod definitions are read from ") +
+                                       QString::fromStdString(machine->WindowsPath("Vantrel")));
         Click(window->lstMods, "Example");
         QVERIFY(window->btnEditMod->isEnabled());
         QVERIFY(window->btnDelMod->isEnabled());
