@@ -17,35 +17,6 @@ cmake --install "$build" --prefix "$root/usr" >/dev/null || fail "cmake --instal
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
 
-# The installed program, its folder read-only and a fresh home, plays a mod from the user's data folder
-# against a throw-away prefix whose stand-in for wine notes what the game folder holds meanwhile.
-play_installed() {
-  local home="$root/home" prefix="$root/prefix" game="$root/prefix/drive_c/Games/Generals"
-  mkdir -p "$home/.local/share/vantrel" "$prefix/dosdevices" "$game/Data" "$root/mod"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  ln -s / "$prefix/dosdevices/z:"
-  printf 'WINE REGISTRY Version 2\n\n[Software\\\\Electronic Arts\\\\EA Games\\\\Generals] 1\n"InstallPath"="C:\\\\Games\\\\Generals\\\\"\n' \
-    >"$prefix/system.reg"
-  echo game >"$game/generals.exe"
-  echo "the mod's file" >"$root/mod/Readme.txt"
-  printf 'Location=Z:%s\r\n[Folder]\r\nSource=Z:%s\r\nDestination=C:\\Games\\Generals\\Data\r\n' \
-    "$(tr / '\\' <<<"$root/mod/Sample.big")" "$(tr / '\\' <<<"$root/mod/Readme.txt")" \
-    >"$home/.local/share/vantrel/Sample.vtl"
-  printf '#!/bin/sh\nls "%s/Data" >"%s/seen.txt"\n' "$game" "$root" >"$root/wine"
-  chmod +x "$root/wine"
-  env -i PATH=/usr/bin:/bin HOME="$home" WINEPREFIX="$prefix" WINE="$root/wine" VANTREL_MESSAGES=stderr \
-    unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && "$1/bin/vantrel" -SILENT Sample' \
-    sh "$root/usr" || return 1
-  grep -qx Readme.txt "$root/seen.txt" || { echo "the game did not find the mod's file"; return 1; }
-  [ -z "$(ls -A "$game/Data")" ] || { echo "the game folder was not put back"; return 1; }
-  ! ls "$home/.local/share/vantrel" | grep -q journal || { echo "a launch journal was left"; return 1; }
-}
-if unshare -m true 2>/dev/null; then
-  play_installed || fail "the installed program did not play a mod from the user's folder"
-else
-  echo "package check: mount namespaces are refused here; the installed program's launch was not tried"
-fi
-
 (cd "$build" && cpack -G DEB >/dev/null) || fail "cpack -G DEB"
 deb=$(ls "$build"/vantrel_*.deb 2>/dev/null | head -n 1)
 if [ -n "$deb" ]; then
@@ -64,4 +35,39 @@ if [ -n "$deb" ]; then
 else
   fail "no package was built"
 fi
+
+# The program as the package installs it, its folder read-only and a fresh home, plays a mod from the
+# user's data folder against a throw-away prefix whose stand-in for wine notes what the game folder
+# holds meanwhile.
+play_installed() {
+  local home="$root/home" prefix="$root/prefix" game="$root/prefix/drive_c/Games/Generals"
+  mkdir -p "$home/.local/share/vantrel" "$prefix/dosdevices" "$game/Data" "$root/mod"
+  ln -s ../drive_c "$prefix/dosdevices/c:"
+  ln -s / "$prefix/dosdevices/z:"
+  printf 'WINE REGISTRY Version 2\n\n[Software\\\\Electronic Arts\\\\EA Games\\\\Generals] 1\n"InstallPath"="C:\\\\Games\\\\Generals\\\\"\n' \
+    >"$prefix/system.reg"
+  echo game >"$game/generals.exe"
+  echo "the mod's file" >"$root/mod/Readme.txt"
+  printf 'Location=Z:%s\r\n[Folder]\r\nSource=Z:%s\r\nDestination=C:\\Games\\Generals\\Data\r\n' \
+    "$(tr / '\\' <<<"$root/mod/Sample.big")" "$(tr / '\\' <<<"$root/mod/Readme.txt")" \
+    >"$home/.local/share/vantrel/Sample.vtl"
+  printf '#!/bin/sh\nls "%s/Data" >"%s/seen.txt"\n' "$game" "$root" >"$root/wine"
+  chmod +x "$root/wine"
+  env -i PATH=/usr/bin:/bin HOME="$home" WINEPREFIX="$prefix" WINE="$root/wine" VANTREL_MESSAGES=stderr \
+    unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && "$1/bin/vantrel" -SILENT Sample' \
+    sh "$root/unpacked/usr" || return 1
+  grep -qx Readme.txt "$root/seen.txt" || { echo "the game did not find the mod's file"; return 1; }
+  [ -z "$(ls -A "$game/Data")" ] || { echo "the game folder was not put back"; return 1; }
+  ! ls "$home/.local/share/vantrel" | grep -q journal || { echo "a launch journal was left"; return 1; }
+}
+if [ -z "$deb" ]; then
+  :
+elif ! dpkg-deb -x "$deb" "$root/unpacked"; then
+  fail "the package cannot be unpacked"
+elif unshare -m true 2>/dev/null; then
+  play_installed || fail "the packaged program did not play a mod from the user's folder"
+else
+  echo "package check: mount namespaces are refused here; the installed program's launch was not tried"
+fi
+
 exit $((problems > 0))
