@@ -5,7 +5,7 @@
 # qt6-base-dev. The result goes to a cache folder outside the checkout, named by the Qt version and a hash
 # of the options; a later run finds it and does nothing. Progress goes to standard error; the folder is
 # printed last, alone on standard output: VANTREL_MINGW_QT=$(bash tools/mingw_qt.sh).
-# Takes about 25 minutes on two cores the first time; needs root to install what is missing.
+# Takes 25 to 45 minutes on two cores the first time; needs root to install what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
