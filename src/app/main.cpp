@@ -104,8 +104,7 @@ int main(int argc, char** argv) {
     // font configuration loads and the registry and the mod definitions are read; on the other, the
     // application object comes up and the window's fonts and banner are made.
     const std::string arguments = platform.environment->ArgumentText();
-    const bool opensWindow = HasDisplay() && !AsksToSetAsideJournal(arguments) &&
-                             SilentModFileFromCommandLine(platform.environment->ProgramFolder(), arguments).empty();
+    const bool opensWindow = HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments);
     ProgramValues values;
     HeldMessages held;
     const auto prepare = [&](Messages& shown) {

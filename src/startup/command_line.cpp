@@ -5,14 +5,18 @@
 
 namespace vantrel {
 
-std::string SilentModFileFromCommandLine(std::string_view definitionFolder, std::string_view argumentText) {
+bool AsksForSilentMode(std::string_view argumentText) {
     std::string upper(argumentText);
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }
-    if (upper.find(kSilentSwitch) == std::string::npos) {
+    return upper.find(kSilentSwitch) != std::string::npos;
+}
+
+std::string SilentModFileFromCommandLine(std::string_view definitionFolder, std::string_view argumentText) {
+    if (!AsksForSilentMode(argumentText)) {
         return {};
     }
     const std::string_view name = argumentText.substr(Utf8Offset(argumentText, kSilentSwitch.size() + 1));
