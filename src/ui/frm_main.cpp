@@ -219,12 +219,12 @@ void FrmMain::ArrangeControls() {
         Frame2->setFont(bold);
         const QSize size = ArrangeAtScale(smallest);
         if ((size.width() <= room.width() && size.height() <= room.height()) || attempt == 10 ||
-            font.pointSizeF() == kSmallestPointSize) {
+            font.pointSizeF() == SmallestPointSize(*this)) {
             break;
         }
         const double factor = 0.98 * std::min(static_cast<double>(room.width()) / size.width(),
                                               static_cast<double>(room.height()) / size.height());
-        font = ScaledFont(font, factor);
+        font = ScaledFont(font, factor, SmallestPointSize(*this));
         smallest *= factor;
     }
     setMinimumSize(arrangedSize_);

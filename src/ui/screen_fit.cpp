@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLayout>
 #include <QScreen>
 #include <algorithm>
@@ -25,10 +26,14 @@ QSize AvailableRoom(const QWidget& window) {
     return available - frame;
 }
 
-QFont ScaledFont(const QFont& font, double factor) {
+double SmallestPointSize(const QWidget& window) {
+    return kSmallestPointSize / std::clamp(window.devicePixelRatioF(), 1.0, 2.0);
+}
+
+QFont ScaledFont(const QFont& font, double factor, double smallest) {
     QFont scaled = font;
     if (font.pointSizeF() > 0) {
-        scaled.setPointSizeF(std::max(kSmallestPointSize, font.pointSizeF() * factor));
+        scaled.setPointSizeF(std::max(smallest, font.pointSizeF() * factor));
     } else if (font.pixelSize() > 0) {
         scaled.setPixelSize(std::max(8, static_cast<int>(font.pixelSize() * factor)));
     }
@@ -41,17 +46,23 @@ void FitDialogToScreen(QWidget& window, QSize preferred) {
     QFont font = base;
     window.setFont(font);
     for (int attempt = 0; attempt < 8; ++attempt) {
+        // Some font engines give a caption a size hint a pixel shorter than its line: keep it whole.
+        for (auto* label : window.findChildren<QLabel*>()) {
+            if (!label->wordWrap()) {
+                label->setMinimumHeight(label->fontMetrics().height());
+            }
+        }
         if (window.layout()) {
             window.layout()->activate();
         }
         const QSize needed = window.minimumSizeHint();
         if ((needed.width() <= room.width() && needed.height() <= room.height()) ||
-            font.pointSizeF() == kSmallestPointSize) {
+            font.pointSizeF() == SmallestPointSize(window)) {
             break;
         }
         const double factor = std::min(static_cast<double>(room.width()) / needed.width(),
                                        static_cast<double>(room.height()) / needed.height());
-        font = ScaledFont(font, std::min(0.97, factor));
+        font = ScaledFont(font, std::min(0.97, factor), SmallestPointSize(window));
         window.setFont(font);
     }
     // The preferred size grows with a larger font, as the controls do.

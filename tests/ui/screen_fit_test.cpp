@@ -39,7 +39,8 @@ void CheckFits(QWidget& window) {
                               .arg(screen.height())
                               .arg(qgetenv("QT_SCALE_FACTOR").isEmpty() ? QByteArray("1") : qgetenv("QT_SCALE_FACTOR"));
     // Room for a title bar and borders, as a window manager would add them.
-    QVERIFY2(window.width() + 8 <= screen.width() && window.height() + 32 <= screen.height(), qPrintable(where));
+    QVERIFY2(window.width() + 8 <= screen.width() && window.height() + 32 <= screen.height(),
+             qPrintable(where + QStringLiteral(": the window is %1x%2, font %3").arg(window.width()).arg(window.height()).arg(window.font().toString())));
     window.move(screen.topLeft() + QPoint(4, 28));
     for (auto* control : window.findChildren<QWidget*>()) {
         if (!control->isVisibleTo(&window) || control->isWindow() || control->size().isEmpty()) {
@@ -56,7 +57,12 @@ void CheckFits(QWidget& window) {
                 QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name + label->text()));
             } else {
                 QVERIFY2(label->sizeHint().width() <= label->width() && metrics.height() <= label->height(),
-                         qPrintable(name + label->text()));
+                         qPrintable(QStringLiteral("%1%2: needs %3x%4, has %5x%6")
+                                        .arg(name, label->text())
+                                        .arg(label->sizeHint().width())
+                                        .arg(metrics.height())
+                                        .arg(label->width())
+                                        .arg(label->height())));
             }
         } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
             const QSize text = metrics.size(0, QString(button->text()).remove(QLatin1Char('&')));

@@ -84,9 +84,22 @@ private:
     std::unique_ptr<UiServices> services;
     std::unique_ptr<FrmMain> window;
 
+    // The text with each "C:\\" made the test machine's own root: the same on Wine, a temporary
+    // folder on Windows.
+    std::string At(std::string text) const {
+        std::string root = machine->WindowsPath("x");
+        root.pop_back();
+        for (std::size_t at = text.find("C:\\"); at != std::string::npos; at = text.find("C:\\", at + root.size())) {
+            text.replace(at, 3, root);
+        }
+        return text;
+    }
+    std::string At(const char* text) const { return At(std::string(text)); }
+    QString At(const QString& text) const { return QString::fromStdString(At(text.toStdString())); }
+
     void Open(const std::string& generals = "C:\\Games\\Generals\\", const std::string& zeroHour = "C:\\Games\\ZH\\") {
-        values->szGeneralsPath = generals;
-        values->szZeroHourPath = zeroHour;
+        values->szGeneralsPath = At(generals);
+        values->szZeroHourPath = At(zeroHour);
         LoadModCatalogue(*values, machine->directoryListing(), machine->textFiles());
         window = std::make_unique<FrmMain>(*services);
         window->show();
@@ -109,9 +122,9 @@ private slots:
         machine->Write("Games/ZH/generals.exe", "game");
         machine->Write("Mods/Example/Maps/Mod.map", "mod map");
         machine->Write("Mods/Example/Readme.txt", "readme");
-        machine->Write("Vantrel/Alpha.vtl", "Location=C:\\Mods\\Alpha.big\r\n");
-        machine->Write("Vantrel/Example.vtl", "Location=C:\\Mods\\Example\\Example.big\r\n[Folder]\r\n"
-                                              "Source=C:\\Mods\\Example\\Maps\r\nDestination=C:\\Games\\Generals\\Data\r\n");
+        machine->Write("Vantrel/Alpha.vtl", At("Location=C:\\Mods\\Alpha.big\r\n"));
+        machine->Write("Vantrel/Example.vtl", At("Location=C:\\Mods\\Example\\Example.big\r\n[Folder]\r\n"
+                                                 "Source=C:\\Mods\\Example\\Maps\r\nDestination=C:\\Games\\Generals\\Data\r\n"));
         values = std::make_unique<ProgramValues>();
         values->definitionFolder = machine->WindowsPath("Vantrel");
         messages.shown.clear();
@@ -152,6 +165,9 @@ private slots:
         QStringList listed;
         for (int i = 0; i < window->lstGames->count(); ++i) {
             listed << window->lstGames->item(i)->text();
+        }
+        for (QString& game : games) {
+            game = At(game);
         }
         QCOMPARE(listed, games);
         QCOMPARE(window->lstGames->selectedItems().size(), games.isEmpty() ? 0 : 1);
@@ -220,8 +236,8 @@ private slots:
         QHelpEvent hover(QEvent::ToolTip, at, window->lstMods->viewport()->mapToGlobal(at));
         QApplication::sendEvent(window->lstMods->viewport(), &hover);
         QCOMPARE(QToolTip::text(),
-                 QString::fromUtf8("Example\nDefinition: C:\\Vantrel\\Example.vtl\nBIG file: C:\\Mods\\Example\\Example.big\n"
-                                   "C:\\Mods\\Example\\Maps \u2192 C:\\Games\\Generals\\Data"));
+                 At(QString::fromUtf8("Example\nDefinition: C:\\Vantrel\\Example.vtl\nBIG file: C:\\Mods\\Example\\Example.big\n"
+                                      "C:\\Mods\\Example\\Maps \u2192 C:\\Games\\Generals\\Data")));
         // Below the mods, the folder they are read from.
         const QPoint below(4, window->lstMods->viewport()->height() - 4);
         QHelpEvent hoverBelow(QEvent::ToolTip, below, window->lstMods->viewport()->mapToGlobal(below));
@@ -281,7 +297,7 @@ private slots:
         QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
         QCOMPARE(window->lblStatus->text(), worldbuilder ? QStringLiteral("World Builder ended.") : QStringLiteral("The game ended."));
         QCOMPARE(runner.commands.size(), 1u);
-        QCOMPARE(QString::fromStdString(runner.commands[0]), command);
+        QCOMPARE(QString::fromStdString(runner.commands[0]), At(command));
         QVERIFY(messages.shown.empty());
         QVERIFY(disabledWhileRunning);
         QCOMPARE(during.find("Data/Maps.original/") != std::string::npos, mod == "Example");
@@ -419,9 +435,9 @@ private slots:
         WhenModal([&] {
             FrmAddMod* editor = window->addModDialog();
             QCOMPARE(editor->txtTitle->text(), QStringLiteral("Example"));
-            QCOMPARE(editor->txtLocation->text(), QStringLiteral("C:\\Mods\\Example\\Example.big"));
+            QCOMPARE(editor->txtLocation->text(), At(QStringLiteral("C:\\Mods\\Example\\Example.big")));
             QCOMPARE(editor->lstResult->count(), 1);
-            QCOMPARE(editor->lstResult->item(0)->text(), QStringLiteral("C:\\Games\\Generals\\Data\\Maps"));
+            QCOMPARE(editor->lstResult->item(0)->text(), At(QStringLiteral("C:\\Games\\Generals\\Data\\Maps")));
             editor->txtTitle->setText(QStringLiteral("Example Two"));
             QTest::mouseClick(editor->OKButton, Qt::LeftButton);
         });
@@ -429,8 +445,8 @@ private slots:
                            window->lstMods->visualItemRect(ItemNamed(window->lstMods, "Example")).center());
         // Listed as NTFS orders the file names: a blank sorts before the dot.
         QCOMPARE(Mods(), (QStringList{"Alpha", "Example Two", "Example"}));
-        QVERIFY(machine->Read("Vantrel/Example Two.vtl").starts_with("Location=C:\\Mods\\Example\\Example.big\r\n[Folder]"));
-        QVERIFY(machine->Read("Vantrel/Example.vtl").starts_with("Location=C:\\Mods\\Example\\Example.big\r\n"));
+        QVERIFY(machine->Read("Vantrel/Example Two.vtl").starts_with(At("Location=C:\\Mods\\Example\\Example.big\r\n[Folder]")));
+        QVERIFY(machine->Read("Vantrel/Example.vtl").starts_with(At("Location=C:\\Mods\\Example\\Example.big\r\n")));
         QVERIFY(!window->btnEditMod->isEnabled());
     }
 
@@ -706,7 +722,9 @@ private slots:
         const auto host = [this](std::string_view relative) {
             return QDir(QString::fromStdString(machine->HostPath(relative).string())).absolutePath();
         };
-        QCOMPARE(opened, (QStringList{host(""), host("Mods/Example"), host("Mods/Example")}));
+        // The machine's C: drive: the test machine's own root under Wine, the real one on Windows.
+        const QString drive = At(std::string("C:\\")) == "C:\\" ? host("") : QStringLiteral("C:/");
+        QCOMPARE(opened, (QStringList{drive, host("Mods/Example"), host("Mods/Example")}));
     }
 
     void displayLinesShowTheirLastNinetyCharacters_data() {
@@ -751,12 +769,12 @@ private slots:
                 QVERIFY(placement);
                 buttonDisabledMeanwhile = !editor->btnAddFile->isEnabled();
                 QCOMPARE(placement->windowTitle(), QStringLiteral("Choose location to place folder"));
-                QCOMPARE(QString::fromStdString(placement->lstFolder->path()), QStringLiteral("C:\\Games\\ZH"));
+                QCOMPARE(QString::fromStdString(placement->lstFolder->path()), At(QStringLiteral("C:\\Games\\ZH")));
                 QTest::mouseClick(placement->OKButton, Qt::LeftButton);
             });
             QTest::mouseClick(editor->btnAddFile, Qt::LeftButton);
-            QCOMPARE(editor->lstSrc, std::vector<std::string>{"C:\\Mods\\Example\\Readme.txt"});
-            QCOMPARE(editor->lstDest, std::vector<std::string>{"C:\\Games\\ZH"});
+            QCOMPARE(editor->lstSrc, std::vector<std::string>{At("C:\\Mods\\Example\\Readme.txt")});
+            QCOMPARE(editor->lstDest, std::vector<std::string>{At("C:\\Games\\ZH")});
             QVERIFY(editor->btnAddFile->isEnabled());
             // Closed with its close box, the placement adds nothing.
             WhenModal([&] { window->addFolderDialog()->close(); });
