@@ -314,7 +314,7 @@ private slots:
     void launchNeedsAGame() {
         Open("", "");
         QVERIFY(window->lblNoGame && window->lblNoGame->isVisible());
-        QCOMPARE(window->lblNoGame->text().toStdString(), std::string(kNoGameFoundText));
+        QCOMPARE(window->lblNoGame->text().toStdString(), std::string(kNoGameFoundText) + " " + std::string(kNoGameAdviceText));
         for (auto* button : {window->btnLaunch, window->btnWorldbuilder}) {
             QTest::mouseClick(button, Qt::LeftButton);
         }
