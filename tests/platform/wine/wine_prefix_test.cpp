@@ -188,3 +188,53 @@ TEST_F(WinePrefixTest, GivesSteamsHostFoldersThroughTheDrives) {
 
 } // namespace
 } // namespace vantrel
+
+#include <cstdlib>
+
+#include "platform/native_platform.h"
+
+namespace vantrel {
+namespace {
+
+// Sets an environment variable for one test and puts it back as it was.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedVariable() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(WinePrefixTest, TakesAProtonPrefixOnlyWhenNoPrefixWasNamed) {
+    const std::string proton = root + "/home/.local/share/Steam/steamapps/compatdata/2732960/pfx";
+    fs::create_directories(proton + "/dosdevices");
+    test::WriteBytes(proton + "/system.reg", "WINE REGISTRY Version 2\n");
+    ScopedVariable home("HOME", (root + "/home").c_str());
+    std::string protonOnZ = "Z:" + proton;
+    std::replace(protonOnZ.begin(), protonOnZ.end(), '/', '\\');
+    {
+        ScopedVariable unnamed("WINEPREFIX", nullptr);
+        const NativePlatform platform = CreateNativePlatform({});
+        EXPECT_FALSE(platform.machineFixed);
+        const auto taken = PlatformOfPrefix(platform, protonOnZ);
+        ASSERT_TRUE(taken);
+        EXPECT_TRUE(taken->machineFixed) << "one machine per run";
+        EXPECT_EQ(std::static_pointer_cast<WinePrefix>(taken->machine)->Root(), proton);
+        EXPECT_FALSE(PlatformOfPrefix(platform, protonOnZ + "\\..\\missing"));
+        EXPECT_FALSE(PlatformOfPrefix(platform, "Q:\\pfx"));
+    }
+    ScopedVariable named("WINEPREFIX", (root + "/prefix").c_str());
+    const NativePlatform platform = CreateNativePlatform({});
+    EXPECT_TRUE(platform.machineFixed);
+    EXPECT_FALSE(PlatformOfPrefix(platform, protonOnZ)) << "a prefix the user named always wins";
+}
+
+} // namespace
+} // namespace vantrel
