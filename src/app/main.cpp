@@ -116,8 +116,12 @@ int main(int argc, char** argv) {
             found = FindInstallations(*platform.registry, platform.gameFiles.get());
             if (const std::string prefix = ProtonPrefixToUse(*found, *platform.gameFiles); !prefix.empty()) {
                 if (auto proton = PlatformOfPrefix(platform, prefix)) {
+                    // Steam's libraries are the same from the new machine: only their paths are said anew.
+                    const Installations steam = SteamFindsThere(*found, [&](std::string_view path) {
+                        return PathOnOtherMachine(platform, *proton, path);
+                    });
                     platform = std::move(*proton);
-                    found.reset();
+                    found = FindInstallations(*platform.registry, platform.gameFiles.get(), &steam);
                 }
             }
         }

@@ -54,6 +54,11 @@ struct NativePlatform {
 [[nodiscard]] std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current,
                                                              std::string_view prefixFolder);
 
+// A path of one platform's machine as the other's machine names the same place; nullopt when that
+// machine cannot reach it.
+[[nodiscard]] std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,
+                                                            std::string_view path);
+
 } // namespace vantrel
 
 namespace vantrel {

@@ -136,8 +136,9 @@ void FindInLibrary(GameFiles& files, const std::string& library, Installations& 
             return;
         }
         const auto text = files.ReadSmallFile(steamapps + "\\" + manifest, kSteamFileLimit);
-        // Most of a library is other games: their manifests are passed over without parsing.
-        if (!text || !ContainsIgnoringCase(*text, "Generals")) {
+        // Most of a library is other games: their manifests are passed over without parsing, by a
+        // search the library's own string search makes fast.
+        if (!text || (text->find("enerals") == std::string::npos && text->find("ENERALS") == std::string::npos)) {
             continue;
         }
         const auto entries = ParseKeyValues(*text);
@@ -189,7 +190,7 @@ std::string ReadInstallFolder(Registry& registry, std::string_view key) {
     return registry.ReadMachineString(key, kInstallPathValue).value_or(std::string());
 }
 
-Installations FindInstallations(Registry& registry, GameFiles* files) {
+Installations FindInstallations(Registry& registry, GameFiles* files, const Installations* steam) {
     Installations found;
     const auto fromDisc = [&](std::string_view key) {
         std::string folder = AsFolder(ReadInstallFolder(registry, key));
@@ -224,7 +225,15 @@ Installations FindInstallations(Registry& registry, GameFiles* files) {
             }
         }
     }
-    if (found.generals.folder.empty() || found.zeroHour.folder.empty()) {
+    if (steam) {
+        found.steamLibraries = steam->steamLibraries;
+        for (const auto& [game, known] : {std::pair{&found.generals, &steam->generals},
+                                          std::pair{&found.zeroHour, &steam->zeroHour}}) {
+            if (game->folder.empty() && !known->folder.empty() && known->source == kSteamSource) {
+                *game = *known;
+            }
+        }
+    } else if (found.generals.folder.empty() || found.zeroHour.folder.empty()) {
         FindInSteam(*files, std::span(answers).first(steamQueries), found);
     }
     return found;
@@ -249,6 +258,28 @@ void ApplyInstallations(const Installations& found, ProgramValues& values) {
 
 void DiscoverInstallFolders(Registry& registry, GameFiles* files, ProgramValues& values) {
     ApplyInstallations(FindInstallations(registry, files), values);
+}
+
+Installations SteamFindsThere(const Installations& found,
+                              const std::function<std::optional<std::string>(std::string_view)>& pathThere) {
+    Installations there;
+    for (const auto& [game, here] : {std::pair{&there.generals, &found.generals},
+                                     std::pair{&there.zeroHour, &found.zeroHour}}) {
+        if (here->source != kSteamSource) {
+            continue;
+        }
+        auto folder = pathThere(here->folder);
+        auto library = pathThere(here->steamLibrary);
+        if (folder && library) {
+            *game = {AsFolder(std::move(*folder)), here->source, std::move(*library), here->steamAppId};
+        }
+    }
+    for (const auto& library : found.steamLibraries) {
+        if (auto path = pathThere(library)) {
+            there.steamLibraries.push_back(std::move(*path));
+        }
+    }
+    return there;
 }
 
 std::string ProtonPrefixToUse(const Installations& found, GameFiles& files) {

@@ -2,6 +2,8 @@
 // releases record them, and in Steam's libraries.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +50,10 @@ struct Installations {
 // Each game from the disc release's keys (HKLM, 32-bit view) when they name a folder, as they stand
 // but for a backslash added at the end. A game they miss comes from the first place that holds its
 // program: the same keys in the other view and in HKCU, the EA App's keys, then Steam's libraries.
-// Without `files`, only the disc release's keys are read.
-[[nodiscard]] Installations FindInstallations(Registry& registry, GameFiles* files);
+// Without `files`, only the disc release's keys are read. With `steam`, what Steam's libraries hold is
+// taken from there instead of being looked for again (after a change of machine, say).
+[[nodiscard]] Installations FindInstallations(Registry& registry, GameFiles* files,
+                                              const Installations* steam = nullptr);
 
 // Sets szGeneralsPath, szZeroHourPath, where each came from, and what a player is told of the search.
 void ApplyInstallations(const Installations& found, ProgramValues& values);
@@ -59,6 +63,11 @@ void DiscoverInstallFolders(Registry& registry, GameFiles* files, ProgramValues&
 inline void DiscoverInstallFolders(Registry& registry, ProgramValues& values) {
     DiscoverInstallFolders(registry, nullptr, values);
 }
+
+// What Steam's libraries hold, as another machine names the same places (`pathThere`, nullopt for a
+// place it cannot reach: left out): for FindInstallations on that machine.
+[[nodiscard]] Installations SteamFindsThere(
+    const Installations& found, const std::function<std::optional<std::string>(std::string_view)>& pathThere);
 
 // The Wine prefix Proton made for the Steam game, when the games were found only through Steam:
 // Zero Hour's, else Generals'. Empty when a game was installed on the machine itself or no such

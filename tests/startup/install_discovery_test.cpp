@@ -205,6 +205,36 @@ TEST_F(SteamDiscovery, FindsTheGamesByTheirManifestsAndPrograms) {
     }
 }
 
+TEST_F(SteamDiscovery, CarriesWhatSteamHoldsToAnotherMachineWithoutLookingAgain) {
+    Installations found;
+    found.generals = {"C:\\Lib\\steamapps\\common\\G\\", std::string(kSteamSource), "C:\\Lib", "2229870"};
+    found.zeroHour = {"C:\\ZH\\", std::string(kDiscSource), {}, {}};
+    found.steamLibraries = {"C:\\Lib", "C:\\Gone"};
+    const Installations there = SteamFindsThere(found, [](std::string_view path) -> std::optional<std::string> {
+        if (!path.starts_with("C:\\Lib")) {
+            return std::nullopt;
+        }
+        return "Z:\\host" + std::string(path.substr(2));
+    });
+    EXPECT_EQ(there.generals.folder, "Z:\\host\\Lib\\steamapps\\common\\G\\");
+    EXPECT_EQ(there.generals.steamLibrary, "Z:\\host\\Lib");
+    EXPECT_EQ(there.generals.steamAppId, "2229870");
+    EXPECT_EQ(there.zeroHour.folder, "") << "only Steam's finds are carried";
+    EXPECT_EQ(there.steamLibraries, std::vector<std::string>{"Z:\\host\\Lib"});
+
+    // On the new machine its own registry comes first; Steam's libraries are not read again.
+    Manifest("Steam", "2732960", "Command & Conquer Generals Zero Hour", "ZH");
+    Game("Steam/steamapps/common/ZH");
+    registry.values[{Root::CurrentUser, View::Bits32, "Software\\Valve\\Steam", "SteamPath"}] = machine.WindowsPath("Steam");
+    registry.values[{Root::LocalMachine, View::Bits32, std::string(kGeneralsKey), "InstallPath"}] = "C:\\Own";
+    const Installations again = FindInstallations(registry, &machine.gameFiles(), &there);
+    EXPECT_EQ(again.generals.folder, "C:\\Own\\");
+    EXPECT_EQ(again.zeroHour.folder, "");
+    EXPECT_EQ(again.steamLibraries, there.steamLibraries);
+    registry.values.erase({Root::LocalMachine, View::Bits32, std::string(kGeneralsKey), "InstallPath"});
+    EXPECT_EQ(FindInstallations(registry, &machine.gameFiles(), &there).generals.folder, there.generals.folder);
+}
+
 TEST_F(SteamDiscovery, ChoosesTheProtonPrefixOnlyWhenTheGamesCameFromSteam) {
     const auto steamGame = [&](const std::string& library, const std::string& id) {
         return GameInstall{machine.WindowsPath(library + "\\steamapps\\common\\X") + "\\", std::string(kSteamSource),

@@ -62,11 +62,13 @@ std::optional<std::string> WineGameFiles::HostPath(std::string_view path) const 
 }
 
 std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, std::size_t limit) {
-    const auto host = HostPath(path);
-    if (!host) {
-        return std::nullopt;
+    // Most names come from a listing, spelled as they are: opened at once, looked up only when missing.
+    auto host = prefix_.ToHostPathAsSpelled(path);
+    UniqueFd fd(host ? open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    if (!fd.Valid() && (!host || errno == ENOENT || errno == ENOTDIR)) {
+        host = prefix_.ToHostPath(path);
+        fd = UniqueFd(host ? open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1);
     }
-    const UniqueFd fd(open(host->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::size_t>(info.st_size) > limit) {

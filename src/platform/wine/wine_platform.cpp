@@ -71,6 +71,15 @@ std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current, st
     return platform;
 }
 
+std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,
+                                              std::string_view path) {
+    const auto host = std::static_pointer_cast<WinePrefix>(from.machine)->ToHostPath(path);
+    if (!host) {
+        return std::nullopt;
+    }
+    return std::static_pointer_cast<WinePrefix>(to.machine)->ToWindowsPath(*host);
+}
+
 } // namespace vantrel
 
 namespace vantrel {
