@@ -30,22 +30,14 @@ std::string AsFolder(std::string text) {
     return text;
 }
 
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-    if (word.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        bool same = true;
-        for (std::size_t i = 0; same && i < word.size(); ++i) {
-            const auto a = static_cast<unsigned char>(text[at + i]);
-            const auto b = static_cast<unsigned char>(word[i]);
-            same = (a | 0x20) == (b | 0x20) || a == b;
-        }
-        if (same) {
-            return true;
-        }
-    }
-    return false;
+    const auto found = std::search(text.begin(), text.end(), word.begin(), word.end(),
+                                   [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+    return found != text.end() || word.empty();
 }
 
 void AddOnce(std::vector<std::string>& folders, std::string folder) {
