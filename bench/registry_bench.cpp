@@ -1,7 +1,10 @@
 // How long finding both games' install folders in a prefix's system.reg takes beside merely reading it.
-// VANTREL_BENCH_PREFIX names a prefix made by `wineboot -i` whose system.reg to use; without it a
-// registry of about the same size and shape stands in. Argument 0 is the file as it is (no game
-// installed: every key is missing), 1 the same file with both games' keys added where Wine sorts them.
+// VANTREL_BENCH_PREFIX names a prefix made by `wineboot -i` whose system.reg (and user.reg) to use;
+// without it a registry of about the same size and shape stands in. Argument 0 is the file as it is (no
+// game installed: every key is missing), 1 the same file with both games' keys added where Wine sorts them.
+// FindEverywhere is the whole lookup of a start (every registry place, then three Steam libraries of
+// 500 installed apps): argument 0 finds no game, 1 finds both in the last library; its baseline is the
+// disc keys' lookup alone in the same prefix, so the difference is what the other places add.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +12,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "platform/wine/wine_game_files.h"
 #include "platform/wine/wine_prefix.h"
 #include "platform/wine/wine_registry.h"
 #include "ratio_reporter.h"
@@ -66,15 +71,81 @@ std::string WithGames(std::string text) {
     return text.insert(at, keys);
 }
 
+// A user.reg of about the size wineboot makes (30 KB): the settings of a fresh prefix.
+std::string UserRegistry() {
+    if (const char* prefix = std::getenv("VANTREL_BENCH_PREFIX"); prefix && *prefix) {
+        return vantrel::test::ReadBytes(std::string(prefix) + "/user.reg");
+    }
+    std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+                       "#arch=win64\n\n";
+    char line[256];
+    for (int i = 0; i < 300; ++i) {
+        std::snprintf(line, sizeof line,
+                      "[Software\\\\Wine\\\\Setting%04d] 1796653437\n#time=1dd865698b99d9a\n\"Value\"=\"%d\"\n\n", i, i);
+        text += line;
+    }
+    return text;
+}
+
+// What Steam writes for an installed app: its manifest of about 700 bytes.
+std::string Manifest(int id, const std::string& name, const std::string& installDir) {
+    return "\"AppState\"\n{\n\t\"appid\"\t\t\"" + std::to_string(id) + "\"\n\t\"universe\"\t\t\"1\"\n\t\"name\"\t\t\"" +
+           name + "\"\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"" + installDir +
+           "\"\n\t\"LastUpdated\"\t\t\"1700000000\"\n\t\"SizeOnDisk\"\t\t\"1234567890\"\n\t\"buildid\"\t\t\"123456\"\n"
+           "\t\"LastOwner\"\t\t\"76561198000000000\"\n\t\"BytesToDownload\"\t\t\"0\"\n\t\"BytesDownloaded\"\t\t\"0\"\n"
+           "\t\"AutoUpdateBehavior\"\t\t\"0\"\n\t\"AllowOtherDownloadsWhileRunning\"\t\t\"0\"\n"
+           "\t\"ScheduledAutoUpdate\"\t\t\"0\"\n\t\"InstalledDepots\"\n\t{\n\t\t\"" + std::to_string(id + 1) +
+           "\"\n\t\t{\n\t\t\t\"manifest\"\t\t\"1234567890123456789\"\n\t\t\t\"size\"\t\t\"1234567890\"\n\t\t}\n\t}\n"
+           "\t\"UserConfig\"\n\t{\n\t\t\"language\"\t\t\"english\"\n\t}\n\t\"MountedConfig\"\n\t{\n"
+           "\t\t\"language\"\t\t\"english\"\n\t}\n}\n";
+}
+
+// A home with Steam in ~/.local/share/Steam, whose libraryfolders.vdf lists it and two more libraries,
+// 500 apps among the three; with `games`, both games are installed in the last.
+void MakeSteam(const std::filesystem::path& home, bool games) {
+    const std::filesystem::path libraries[] = {home / ".local/share/Steam", home / "Library2", home / "Library3"};
+    std::string folders = "\"libraryfolders\"\n{\n";
+    for (int i = 0; i < 3; ++i) {
+        folders += "\t\"" + std::to_string(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + libraries[i].string() +
+                   "\"\n\t\t\"label\"\t\t\"\"\n\t}\n";
+    }
+    vantrel::test::WriteBytes(libraries[0] / "steamapps/libraryfolders.vdf", folders + "}\n");
+    for (int app = 0; app < 500; ++app) {
+        const int id = 1000000 + app * 10;
+        vantrel::test::WriteBytes(libraries[app % 3] / "steamapps" / ("appmanifest_" + std::to_string(id) + ".acf"),
+                                  Manifest(id, "Some Game " + std::to_string(app), "Some Game " + std::to_string(app)));
+    }
+    if (games) {
+        const auto& last = libraries[2];
+        vantrel::test::WriteBytes(last / "steamapps/appmanifest_2229870.acf",
+                                  Manifest(2229870, "Command & Conquer\xE2\x84\xA2 Generals", "Generals"));
+        vantrel::test::WriteBytes(last / "steamapps/appmanifest_2732960.acf",
+                                  Manifest(2732960, "Command & Conquer\xE2\x84\xA2 Generals Zero Hour", "Zero Hour"));
+        vantrel::test::WriteBytes(last / "steamapps/common/Generals/generals.exe", "game");
+        vantrel::test::WriteBytes(last / "steamapps/common/Zero Hour/generals.exe", "game");
+    }
+}
+
 struct Prefixes {
     vantrel::test::TempFolder folder;
     std::string roots[2];
+    std::string homes[2];
     Prefixes() {
         const std::string base = BaseRegistry();
+        const std::string user = UserRegistry();
         roots[0] = (folder.Path() / "plain").string();
         roots[1] = (folder.Path() / "games").string();
         vantrel::test::WriteBytes(roots[0] + "/system.reg", base);
         vantrel::test::WriteBytes(roots[1] + "/system.reg", WithGames(base));
+        for (int i = 0; i < 2; ++i) {
+            vantrel::test::WriteBytes(roots[i] + "/user.reg", user);
+            std::filesystem::create_directories(roots[i] + "/drive_c");
+            std::filesystem::create_directories(roots[i] + "/dosdevices");
+            std::filesystem::create_directory_symlink("../drive_c", roots[i] + "/dosdevices/c:");
+            std::filesystem::create_directory_symlink("/", roots[i] + "/dosdevices/z:");
+            homes[i] = (folder.Path() / ("home" + std::to_string(i))).string();
+            MakeSteam(homes[i], i == 1);
+        }
     }
 };
 
@@ -99,6 +170,33 @@ void FindInstallFolders(benchmark::State& state) {
     }
 }
 
+// What a start without WINEPREFIX does: every place, with no game in the registry (plain prefix).
+void FindEverywhere(benchmark::State& state) {
+    const auto arg = static_cast<std::size_t>(state.range(0));
+    const vantrel::WinePrefix prefix(ThePrefixes().roots[0]);
+    vantrel::WineGameFiles files(prefix, ThePrefixes().homes[arg]);
+    vantrel::Installations found;
+    for (auto _ : state) {
+        vantrel::WineRegistry registry(prefix);
+        found = vantrel::FindInstallations(registry, &files);
+        benchmark::DoNotOptimize(found.generals.folder.data());
+    }
+    if (found.generals.folder.empty() != (arg == 0) || found.zeroHour.folder.empty() != (arg == 0) ||
+        found.steamLibraries.size() != 3) {
+        state.SkipWithError("the games found are not those installed");
+    }
+}
+
+// Its baseline: the disc keys' lookup alone in the same prefix, which finds nothing there.
+void FindDiscKeysOnly(benchmark::State& state) {
+    const vantrel::WinePrefix prefix(ThePrefixes().roots[0]);
+    for (auto _ : state) {
+        vantrel::WineRegistry registry(prefix);
+        auto found = vantrel::FindInstallations(registry, nullptr);
+        benchmark::DoNotOptimize(found.generals.folder.data());
+    }
+}
+
 // The floor: opening the file and reading its bytes into a buffer of its size.
 void ReadFileBaseline(benchmark::State& state) {
     const std::string path = ThePrefixes().roots[static_cast<std::size_t>(state.range(0))] + "/system.reg";
@@ -120,13 +218,16 @@ void ReadFileBaseline(benchmark::State& state) {
 
 BENCHMARK(FindInstallFolders)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadFileBaseline)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FindEverywhere)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FindDiscKeysOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     vantrel::bench::RatioReporter reporter(
-        {std::pair<std::string, std::string>{"FindInstallFolders", "ReadFileBaseline"}});
+        {std::pair<std::string, std::string>{"FindInstallFolders", "ReadFileBaseline"},
+         std::pair<std::string, std::string>{"FindEverywhere", "FindDiscKeysOnly"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

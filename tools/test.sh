@@ -50,7 +50,7 @@ fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in definition_reader registry_file; do
+for target in definition_reader key_values registry_file; do
   corpus=$(mktemp -d)
   cp tests/fuzz/corpus/"$target"/* "$corpus"/
   echo "Fuzzing $target for 30 seconds"

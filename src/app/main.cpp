@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/native_platform.h"
 #include "startup/command_line.h"
+#include "startup/install_discovery.h"
 #include "startup/startup_sequence.h"
 #include "app/system_fonts.h"
 #include "ui/artwork.h"
@@ -108,9 +110,25 @@ int main(int argc, char** argv) {
     ProgramValues values;
     HeldMessages held;
     const auto prepare = [&](Messages& shown) {
+        // Without WINEPREFIX, a game found only through Steam is played in the prefix Proton made for it.
+        std::optional<Installations> found;
+        if (!platform.machineFixed) {
+            found = FindInstallations(*platform.registry, platform.gameFiles.get());
+            if (const std::string prefix = ProtonPrefixToUse(*found, *platform.gameFiles); !prefix.empty()) {
+                if (auto proton = PlatformOfPrefix(platform, prefix)) {
+                    // Steam's libraries are the same from the new machine: only their paths are said anew.
+                    const Installations steam = SteamFindsThere(*found, [&](std::string_view path) {
+                        return PathOnOtherMachine(platform, *proton, path);
+                    });
+                    platform = std::move(*proton);
+                    found = FindInstallations(*platform.registry, platform.gameFiles.get(), &steam);
+                }
+            }
+        }
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                      *platform.directoryListing, *platform.textFiles, shown,
-                                     platform.singleFiles.get(), platform.swapFiles.get(), platform.launchLock.get()});
+                                     platform.singleFiles.get(), platform.swapFiles.get(), platform.launchLock.get(),
+                                     platform.gameFiles.get(), found ? &*found : nullptr});
     };
     StartMode mode = StartMode::Refused;
     if (opensWindow) {

@@ -37,6 +37,11 @@ struct ProgramValues {
     std::string earlierStateFolder;
     std::string szGeneralsPath;
     std::string szZeroHourPath;
+    // Where each folder was found ("disc", "EA App", "Steam"), empty with the folder.
+    std::string generalsSource;
+    std::string zeroHourSource;
+    // One line for the player about where the games were looked for.
+    std::string gameSearch;
     std::string szSilentModFile;
     // Elements 0 to nModCount - 1 are valid; there is always at least one (empty) element.
     std::vector<ModRecord> Mods = std::vector<ModRecord>(1);

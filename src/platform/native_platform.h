@@ -2,11 +2,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
+#include "platform/game_files.h"
 #include "platform/instance_guard.h"
 #include "platform/launch_lock.h"
 #include "platform/process_environment.h"
@@ -37,10 +39,25 @@ struct NativePlatform {
     std::unique_ptr<DiskBrowser> diskBrowser;
     std::unique_ptr<LaunchLock> launchLock;
     std::unique_ptr<Shortcuts> shortcuts;
+    std::unique_ptr<GameFiles> gameFiles;
+    // False where the program may still pick the machine by where the games are (Linux without
+    // WINEPREFIX).
+    bool machineFixed = true;
 };
 
 // `arguments` are the command-line arguments after the program's own name.
 [[nodiscard]] NativePlatform CreateNativePlatform(std::vector<std::string> arguments);
+
+// When the machine is not fixed: the platform of the Wine prefix in the folder `prefixFolder`, a path of
+// the current machine, taken as the machine instead; nullopt when the machine is fixed or no prefix
+// is there.
+[[nodiscard]] std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current,
+                                                             std::string_view prefixFolder);
+
+// A path of one platform's machine as the other's machine names the same place; nullopt when that
+// machine cannot reach it.
+[[nodiscard]] std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,
+                                                            std::string_view path);
 
 } // namespace vantrel
 

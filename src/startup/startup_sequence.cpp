@@ -66,7 +66,11 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
     values.szSilentModFile =
         SilentModFileFromCommandLine(values.definitionFolder, services.environment.ArgumentText());
     // Install folders come first: the reader puts them into destinations as it reads.
-    DiscoverInstallFolders(services.registry, values);
+    if (services.found) {
+        ApplyInstallations(*services.found, values);
+    } else {
+        DiscoverInstallFolders(services.registry, services.gameFiles, values);
+    }
     if (values.szSilentModFile.empty() && AsksToSetAsideJournal(services.environment.ArgumentText())) {
         return StartMode::SetAsideJournal;
     }

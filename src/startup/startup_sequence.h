@@ -4,6 +4,7 @@
 #include "launch/swap_cycle.h"
 #include "mods/program_values.h"
 #include "platform/directory_listing.h"
+#include "platform/game_files.h"
 #include "platform/instance_guard.h"
 #include "platform/messages.h"
 #include "platform/process_environment.h"
@@ -11,6 +12,7 @@
 #include "platform/single_files.h"
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
+#include "startup/install_discovery.h"
 
 namespace vantrel {
 
@@ -34,6 +36,10 @@ struct StartupServices {
     SingleFiles* singleFiles = nullptr;
     SwapFileSystem* swapFiles = nullptr;
     LaunchLock* launchLock = nullptr;
+    // Where the games are looked for beyond the disc release's keys; without it, only there.
+    GameFiles* gameFiles = nullptr;
+    // The games as already found on this machine, so that they are not looked for twice.
+    const Installations* found = nullptr;
 };
 
 // Sets the program's folders in `values`. The definitions: VANTREL_HOME when it is set; else the

@@ -326,22 +326,31 @@ void FrmMain::resizeEvent(QResizeEvent* event) {
     PlaceArranged();
 }
 
+std::string NoGameFoundText(const ProgramValues& values) {
+    std::string text(kNoGameFoundText);
+    if (!values.gameSearch.empty()) {
+        text += " " + values.gameSearch;
+    }
+    return text + " " + std::string(kNoGameAdviceText);
+}
+
 void FrmMain::Form_Load() {
     lblVersion->setText(QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
-    if (!services_.values.szGeneralsPath.empty()) {
-        lstGames->addItem(Text(services_.values.szGeneralsPath));
-    }
-    if (!services_.values.szZeroHourPath.empty()) {
-        lstGames->addItem(Text(services_.values.szZeroHourPath));
-    }
-    for (int i = 0; i < lstGames->count(); ++i) {
-        lstGames->item(i)->setToolTip(lstGames->item(i)->text());
-    }
+    const auto addGame = [this](const std::string& folder, const std::string& source) {
+        if (!folder.empty()) {
+            lstGames->addItem(Text(folder));
+            // Which release it is tells a player which folder may need to be made writable.
+            lstGames->item(lstGames->count() - 1)->setToolTip(
+                Text(source.empty() ? folder : folder + "\nFound through: " + source));
+        }
+    };
+    addGame(services_.values.szGeneralsPath, services_.values.generalsSource);
+    addGame(services_.values.szZeroHourPath, services_.values.zeroHourSource);
     if (lstGames->count() > 0) {
         lstGames->setCurrentRow(0);
     } else {
         // An empty box tells a new player nothing: say what was looked for and where to point Vantrel.
-        lblNoGame = new QLabel(QString::fromUtf8(kNoGameFoundText.data()), lstGames->viewport());
+        lblNoGame = new QLabel(Text(NoGameFoundText(services_.values)), lstGames->viewport());
         lblNoGame->setObjectName(QStringLiteral("lblNoGame"));
         lblNoGame->setWordWrap(true);
         lblNoGame->setToolTip(lblNoGame->text());

@@ -22,10 +22,11 @@
 
 namespace vantrel {
 
-// Shown in the game list's place when no game was found.
-inline constexpr std::string_view kNoGameFoundText =
-    "No game was found in the registry. Install Generals or Zero Hour, or start Vantrel with WINEPREFIX "
-    "set to the Wine prefix that holds them.";
+// Shown in the game list's place when no game was found, with where they were looked for between.
+inline constexpr std::string_view kNoGameFoundText = "No game was found.";
+inline constexpr std::string_view kNoGameAdviceText =
+    "Install Generals or Zero Hour, or start Vantrel with WINEPREFIX set to the Wine prefix that holds them.";
+[[nodiscard]] std::string NoGameFoundText(const ProgramValues& values);
 
 // What the mod list shows of a mod when the pointer rests on it: its name, definition file, BIG file
 // and the first of its pairs, source and destination.

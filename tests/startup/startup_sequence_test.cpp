@@ -77,6 +77,12 @@ public:
         }
         return found->second;
     }
+    std::vector<std::optional<std::string>> ReadStrings(std::span<const RegistryQuery> queries) override {
+        for (const auto& query : queries) {
+            asked.push_back(query.keyPath);
+        }
+        return std::vector<std::optional<std::string>>(queries.size());
+    }
 };
 
 class StartupSequence : public ::testing::Test {

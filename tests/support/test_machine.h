@@ -9,6 +9,7 @@
 
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
+#include "platform/game_files.h"
 #include "platform/launch_lock.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
@@ -32,6 +33,10 @@ public:
     void Write(std::string_view relative, std::string_view bytes) const { WriteBytes(HostPath(relative), bytes); }
     [[nodiscard]] std::string Read(std::string_view relative) const { return ReadBytes(HostPath(relative)); }
 
+    // The path of `relative` as Steam writes it in its own files: a host path on Linux, the Windows
+    // path on Windows.
+    [[nodiscard]] std::string SteamPath(std::string_view relative) const;
+
     // The folder of the machine itself (the Wine prefix on Linux).
     [[nodiscard]] std::filesystem::path MachineFolder() const;
 
@@ -50,6 +55,8 @@ public:
     ProcessRunner& processRunner();
     DiskBrowser& diskBrowser();
     LaunchLock& launchLock();
+    // Takes the machine's "home" folder as the user's home (Linux), where Steam keeps its folders.
+    GameFiles& gameFiles();
 
 private:
     struct Impl;

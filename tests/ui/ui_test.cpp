@@ -327,10 +327,19 @@ private slots:
                  QStringLiteral("The launch failed: the game could not be started: C:\\Games\\Generals\\generals.exe was not found"));
     }
 
+    void gameLinesTellWhereTheFolderCameFrom() {
+        values->generalsSource = "Steam";
+        Open();
+        QCOMPARE(window->lstGames->item(0)->toolTip(), QStringLiteral("C:\\Games\\Generals\\\nFound through: Steam"));
+        QCOMPARE(window->lstGames->item(1)->toolTip(), QStringLiteral("C:\\Games\\ZH\\"));
+    }
+
     void launchNeedsAGame() {
+        values->gameSearch = "Vantrel looked in the registry.";
         Open("", "");
         QVERIFY(window->lblNoGame && window->lblNoGame->isVisible());
-        QCOMPARE(window->lblNoGame->text().toStdString(), std::string(kNoGameFoundText));
+        QCOMPARE(window->lblNoGame->text().toStdString(),
+                 std::string(kNoGameFoundText) + " Vantrel looked in the registry. " + std::string(kNoGameAdviceText));
         for (auto* button : {window->btnLaunch, window->btnWorldbuilder}) {
             QTest::mouseClick(button, Qt::LeftButton);
         }

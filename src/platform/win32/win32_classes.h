@@ -5,6 +5,7 @@
 
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
+#include "platform/game_files.h"
 #include "platform/instance_guard.h"
 #include "platform/launch_lock.h"
 #include "platform/process_environment.h"
@@ -16,11 +17,24 @@
 
 namespace vantrel {
 
-// HKEY_LOCAL_MACHINE, read-only and in the 32-bit view the games' installers wrote to.
+// Read-only; by default HKEY_LOCAL_MACHINE in the 32-bit view the games' installers wrote to.
 class Win32Registry final : public Registry {
 public:
     [[nodiscard]] std::optional<std::string> ReadMachineString(std::string_view keyPath,
                                                                std::string_view valueName) override;
+    [[nodiscard]] std::vector<std::optional<std::string>> ReadStrings(
+        std::span<const RegistryQuery> queries) override;
+};
+
+// Steam's folder comes from the registry here; paths in its files are Windows paths already.
+class Win32GameFiles final : public GameFiles {
+public:
+    [[nodiscard]] std::vector<std::string> SteamFolders() override { return {}; }
+    [[nodiscard]] std::optional<std::string> MachinePath(std::string_view steamPath) override;
+    [[nodiscard]] std::optional<std::string> ReadSmallFile(std::string_view path, std::size_t limit) override;
+    [[nodiscard]] std::vector<std::string> FileNames(std::string_view folder, std::string_view prefix,
+                                                     std::string_view suffix) override;
+    [[nodiscard]] bool FileExists(std::string_view path) override;
 };
 
 // An open main window is a top-level window whose whole title is "Vantrel".

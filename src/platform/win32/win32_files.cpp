@@ -348,3 +348,75 @@ std::optional<std::string> Win32DiskBrowser::WindowsPath(std::string_view hostPa
 }
 
 } // namespace vantrel
+
+namespace vantrel {
+
+using namespace win32;
+
+// The wide functions: Steam writes its paths in UTF-8, which the ANSI code page may not hold.
+std::optional<std::string> Win32GameFiles::MachinePath(std::string_view steamPath) {
+    std::string path(steamPath);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const bool drive = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+    const bool network = path.starts_with("\\\\");
+    if (!drive && !network) {
+        return std::nullopt;
+    }
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+std::optional<std::string> Win32GameFiles::ReadSmallFile(std::string_view path, std::size_t limit) {
+    UniqueHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > limit) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &got, nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    bytes.resize(total);
+    return bytes;
+}
+
+std::vector<std::string> Win32GameFiles::FileNames(std::string_view folder, std::string_view prefix,
+                                                   std::string_view suffix) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data{};
+    const std::wstring pattern = Wide(std::string(folder) + "\\" + std::string(prefix) + "*" + std::string(suffix));
+    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::string name = Utf8(data.cFileName);
+        // The pattern also matches short 8.3 names and any letter case: the long name decides.
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() >= prefix.size() + suffix.size() &&
+            name.starts_with(prefix) && name.ends_with(suffix)) {
+            names.push_back(std::move(name));
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+bool Win32GameFiles::FileExists(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace vantrel

@@ -23,7 +23,16 @@ NativePlatform CreateNativePlatform(std::vector<std::string>) {
     platform.diskBrowser = std::make_unique<Win32DiskBrowser>();
     platform.launchLock = std::make_unique<Win32LaunchLock>();
     platform.shortcuts = std::make_unique<Win32Shortcuts>();
+    platform.gameFiles = std::make_unique<Win32GameFiles>();
     return platform;
+}
+
+std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform&, std::string_view) {
+    return std::nullopt; // Windows is the one machine
+}
+
+std::optional<std::string> PathOnOtherMachine(const NativePlatform&, const NativePlatform&, std::string_view path) {
+    return std::string(path);
 }
 
 bool HasDisplay() {

@@ -12,18 +12,20 @@ namespace vantrel {
 
 using namespace win32;
 
-std::optional<std::string> Win32Registry::ReadMachineString(std::string_view keyPath, std::string_view valueName) {
+namespace {
+
+std::optional<std::string> ReadRegistryString(const RegistryQuery& query) {
     HKEY key = nullptr;
-    // Read access only: a standard user may not ask HKLM for more. The 32-bit view is where the
-    // games' installers recorded their folders, also for a 64-bit build of this program.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Ansi(keyPath).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
-        ERROR_SUCCESS) {
+    // Read access only: a standard user may not ask HKLM for more.
+    const HKEY root = query.root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const REGSAM view = query.view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    if (RegOpenKeyExA(root, Ansi(query.keyPath).c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     char buffer[256] = {};
     DWORD length = sizeof buffer;
     DWORD type = 0;
-    const LONG result = RegQueryValueExA(key, Ansi(valueName).c_str(), nullptr, &type,
+    const LONG result = RegQueryValueExA(key, Ansi(query.valueName).c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(buffer), &length);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS || length == 0) {
@@ -31,6 +33,24 @@ std::optional<std::string> Win32Registry::ReadMachineString(std::string_view key
     }
     // The returned length counts the terminating NUL.
     return Utf8FromAnsi(std::string_view(buffer, length - 1));
+}
+
+} // namespace
+
+std::optional<std::string> Win32Registry::ReadMachineString(std::string_view keyPath, std::string_view valueName) {
+    // The 32-bit view is where the games' installers recorded their folders, also for a 64-bit build
+    // of this program.
+    return ReadRegistryString({RegistryRoot::LocalMachine, RegistryView::Bits32, std::string(keyPath),
+                               std::string(valueName)});
+}
+
+std::vector<std::optional<std::string>> Win32Registry::ReadStrings(std::span<const RegistryQuery> queries) {
+    std::vector<std::optional<std::string>> answers;
+    answers.reserve(queries.size());
+    for (const auto& query : queries) {
+        answers.push_back(ReadRegistryString(query));
+    }
+    return answers;
 }
 
 bool Win32InstanceGuard::IsAnotherInstanceOpen() {

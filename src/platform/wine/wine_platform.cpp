@@ -1,9 +1,12 @@
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "platform/native_platform.h"
 #include "platform/wine/desktop_shortcuts.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
+#include "platform/wine/wine_game_files.h"
 #include "platform/wine/wine_instance_guard.h"
 #include "platform/wine/wine_launch_lock.h"
 #include "platform/wine/wine_process_environment.h"
@@ -20,8 +23,9 @@ NativePlatform::NativePlatform(NativePlatform&&) noexcept = default;
 NativePlatform& NativePlatform::operator=(NativePlatform&&) noexcept = default;
 NativePlatform::~NativePlatform() = default;
 
-NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
-    auto prefix = std::make_shared<WinePrefix>(WinePrefix::FromEnvironment());
+namespace {
+
+NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::string> arguments) {
     NativePlatform platform;
     platform.registry = std::make_unique<WineRegistry>(*prefix);
     platform.instanceGuard = std::make_unique<WineInstanceGuard>(WineInstanceGuard::DefaultLockPath());
@@ -34,8 +38,46 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     platform.diskBrowser = std::make_unique<WineDiskBrowser>(*prefix);
     platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
     platform.shortcuts = std::make_unique<DesktopShortcuts>(DesktopShortcuts::SettingsFromEnvironment(*prefix));
+    platform.gameFiles = std::make_unique<WineGameFiles>(*prefix, WineGameFiles::HomeFromEnvironment());
     platform.machine = std::move(prefix);
     return platform;
+}
+
+} // namespace
+
+NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
+    const char* chosen = std::getenv("WINEPREFIX");
+    NativePlatform platform =
+        PlatformOf(std::make_shared<WinePrefix>(WinePrefix::FromEnvironment()), std::move(arguments));
+    // A prefix the user named is the machine, whatever it holds.
+    platform.machineFixed = chosen && *chosen;
+    return platform;
+}
+
+std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current, std::string_view prefixFolder) {
+    if (current.machineFixed) {
+        return std::nullopt;
+    }
+    const auto& prefix = *std::static_pointer_cast<WinePrefix>(current.machine);
+    const auto host = prefix.ToHostPath(prefixFolder);
+    struct stat info {};
+    if (!host || stat((*host + "/system.reg").c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    // The arguments are the process's own, which the current platform has already read.
+    auto* environment = static_cast<WineProcessEnvironment*>(current.environment.get());
+    NativePlatform platform = PlatformOf(std::make_shared<WinePrefix>(*host), environment->Arguments());
+    platform.machineFixed = true;
+    return platform;
+}
+
+std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,
+                                              std::string_view path) {
+    const auto host = std::static_pointer_cast<WinePrefix>(from.machine)->ToHostPath(path);
+    if (!host) {
+        return std::nullopt;
+    }
+    return std::static_pointer_cast<WinePrefix>(to.machine)->ToWindowsPath(*host);
 }
 
 } // namespace vantrel

@@ -29,53 +29,55 @@ std::optional<std::string> Wow64Key(std::string_view keyPath) {
 
 } // namespace
 
-void WineRegistry::Load() {
-    loaded_ = true;
-    const UniqueFd fd(open((prefix_.Root() + "/system.reg").c_str(), O_RDONLY | O_CLOEXEC));
+WineRegistry::File& WineRegistry::Loaded(RegistryRoot root) {
+    File& file = root == RegistryRoot::CurrentUser ? user_ : machine_;
+    if (file.loaded) {
+        return file;
+    }
+    file.loaded = true;
+    const char* name = root == RegistryRoot::CurrentUser ? "/user.reg" : "/system.reg";
+    const UniqueFd fd(open((prefix_.Root() + name).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || info.st_size <= 0) {
-        return;
+        return file;
     }
     // One read of the size the file has, into a buffer left uninitialised since the read fills it.
     const auto size = static_cast<std::size_t>(info.st_size);
-    bytes_.reset(new char[size]);
-    while (size_ < size) {
-        const ssize_t got = read(fd.Get(), bytes_.get() + size_, size - size_);
+    file.bytes.reset(new char[size]);
+    while (file.size < size) {
+        const ssize_t got = read(fd.Get(), file.bytes.get() + file.size, size - file.size);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            size_ = 0; // unreadable: nothing is installed, as when the file is missing
-            return;
+            file.size = 0; // unreadable: nothing is installed, as when the file is missing
+            return file;
         }
         if (got == 0) {
             break;
         }
-        size_ += static_cast<std::size_t>(got);
+        file.size += static_cast<std::size_t>(got);
     }
-    isRegistry_ = IsWineRegistryFile(Text());
-    win64_ = isRegistry_ && IsWin64Registry(Text());
+    file.isRegistry = IsWineRegistryFile(file.Text());
+    file.win64 = file.isRegistry && IsWin64Registry(file.Text());
+    return file;
 }
 
-std::optional<std::string> WineRegistry::ReadMachineString(std::string_view keyPath, std::string_view valueName) {
-    if (!loaded_) {
-        Load();
-    }
-    if (!isRegistry_) {
-        return std::nullopt;
-    }
-    // In order of preference: the first key present answers, even without the value, as on Windows.
+std::vector<std::string> WineRegistry::Candidates(const File& file, const RegistryQuery& query) const {
     std::vector<std::string> candidates;
-    if (win64_) {
-        if (auto redirected = Wow64Key(keyPath)) {
+    if (query.root == RegistryRoot::LocalMachine && query.view == RegistryView::Bits32 && file.win64) {
+        if (auto redirected = Wow64Key(query.keyPath)) {
             candidates.push_back(std::move(*redirected));
         }
     }
-    candidates.emplace_back(keyPath);
+    candidates.push_back(query.keyPath);
+    return candidates;
+}
 
+void WineRegistry::Search(File& file, const std::vector<std::string>& keyPaths) {
     std::vector<std::string> unsearched;
     const auto known = [&](std::string_view parent) {
-        for (const auto& done : searchedParents_) {
+        for (const auto& done : file.searchedParents) {
             if (EqualsIgnoringCase(done, parent)) {
                 return true;
             }
@@ -87,25 +89,30 @@ std::optional<std::string> WineRegistry::ReadMachineString(std::string_view keyP
         }
         return false;
     };
-    for (const auto& candidate : candidates) {
-        if (!known(RegistryKeyParent(candidate))) {
-            unsearched.push_back(candidate);
+    for (const auto& keyPath : keyPaths) {
+        if (!known(RegistryKeyParent(keyPath))) {
+            unsearched.push_back(keyPath);
         }
     }
-    if (!unsearched.empty()) {
-        for (auto& key : FindSiblingKeys(Text(), unsearched)) {
-            keys_.push_back(std::move(key));
-        }
-        for (const auto& key : unsearched) {
-            searchedParents_.emplace_back(RegistryKeyParent(key));
-        }
+    if (unsearched.empty()) {
+        return;
     }
+    for (auto& key : FindSiblingKeys(file.Text(), unsearched)) {
+        file.keys.push_back(std::move(key));
+    }
+    for (const auto& key : unsearched) {
+        file.searchedParents.emplace_back(RegistryKeyParent(key));
+    }
+}
 
+std::optional<std::string> WineRegistry::Answer(const File& file, const std::vector<std::string>& candidates,
+                                                std::string_view valueName) const {
+    // In order of preference: the first key present answers, even without the value, as on Windows.
     std::optional<RegistryString> found;
     for (const auto& candidate : candidates) {
-        for (const auto& key : keys_) {
+        for (const auto& key : file.keys) {
             if (EqualsIgnoringCase(key.path, candidate)) {
-                found = ReadKeyString(Text(), key.values, valueName);
+                found = ReadKeyString(file.Text(), key.values, valueName);
                 break;
             }
         }
@@ -124,6 +131,41 @@ std::optional<std::string> WineRegistry::ReadMachineString(std::string_view keyP
     std::string text;
     AppendUtf8FromWindows1252(ansi, text);
     return text;
+}
+
+std::optional<std::string> WineRegistry::ReadMachineString(std::string_view keyPath, std::string_view valueName) {
+    const RegistryQuery query{RegistryRoot::LocalMachine, RegistryView::Bits32, std::string(keyPath),
+                              std::string(valueName)};
+    return ReadStrings({&query, 1}).front();
+}
+
+std::vector<std::optional<std::string>> WineRegistry::ReadStrings(std::span<const RegistryQuery> queries) {
+    std::vector<std::optional<std::string>> answers(queries.size());
+    for (const auto root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
+        std::vector<std::vector<std::string>> candidates(queries.size());
+        std::vector<std::string> all;
+        for (std::size_t i = 0; i < queries.size(); ++i) {
+            if (queries[i].root == root) {
+                File& file = Loaded(root);
+                if (!file.isRegistry) {
+                    break;
+                }
+                candidates[i] = Candidates(file, queries[i]);
+                all.insert(all.end(), candidates[i].begin(), candidates[i].end());
+            }
+        }
+        if (all.empty()) {
+            continue;
+        }
+        File& file = Loaded(root);
+        Search(file, all);
+        for (std::size_t i = 0; i < queries.size(); ++i) {
+            if (!candidates[i].empty()) {
+                answers[i] = Answer(file, candidates[i], queries[i].valueName);
+            }
+        }
+    }
+    return answers;
 }
 
 } // namespace vantrel

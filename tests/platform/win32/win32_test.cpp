@@ -58,6 +58,35 @@ TEST(Win32Registry, ReadsTheThirtyTwoBitViewWithinTheBuffer) {
     DeleteKey(key);
 }
 
+TEST(Win32Registry, ReadsBothHivesAndViewsAsAsked) {
+    const char* key = "SOFTWARE\\Vantrel Test\\Views";
+    DeleteKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    SetValue(key, KEY_WOW64_32KEY, "C:\\Wow\\");
+    SetValue(key, KEY_WOW64_64KEY, "C:\\Plain\\");
+    HKEY user = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr),
+              ERROR_SUCCESS);
+    const std::string text = "C:\\User\\";
+    RegSetValueExA(user, "InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(user);
+
+    Win32Registry registry;
+    using Root = RegistryRoot;
+    using View = RegistryView;
+    const RegistryQuery queries[] = {{Root::LocalMachine, View::Bits32, key, "InstallPath"},
+                                     {Root::LocalMachine, View::Bits64, key, "InstallPath"},
+                                     {Root::CurrentUser, View::Bits32, key, "InstallPath"},
+                                     {Root::CurrentUser, View::Bits64, key, "InstallPath"},
+                                     {Root::CurrentUser, View::Bits32, key, "Missing"}};
+    EXPECT_EQ(registry.ReadStrings(queries),
+              (std::vector<std::optional<std::string>>{"C:\\Wow\\", "C:\\Plain\\", "C:\\User\\",
+                                                       "C:\\User\\", std::nullopt}));
+    DeleteKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
 TEST(Win32InstanceGuard, FindsAWindowByItsWholeTitle) {
     Win32InstanceGuard guard;
     EXPECT_FALSE(guard.IsAnotherInstanceOpen());

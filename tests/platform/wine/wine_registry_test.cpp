@@ -80,3 +80,54 @@ TEST_F(WineRegistryTest, MissingOrForeignFileMeansNothingInstalled) {
 
 } // namespace
 } // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST_F(WineRegistryTest, ReadsBothHivesAndViewsInOnePassEach) {
+    const std::string machine = kWin64 + Value("Software\\\\EA\\\\Game", "C:\\\\Plain\\\\") +
+                                Value("Software\\\\Wow6432Node\\\\EA\\\\Game", "C:\\\\Wow\\\\") +
+                                Value("Software\\\\Wow6432Node\\\\EA\\\\Only32", "C:\\\\Only32\\\\");
+    const std::string user = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21\n\n#arch=win64\n\n" +
+                             Value("Software\\\\EA\\\\Game", "C:\\\\User\\\\") +
+                             Value("Software\\\\Wow6432Node\\\\EA\\\\Game", "C:\\\\NotAView\\\\");
+    struct Case {
+        std::string systemReg;
+        std::string userReg;
+        RegistryRoot root;
+        RegistryView view;
+        std::string key;
+        std::optional<std::string> expected;
+    };
+    using Root = RegistryRoot;
+    using View = RegistryView;
+    const Case cases[] = {
+        {machine, user, Root::LocalMachine, View::Bits32, "Software\\EA\\Game", "C:\\Wow\\"},
+        {machine, user, Root::LocalMachine, View::Bits64, "Software\\EA\\Game", "C:\\Plain\\"},
+        {machine, user, Root::LocalMachine, View::Bits64, "Software\\EA\\Only32", std::nullopt},
+        {machine, user, Root::CurrentUser, View::Bits32, "Software\\EA\\Game", "C:\\User\\"},
+        {machine, user, Root::CurrentUser, View::Bits64, "Software\\EA\\Game", "C:\\User\\"},
+        {machine, "", Root::CurrentUser, View::Bits32, "Software\\EA\\Game", std::nullopt},
+        {kWin32 + Value("Software\\\\EA\\\\Game", "C:\\\\Plain\\\\"), user, Root::LocalMachine, View::Bits64,
+         "Software\\EA\\Game", "C:\\Plain\\"},
+    };
+    for (const auto& c : cases) {
+        test::WriteBytes(folder.Path() / "system.reg", c.systemReg);
+        test::WriteBytes(folder.Path() / "user.reg", c.userReg);
+        WinePrefix prefix(folder.Path().string());
+        WineRegistry registry(prefix);
+        // Asked among others, as the start asks: each answer stays with its own query.
+        const RegistryQuery queries[] = {{Root::CurrentUser, View::Bits32, "Software\\Valve\\Steam", "SteamPath"},
+                                         {c.root, c.view, c.key, "InstallPath"},
+                                         {Root::LocalMachine, View::Bits32, "Software\\EA\\Missing", "InstallPath"}};
+        const auto answers = registry.ReadStrings(queries);
+        ASSERT_EQ(answers.size(), 3u);
+        EXPECT_EQ(answers[1], c.expected) << c.key << (c.root == Root::CurrentUser ? " HKCU" : " HKLM")
+                                          << (c.view == View::Bits32 ? " 32" : " 64");
+        EXPECT_EQ(answers[0], std::nullopt);
+        EXPECT_EQ(answers[2], std::nullopt);
+    }
+}
+
+} // namespace
+} // namespace vantrel

@@ -22,6 +22,7 @@ struct TestMachine::Impl {
     Win32DiskBrowser diskBrowser;
     Win32Registry registry;
     Win32LaunchLock launchLock;
+    Win32GameFiles gameFiles;
 };
 
 namespace {
@@ -86,5 +87,10 @@ SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
 LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }
+GameFiles& TestMachine::gameFiles() { return impl_->gameFiles; }
+
+std::string TestMachine::SteamPath(std::string_view relative) const {
+    return WindowsPath(relative);
+}
 
 } // namespace vantrel::test

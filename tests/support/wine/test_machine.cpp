@@ -9,6 +9,7 @@
 
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
+#include "platform/wine/wine_game_files.h"
 #include "platform/wine/wine_launch_lock.h"
 #include "platform/wine/wine_process_runner.h"
 #include "platform/wine/wine_registry.h"
@@ -24,7 +25,7 @@ void KillThisProcess() {
 }
 
 struct TestMachine::Impl {
-    explicit Impl(const std::filesystem::path& root) : prefix(root.string()) {}
+    Impl(const std::filesystem::path& root, std::string home) : prefix(root.string()), gameFiles(prefix, std::move(home)) {}
     WinePrefix prefix;
     WineTextFiles textFiles{prefix};
     WineDirectoryListing listing{prefix};
@@ -33,6 +34,7 @@ struct TestMachine::Impl {
     WineProcessRunner processRunner{prefix};
     WineDiskBrowser diskBrowser{prefix};
     WineLaunchLock launchLock{prefix};
+    WineGameFiles gameFiles;
     std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
 };
 
@@ -56,7 +58,7 @@ TestMachine::TestMachine() {
     std::filesystem::create_directories(prefix / "drive_c");
     std::filesystem::create_directories(prefix / "dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-    impl_ = std::make_unique<Impl>(prefix);
+    impl_ = std::make_unique<Impl>(prefix, (prefix / "drive_c" / "home").string());
 }
 
 TestMachine::~TestMachine() = default;
@@ -95,6 +97,11 @@ SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
 LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }
+GameFiles& TestMachine::gameFiles() { return impl_->gameFiles; }
+
+std::string TestMachine::SteamPath(std::string_view relative) const {
+    return HostPath(relative).string();
+}
 
 bool TestMachine::Hide(std::string_view relative) const {
     // Wine shows a name beginning with a dot as hidden; nothing else can hide an entry there.

@@ -1,0 +1,123 @@
+#include "platform/wine/wine_game_files.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/case_fold.h"
+#include "platform/wine/host_files.h"
+
+namespace vantrel {
+
+std::string WineGameFiles::HomeFromEnvironment() {
+    const char* home = std::getenv("HOME");
+    return home ? home : "";
+}
+
+std::vector<std::string> WineGameFiles::SteamFolders() {
+    std::vector<std::string> folders;
+    if (home_.empty()) {
+        return folders;
+    }
+    // ~/.steam/steam is usually a link to one of the others: each folder counts once.
+    for (const char* relative :
+         {"/.steam/steam", "/.local/share/Steam", "/.var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
+        auto folder = MachinePath(home_ + relative);
+        if (!folder) {
+            continue;
+        }
+        bool known = false;
+        for (const auto& other : folders) {
+            known = known || EqualsIgnoringCase(other, *folder);
+        }
+        if (!known) {
+            folders.push_back(std::move(*folder));
+        }
+    }
+    return folders;
+}
+
+std::optional<std::string> WineGameFiles::MachinePath(std::string_view steamPath) {
+    if (!steamPath.starts_with('/')) {
+        return std::nullopt;
+    }
+    char resolved[PATH_MAX];
+    struct stat info {};
+    if (!realpath(std::string(steamPath).c_str(), resolved) || stat(resolved, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    return prefix_.ToWindowsPath(resolved);
+}
+
+std::optional<std::string> WineGameFiles::HostPath(std::string_view path) const {
+    if (auto spelled = prefix_.ToHostPathAsSpelled(path); spelled && PathExists(*spelled)) {
+        return spelled;
+    }
+    return prefix_.ToHostPath(path);
+}
+
+std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, std::size_t limit) {
+    // Most names come from a listing, spelled as they are: opened at once, looked up only when missing.
+    auto host = prefix_.ToHostPathAsSpelled(path);
+    UniqueFd fd(host ? open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    if (!fd.Valid() && (!host || errno == ENOENT || errno == ENOTDIR)) {
+        host = prefix_.ToHostPath(path);
+        fd = UniqueFd(host ? open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    }
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > limit) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t size = 0;
+    while (size < bytes.size()) {
+        const ssize_t got = read(fd.Get(), bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+std::vector<std::string> WineGameFiles::FileNames(std::string_view folder, std::string_view prefix,
+                                                  std::string_view suffix) {
+    std::vector<std::string> names;
+    const auto host = HostPath(folder);
+    if (!host) {
+        return names;
+    }
+    const UniqueDir dir(opendir(host->c_str()));
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name.size() >= prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix) &&
+            (entry->d_type == DT_REG || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)) {
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
+bool WineGameFiles::FileExists(std::string_view path) {
+    const auto host = HostPath(path);
+    struct stat info {};
+    return host && stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace vantrel
