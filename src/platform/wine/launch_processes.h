@@ -31,9 +31,10 @@ struct MappedFile {
 // The identity of the host file at `hostPath`; nullopt when there is none.
 [[nodiscard]] std::optional<MappedFile> MappedFileAt(const std::string& hostPath);
 
-// The processes other than this one that have one of `files` mapped. Wine maps a Windows program's
-// image from its file, so this finds a game started from its folder by anyone (a store's client, which
-// is no child of the launch), in any prefix that shares the folder.
+// The processes other than this one that run one of `files`: Wine's loader (a program whose name
+// begins with "wine") maps a Windows program's image from its file, so this finds a game started
+// from its folder by anyone (a store's client, which is no child of the launch), in any prefix that
+// shares the folder.
 [[nodiscard]] std::vector<pid_t> ProcessesRunning(const std::vector<MappedFile>& files);
 
 } // namespace vantrel
