@@ -126,9 +126,10 @@ std::string FindOnPath(const std::string& program) {
     }
 }
 
-// Closes what an exec would close, keeping `keep`: a keeper that outlives a killed launcher then holds
-// only what the game inherits (the launch lock), not the launcher's window connection or instance lock.
-void CloseOnExecDescriptors(int keep) {
+// Closes every descriptor but the standard ones and `keep`: the launcher's files, its window
+// connection and its locks are for the program it starts (which holds the launch lock while it runs),
+// not for the keeper.
+void CloseDescriptorsBut(int keep) {
     const int folder = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         return;
@@ -147,11 +148,7 @@ void CloseOnExecDescriptors(int keep) {
             for (; *digit >= '0' && *digit <= '9'; ++digit) {
                 fd = fd * 10 + (*digit - '0');
             }
-            if (*digit != '\0' || digit == entry->d_name || fd == folder || fd == keep) {
-                continue;
-            }
-            const int flags = fcntl(fd, F_GETFD);
-            if (flags >= 0 && (flags & FD_CLOEXEC) != 0) {
+            if (*digit == '\0' && digit != entry->d_name && fd > 2 && fd != folder && fd != keep) {
                 close(fd);
             }
         }
@@ -162,15 +159,20 @@ void CloseOnExecDescriptors(int keep) {
 // The process between the launcher and the program: a child subreaper, so that whatever the program
 // starts and leaves behind (Wine starts each Windows process through a fork that ends at once) is
 // adopted here instead of by init, and stays below the launch. It reaps all it adopts, tells the
-// launcher when the program itself ended, and ends when nothing is left below it or the launcher
-// ends it. Being its own process, it leaves the launcher's other children alone. It runs after a
-// fork of a process with threads, so it calls only async-signal-safe functions.
-[[noreturn]] void RunKeeper(int report, const char* program, char* const* argv, char* const* envp) {
+// launcher when the program itself ended, and ends when nothing is left below it, when the launcher
+// ends it, or with the launcher's waiting thread. Being its own process, it leaves the launcher's
+// other children alone. It runs after a fork of a process with threads, so it calls only
+// async-signal-safe functions.
+[[noreturn]] void RunKeeper(pid_t launcher, int report, const char* program, char* const* argv,
+                            char* const* envp) {
     struct sigaction initial {};
     initial.sa_handler = SIG_DFL;
     sigaction(SIGCHLD, &initial, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGKILL, 0L, 0L, 0L);
+    if (getppid() != launcher) {
+        _exit(0); // the launcher is gone already
+    }
     prctl(PR_SET_CHILD_SUBREAPER, 1L, 0L, 0L, 0L);
-    CloseOnExecDescriptors(report);
     const pid_t child = fork();
     if (child == 0) {
         execve(program, argv, envp);
@@ -181,6 +183,7 @@ void CloseOnExecDescriptors(int keep) {
         Send(report, {Report::kNotStarted, errno});
         _exit(127);
     }
+    CloseDescriptorsBut(report);
     bool reported = false;
     for (;;) {
         int status = 0;
@@ -193,6 +196,7 @@ void CloseOnExecDescriptors(int keep) {
         }
     }
 }
+
 } // namespace
 
 std::vector<MappedFile> WineProcessRunner::GameFilesBeside(std::string_view program) const {
@@ -266,9 +270,10 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     }
     UniqueFd reports(sockets[0]);
     UniqueFd keeperEnd(sockets[1]);
+    const pid_t launcher = getpid();
     const pid_t keeper = fork();
     if (keeper == 0) {
-        RunKeeper(sockets[1], winePath.c_str(), args.data(), environment.data());
+        RunKeeper(launcher, sockets[1], winePath.c_str(), args.data(), environment.data());
     }
     keeperEnd.Close();
     if (keeper < 0) {
