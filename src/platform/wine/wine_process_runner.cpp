@@ -158,11 +158,12 @@ void CloseDescriptorsBut(int keep) {
 
 // The process between the launcher and the program: a child subreaper, so that whatever the program
 // starts and leaves behind (Wine starts each Windows process through a fork that ends at once) is
-// adopted here instead of by init, and stays below the launch. It reaps all it adopts, tells the
-// launcher when the program itself ended, and ends when nothing is left below it, when the launcher
-// ends it, or with the launcher's waiting thread. Being its own process, it leaves the launcher's
-// other children alone. It runs after a fork of a process with threads, so it calls only
-// async-signal-safe functions.
+// adopted here instead of by init and stays below the launch, whatever its name, and without asking
+// the wineserver, which serves other programs of the prefix too and never ends when persistent. It
+// reaps all it adopts, tells the launcher when the program itself ended, and ends when nothing is
+// left below it, when the launcher ends it, or with the launcher's waiting thread. Being its own
+// process, it leaves the launcher's other children alone. It runs after a fork of a process with
+// threads, so it calls only async-signal-safe functions.
 [[noreturn]] void RunKeeper(pid_t launcher, int report, const char* program, char* const* argv,
                             char* const* envp) {
     struct sigaction initial {};
