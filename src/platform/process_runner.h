@@ -1,4 +1,4 @@
-// Starts another program and waits for it to end.
+// Starts another program and waits for it, and for what it started, to end.
 #pragma once
 
 #include <string>
@@ -20,7 +20,10 @@ public:
     virtual ~ProcessRunner() = default;
 
     // Starts the unquoted command line (program path, then its arguments) and blocks until the
-    // program ends; returns at once, not started and with the reason, when nothing could be started.
+    // program and every process it started have ended, and while a game.dat, generals.exe or
+    // worldbuilder.exe of the program's folder still runs (a store's stub starts the game and ends at
+    // once); the exit code is the program's own. Returns at once, not started and with the reason,
+    // when nothing could be started.
     [[nodiscard]] virtual RunResult RunAndWait(std::string_view commandLine) = 0;
 };
 

@@ -58,6 +58,7 @@ protected:
             "FAKE_WINE_EXIT=" + exitCode,
             "FAKE_WINE_KILL_LAUNCHER=" + killLauncher,
             "FAKE_WINE_LINGER=" + linger,
+            "FAKE_WINE_LEAVE=" + leave,
             "PATH=/usr/bin:/bin",
         };
         std::string executable = VANTREL_EXECUTABLE;
@@ -127,11 +128,13 @@ protected:
     test::TestMachine machine;
     fs::path log = machine.HostPath("wine.log");
     std::string messagesSetting = "VANTREL_MESSAGES=stderr";
+    std::string leave; // how long the stand-in's process left behind runs, as the game a stub started
     fs::path installed; // the read-only program folder; empty for the launcher as built, with VANTREL_HOME
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     const std::string before = Game();
+    leave = "0.5";
     const Outcome outcome = Run({"-silent", "Example"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardError, "");
@@ -143,6 +146,8 @@ TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     EXPECT_NE(seen.find("./Data/Maps/Mod.map"), std::string::npos) << "the mod is in place while the game runs\n" << seen;
     EXPECT_NE(seen.find("./Data/Maps.original/Alpine.map"), std::string::npos) << seen;
     EXPECT_NE(seen.find("./Data/INI/GameData.ini.original"), std::string::npos) << seen;
+    EXPECT_TRUE(seen.find("left saw: ./Data/Maps/Mod.map\n") != std::string::npos && seen.ends_with("left ended\n"))
+        << "the game a stub left behind finds the mod in place, and the restore waits for it\n" << seen;
     // The read-only game file comes back writable, as the launch clears its attributes.
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);

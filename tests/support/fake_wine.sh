@@ -12,9 +12,29 @@ log=${FAKE_WINE_LOG:?}
     (cd "$FAKE_WINE_GAME" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum | sed 's/^/file: /')
   fi
 } >>"$log"
-# Kills the launcher that started it, as a forced quit would, while the game "runs".
+# Leaves a process behind, as a store's stub leaves the game: from a subshell that ends at once, so
+# that it is orphaned as Wine's processes are. It runs FAKE_WINE_LEAVE seconds ("forever": until
+# killed; its pid goes to $log.left), then records what the game folder held and that it ended.
+if [ -n "${FAKE_WINE_LEAVE:-}" ]; then
+  ( sh -c '
+      echo $$ >"$1.left"
+      [ "$2" = forever ] && exec sleep 3600
+      sleep "$2"
+      { [ -n "${FAKE_WINE_GAME:-}" ] && (cd "$FAKE_WINE_GAME" && find . -type f | sort | sed "s/^/left saw: /")
+        echo "left ended"; } >>"$1"
+    ' sh "$log" "$FAKE_WINE_LEAVE" </dev/null & )
+fi
+# Leaves what the first Wine process of a prefix starts and that never ends by itself here: a
+# wineserver and a program of C:\windows. Their pids go to $log.housekeeping.
+if [ -n "${FAKE_WINE_HOUSEKEEPING:-}" ]; then
+  for name in /usr/lib/wine/wineserver64 'C:\windows\system32\services.exe'; do
+    ( bash -c 'echo $$ >>"$1.housekeeping"; exec -a "$2" sleep 3600' bash "$log" "$name" </dev/null & )
+  done
+fi
+# Kills the launcher that started it, as a forced quit would, while the game "runs". Its parent is
+# the launcher's keeper of the launch's processes.
 if [ -n "${FAKE_WINE_KILL_LAUNCHER:-}" ]; then
-  kill -9 "$PPID"
+  kill -9 "$(sed 's/.*) //' "/proc/$PPID/stat" | cut -d' ' -f2)"
 fi
 # Goes on "running" for a while, then leaves a mark that it ended.
 if [ -n "${FAKE_WINE_LINGER:-}" ]; then

@@ -1,4 +1,5 @@
 // Registry, instance guard, process environment and process runner.
+#include <array>
 #include <cwchar>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "platform/win32/windows_api.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 namespace vantrel {
 
@@ -154,6 +156,127 @@ std::string ProgramOf(std::string_view line) {
     return std::string(line.substr(0, line.find_first_of(" \t")));
 }
 
+// How often the games' programs are looked for once the launch's own processes have ended.
+constexpr DWORD kPollMilliseconds = 500;
+
+// The programs of the games whose running keeps a launch going, as they lie in the install folder.
+constexpr std::array<const wchar_t*, 3> kGamePrograms = {L"game.dat", L"generals.exe", L"worldbuilder.exe"};
+
+bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// The full Windows path of a process's program; empty when it cannot be asked.
+std::wstring ProgramPathOf(HANDLE process) {
+    std::wstring path(32768, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
+        return {};
+    }
+    path.resize(length);
+    return path;
+}
+
+// The games' programs in the folder of `program`.
+std::vector<std::wstring> GameProgramsBeside(const std::wstring& program) {
+    std::vector<std::wstring> paths;
+    const std::size_t slash = program.rfind(L'\\');
+    if (slash != std::wstring::npos) {
+        for (const wchar_t* name : kGamePrograms) {
+            paths.push_back(program.substr(0, slash + 1) + name);
+        }
+    }
+    return paths;
+}
+
+// True while another process runs one of `programs`, whoever started it: a store's stub may hand
+// the game to the store's client, which starts it outside the launch's job.
+bool AnyRunning(const std::vector<std::wstring>& programs) {
+    if (programs.empty()) {
+        return false;
+    }
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.Valid()) {
+        return false;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+        bool named = false;
+        for (const wchar_t* name : kGamePrograms) {
+            named = named || SameNameIgnoringCase(entry.szExeFile, name);
+        }
+        if (!named || entry.th32ProcessID == self) {
+            continue;
+        }
+        const UniqueHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (!process.Valid() || WaitForSingleObject(process.Get(), 0) != WAIT_TIMEOUT) {
+            continue;
+        }
+        const std::wstring path = ProgramPathOf(process.Get());
+        for (const auto& program : programs) {
+            if (SameNameIgnoringCase(path, program)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A job that holds the started program and all it starts, and tells through a completion port when
+// the last of them has ended. Breakaway is allowed, so that a stub that asks for it still starts the
+// game (AnyRunning then finds it); silent breakaway is not, so that nothing else escapes. The job
+// does not end its processes when closed: a launcher that dies leaves its game running.
+class LaunchJob {
+public:
+    LaunchJob() {
+        if (!job_.Valid() || !port_.Valid()) {
+            return;
+        }
+        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{};
+        association.CompletionKey = job_.Get();
+        association.CompletionPort = port_.Get();
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+        ready_ = SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation, &association,
+                                         sizeof association) &&
+                 SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+
+    // Puts the suspended process in the job; false when it cannot be (a job that holds this launcher
+    // may forbid one inside it), and then only the process itself is waited for.
+    bool Hold(HANDLE process) { return held_ = ready_ && AssignProcessToJobObject(job_.Get(), process); }
+
+    // Blocks until no process of the job runs.
+    void WaitUntilEmpty() {
+        while (held_) {
+            DWORD message = 0;
+            ULONG_PTR key = 0;
+            LPOVERLAPPED detail = nullptr;
+            if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &detail, kPollMilliseconds) &&
+                key == reinterpret_cast<ULONG_PTR>(job_.Get()) && message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+                return;
+            }
+            // The port's messages are not guaranteed: the job's count has the last word.
+            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+            if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                           sizeof accounting, nullptr) ||
+                accounting.ActiveProcesses == 0) {
+                return;
+            }
+        }
+    }
+
+private:
+    UniqueHandle job_{CreateJobObjectW(nullptr, nullptr)};
+    UniqueHandle port_{CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)};
+    bool ready_ = false;
+    bool held_ = false;
+};
+
 } // namespace
 
 RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
@@ -166,19 +289,34 @@ RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    // Handles are inherited: the game holds the launch lock for as long as it runs.
-    if (!CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &startup, &process)) {
+    LaunchJob job;
+    // Handles are inherited: the game holds the launch lock for as long as it runs. Suspended until it
+    // is in the job, so that nothing it starts escapes.
+    if (!CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
         result.error = ProgramOf(commandLine) + " could not be started: " + ReasonOf(GetLastError());
         return result;
     }
     const UniqueHandle running(process.hProcess);
     const UniqueHandle thread(process.hThread);
+    job.Hold(running.Get());
+    // The folder of the program Windows chose by its rule for an unquoted line.
+    const std::vector<std::wstring> games = GameProgramsBeside(ProgramPathOf(running.Get()));
+    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+        const DWORD error = GetLastError();
+        TerminateProcess(running.Get(), 1);
+        result.error = ProgramOf(commandLine) + " could not be started: " + ReasonOf(error);
+        return result;
+    }
     result.started = true;
+    job.WaitUntilEmpty();
     DWORD exitCode = 0;
     if (WaitForSingleObject(running.Get(), INFINITE) == WAIT_OBJECT_0 &&
         GetExitCodeProcess(running.Get(), &exitCode)) {
         result.exitCode = static_cast<int>(exitCode);
+    }
+    while (AnyRunning(games)) {
+        Sleep(kPollMilliseconds);
     }
     return result;
 }

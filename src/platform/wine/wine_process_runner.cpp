@@ -1,6 +1,11 @@
 #include "platform/wine/wine_process_runner.h"
 
-#include <spawn.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +16,7 @@
 
 #include "platform/case_fold.h"
 #include "platform/wine/host_files.h"
+#include "platform/wine/launch_processes.h"
 
 extern char** environ;
 
@@ -52,7 +58,159 @@ std::string ProgramMeant(std::string_view commandLine) {
     return HasExtension(program) ? program : program + ".exe";
 }
 
+// How often the processes a launch left behind are looked for once its program has ended.
+constexpr int kPollMilliseconds = 250;
+
+// What the keeper tells the launcher, in one fixed-size record.
+struct Report {
+    enum Kind : int { kNotStarted = 1, kEnded = 2 };
+    int kind = 0;
+    int value = 0; // the errno of the failed start, or the program's wait status
+};
+
+void Send(int socket, Report report) {
+    // MSG_NOSIGNAL: a launcher that is gone must not kill the keeper with SIGPIPE.
+    while (send(socket, &report, sizeof report, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    }
+}
+
+bool ReadReport(int socket, Report& report) {
+    auto* bytes = reinterpret_cast<char*>(&report);
+    std::size_t got = 0;
+    while (got < sizeof report) {
+        const ssize_t n = read(socket, bytes + got, sizeof report - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// True when the keeper has ended (and is reaped); `flags` 0 waits for it.
+bool WaitForKeeper(pid_t keeper, int flags) {
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(keeper, &status, flags);
+        if (ended < 0 && errno == EINTR) {
+            continue;
+        }
+        return ended != 0;
+    }
+}
+
+// The path execve needs for a program name, searched on PATH as a shell does; empty when none.
+std::string FindOnPath(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return program;
+    }
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+    while (true) {
+        const std::size_t colon = folders.find(':');
+        const std::string_view folder = folders.substr(0, colon);
+        const std::string candidate =
+            (folder.empty() ? std::string(".") : std::string(folder)) + "/" + program;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        if (colon == std::string_view::npos) {
+            return {};
+        }
+        folders.remove_prefix(colon + 1);
+    }
+}
+
+// Closes every descriptor but the standard ones and `keep`: the launcher's files, its window
+// connection and its locks are for the program it starts (which holds the launch lock while it runs),
+// not for the keeper.
+void CloseDescriptorsBut(int keep) {
+    const int folder = open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return;
+    }
+    alignas(dirent64) char buffer[4096];
+    for (;;) {
+        const ssize_t length = getdents64(folder, buffer, sizeof buffer);
+        if (length <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            int fd = 0;
+            const char* digit = entry->d_name;
+            for (; *digit >= '0' && *digit <= '9'; ++digit) {
+                fd = fd * 10 + (*digit - '0');
+            }
+            if (*digit == '\0' && digit != entry->d_name && fd > 2 && fd != folder && fd != keep) {
+                close(fd);
+            }
+        }
+    }
+    close(folder);
+}
+
+// The process between the launcher and the program: a child subreaper, so that whatever the program
+// starts and leaves behind (Wine starts each Windows process through a fork that ends at once) is
+// adopted here instead of by init and stays below the launch, whatever its name, and without asking
+// the wineserver, which serves other programs of the prefix too and never ends when persistent. It
+// reaps all it adopts, tells the launcher when the program itself ended, and ends when nothing is
+// left below it, when the launcher ends it, or with the launcher's waiting thread. Being its own
+// process, it leaves the launcher's other children alone. It runs after a fork of a process with
+// threads, so it calls only async-signal-safe functions.
+[[noreturn]] void RunKeeper(pid_t launcher, int report, const char* program, char* const* argv,
+                            char* const* envp) {
+    struct sigaction initial {};
+    initial.sa_handler = SIG_DFL;
+    sigaction(SIGCHLD, &initial, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGKILL, 0L, 0L, 0L);
+    if (getppid() != launcher) {
+        _exit(0); // the launcher is gone already
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 1L, 0L, 0L, 0L);
+    const pid_t child = fork();
+    if (child == 0) {
+        execve(program, argv, envp);
+        Send(report, {Report::kNotStarted, errno});
+        _exit(127);
+    }
+    if (child < 0) {
+        Send(report, {Report::kNotStarted, errno});
+        _exit(127);
+    }
+    CloseDescriptorsBut(report);
+    bool reported = false;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(-1, &status, 0);
+        if (ended == child && !reported) {
+            Send(report, {Report::kEnded, status});
+            reported = true;
+        } else if (ended < 0 && errno != EINTR) {
+            _exit(0);
+        }
+    }
+}
+
 } // namespace
+
+std::vector<MappedFile> WineProcessRunner::GameFilesBeside(std::string_view program) const {
+    const std::string folder(program.substr(0, program.rfind('\\') + 1));
+    std::vector<MappedFile> files;
+    for (const char* name : {"game.dat", "generals.exe", "worldbuilder.exe"}) {
+        const auto host = prefix_.ToHostPath(folder + name);
+        if (auto file = host ? MappedFileAt(*host) : std::nullopt) {
+            files.push_back(std::move(*file));
+        }
+    }
+    return files;
+}
 
 std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_view commandLine) const {
     for (std::size_t end = 0; end <= commandLine.size(); ++end) {
@@ -84,6 +242,10 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     }
     const char* runner = std::getenv("WINE");
     const std::string wine = runner && *runner ? runner : "wine";
+    const std::string winePath = FindOnPath(wine);
+    if (winePath.empty()) {
+        return {false, -1, wine + " could not be started: " + ErrorText(ENOENT)};
+    }
     std::vector<std::string> argv = {wine, command->program};
     argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
     std::vector<char*> args;
@@ -103,23 +265,58 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     environment.push_back(prefixVariable.data());
     environment.push_back(nullptr);
 
-    pid_t child = 0;
-    // glibc reports a runner it could not execute here, not as an exit code of the child.
-    if (const int error =
-            posix_spawnp(&child, wine.c_str(), nullptr, nullptr, args.data(), environment.data());
-        error != 0) {
-        return {false, -1, wine + " could not be started: " + ErrorText(error)};
+    int sockets[2] = {-1, -1};
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        return {false, -1, wine + " could not be started: " + ErrorText(errno)};
     }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return {true, -1, {}};
+    UniqueFd reports(sockets[0]);
+    UniqueFd keeperEnd(sockets[1]);
+    const pid_t launcher = getpid();
+    const pid_t keeper = fork();
+    if (keeper == 0) {
+        RunKeeper(launcher, sockets[1], winePath.c_str(), args.data(), environment.data());
+    }
+    keeperEnd.Close();
+    if (keeper < 0) {
+        return {false, -1, wine + " could not be started: " + ErrorText(errno)};
+    }
+    RunResult result{true, -1, {}};
+    Report report{};
+    if (!ReadReport(reports.Get(), report) || report.kind == Report::kNotStarted) {
+        // The keeper ends by itself once the program it could not start is reaped.
+        WaitForKeeper(keeper, 0);
+        if (report.kind == Report::kNotStarted) {
+            return {false, -1, wine + " could not be started: " + ErrorText(report.value)};
         }
+        return result;
     }
-    if (WIFEXITED(status)) {
-        return {true, WEXITSTATUS(status), {}};
+    if (WIFEXITED(report.value)) {
+        result.exitCode = WEXITSTATUS(report.value);
+    } else if (WIFSIGNALED(report.value)) {
+        result.exitCode = 128 + WTERMSIG(report.value);
     }
-    return {true, WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1, {}};
+    // The program has ended; what it started may still run (a store's stub hands over to the game),
+    // and a store's client may have started the game from the same folder.
+    const std::vector<MappedFile> games = GameFilesBeside(command->program);
+    bool keeping = true;
+    for (;;) {
+        if (keeping && WaitForKeeper(keeper, WNOHANG)) {
+            keeping = false; // everything below it has ended
+        }
+        if (keeping && LaunchProcessesBelow(keeper).empty()) {
+            // What is left is Wine's own: it is handed on, unharmed, when the keeper goes.
+            kill(keeper, SIGKILL);
+            WaitForKeeper(keeper, 0);
+            keeping = false;
+        }
+        if (!keeping && ProcessesRunning(games).empty()) {
+            break;
+        }
+        // The keeper's end of the socket closes when it ends, which ends this wait early.
+        pollfd closed{reports.Get(), POLLIN, 0};
+        poll(&closed, keeping ? 1 : 0, kPollMilliseconds);
+    }
+    return result;
 }
 
 } // namespace vantrel

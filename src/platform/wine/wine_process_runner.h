@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/process_runner.h"
+#include "platform/wine/launch_processes.h"
 #include "platform/wine/wine_prefix.h"
 
 namespace vantrel {
@@ -26,10 +27,15 @@ public:
     [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
 
     // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
-    // environment and working folder are inherited. A program killed by a signal ends with 128 + it.
+    // environment and working folder are inherited. Returns when the program and all it started
+    // have ended, Wine's own processes for the prefix (its wineserver, the programs of C:\windows)
+    // aside. The exit code is the program's; one killed by a signal ends with 128 + it.
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
 
 private:
+    // The games' program files in the folder of `program` (a Windows path) that are there.
+    [[nodiscard]] std::vector<MappedFile> GameFilesBeside(std::string_view program) const;
+
     const WinePrefix& prefix_;
 };
 

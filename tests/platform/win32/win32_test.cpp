@@ -536,11 +536,25 @@ TEST_F(Win32Launch, NamesTheProgramThatCouldNotStart) {
     EXPECT_EQ(test::ReadBytes(log), "") << "nothing ran";
 }
 
+// The game itself, and a store's stub that starts game.dat and ends at once, in the launch's job or
+// broken away from it as through a store's client: the game finds the mod in place, and the restore
+// waits until it has ended.
 TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
+    struct Case {
+        const char* name;
+        const wchar_t* start;     // FAKE_GAME_START: the stub's game
+        const wchar_t* breakaway; // FAKE_GAME_BREAKAWAY
+    };
+    const Case cases[] = {
+        {"the game itself", nullptr, nullptr},
+        {"a stub that starts game.dat", L"game.dat", nullptr},
+        {"a stub whose game.dat breaks away from the job", L"game.dat", L"1"},
+    };
     machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
     machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);
+    fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Games/Generals/game.dat"));
     machine.Write("Mods/Example/Maps/Mod.map", "mod map");
     machine.Write("Mods/Example/GameData.ini", "mod data");
     const std::string generals = machine.WindowsPath("Games\\Generals") + "\\";
@@ -552,34 +566,47 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
                       "\r\nDestination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\\INI\r\n");
     machine.SetInstallFolders(generals, machine.WindowsPath("Games\\Zero Hour") + "\\");
     const std::string before = test::DescribeTree(machine.HostPath("Games/Generals"));
+    // The game looks at its folder only after a stub would have ended.
+    SetEnvironmentVariableW(L"FAKE_GAME_LINGER", L"1000");
+    for (const auto& c : cases) {
+        fs::remove(log);
+        SetEnvironmentVariableW(L"FAKE_GAME_START", c.start);
+        SetEnvironmentVariableW(L"FAKE_GAME_BREAKAWAY", c.breakaway);
 
-    // The command line itself is the test's own; everything else is the Win32 layer.
-    TestEnvironment environment;
-    environment.arguments = "-Silent Example";
-    SetEnvironmentVariableW(L"VANTREL_HOME", machine.HostPath("Vantrel").wstring().c_str());
-    Win32InstanceGuard guard;
-    Win32Registry registry;
-    Win32DirectoryListing listing;
-    Win32TextFiles textFiles;
-    Win32SwapFileSystem swapFiles;
-    Win32ProcessRunner runner;
-    test::RecordingMessages messages;
-    ProgramValues values;
-    ASSERT_EQ(PrepareStart(values, {guard, environment, registry, listing, textFiles, messages}), StartMode::Silent);
-    EXPECT_EQ(RunSilentMode(values, {swapFiles, runner, messages}), 0);
-    SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
+        // The command line itself is the test's own; everything else is the Win32 layer.
+        TestEnvironment environment;
+        environment.arguments = "-Silent Example";
+        SetEnvironmentVariableW(L"VANTREL_HOME", machine.HostPath("Vantrel").wstring().c_str());
+        Win32InstanceGuard guard;
+        Win32Registry registry;
+        Win32DirectoryListing listing;
+        Win32TextFiles textFiles;
+        Win32SwapFileSystem swapFiles;
+        Win32ProcessRunner runner;
+        test::RecordingMessages messages;
+        ProgramValues values;
+        ASSERT_EQ(PrepareStart(values, {guard, environment, registry, listing, textFiles, messages}),
+                  StartMode::Silent);
+        EXPECT_EQ(RunSilentMode(values, {swapFiles, runner, messages}), 0) << c.name;
+        SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
 
-    EXPECT_TRUE(messages.shown.empty());
-    const std::string seen = test::ReadBytes(log);
-    EXPECT_NE(seen.find("command: " + generals + "generals.exe -nologo  -mod Example.big\n"), std::string::npos)
-        << seen;
-    EXPECT_NE(seen.find("file: Data\\Maps\\Mod.map mod map\n"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("file: Data\\Maps.original\\Alpine.map game map\n"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("file: Data\\INI\\GameData.ini mod data\n"), std::string::npos) << seen;
-    // The read-only game file comes back writable: the launch clears its attributes.
-    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
-                    fs::perm_options::remove);
-    EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals")), before);
+        EXPECT_TRUE(messages.shown.empty()) << c.name;
+        const std::string seen = test::ReadBytes(log);
+        EXPECT_NE(seen.find("command: " + generals + "generals.exe -nologo  -mod Example.big\n"), std::string::npos)
+            << c.name << "\n" << seen;
+        EXPECT_NE(seen.find("file: Data\\Maps\\Mod.map mod map\n"), std::string::npos) << c.name << "\n" << seen;
+        EXPECT_NE(seen.find("file: Data\\Maps.original\\Alpine.map game map\n"), std::string::npos) << c.name;
+        EXPECT_NE(seen.find("file: Data\\INI\\GameData.ini mod data\n"), std::string::npos) << c.name;
+        EXPECT_TRUE(seen.ends_with("game ended\n")) << c.name << ": the launch returned before the game ended\n"
+                                                    << seen;
+        // The read-only game file comes back writable: the launch clears its attributes.
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals")), before) << c.name;
+    }
+    for (const wchar_t* variable : {L"FAKE_GAME_LINGER", L"FAKE_GAME_START", L"FAKE_GAME_BREAKAWAY"}) {
+        SetEnvironmentVariableW(variable, nullptr);
+    }
 }
 
 // The launch that Win32KillTest starts in a child process of this same test program; it ends the

@@ -1,11 +1,17 @@
 #include "platform/wine/wine_process_runner.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "support/temp_folder.h"
 
@@ -27,10 +33,28 @@ protected:
         log = folder.Path() / "wine.log";
         setenv("WINE", VANTREL_FAKE_WINE, 1);
         setenv("FAKE_WINE_LOG", log.c_str(), 1);
-        unsetenv("FAKE_WINE_GAME");
-        unsetenv("FAKE_WINE_EXIT");
+        for (const char* variable : {"FAKE_WINE_GAME", "FAKE_WINE_EXIT", "FAKE_WINE_LEAVE", "FAKE_WINE_HOUSEKEEPING"}) {
+            unsetenv(variable);
+        }
     }
-    ~WineRunner() override { unsetenv("WINE"); }
+    ~WineRunner() override {
+        // Nothing the stand-in left behind outlives the test.
+        for (const char* list : {".left", ".housekeeping"}) {
+            for (const pid_t pid : PidsIn(log.string() + list)) {
+                kill(pid, SIGKILL);
+            }
+        }
+        unsetenv("WINE");
+    }
+
+    static std::vector<pid_t> PidsIn(const fs::path& file) {
+        std::vector<pid_t> pids;
+        std::ifstream list(file);
+        for (pid_t pid = 0; list >> pid;) {
+            pids.push_back(pid);
+        }
+        return pids;
+    }
 
     fs::path Host(const std::string& relative) const { return folder.Path() / "prefix/drive_c" / relative; }
 
@@ -102,6 +126,80 @@ TEST_F(WineRunner, TellsAtOnceWhyNothingStarted) {
         EXPECT_EQ(result.error, c.error) << c.line;
     }
     EXPECT_FALSE(fs::exists(log)) << "wine is not started for a program that is not there";
+}
+
+// A store's stub starts the game and ends at once: the launch lasts until what it left behind has
+// ended, and while a game of the folder runs that a store's client started, but not while Wine's own
+// processes for the prefix go on, and it leaves the launcher's other children alone.
+TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
+    struct Case {
+        std::string name;
+        const char* leave;        // FAKE_WINE_LEAVE, or nullptr
+        bool housekeeping;        // FAKE_WINE_HOUSEKEEPING
+        bool gameFromElsewhere;   // game.dat of the folder, started by another process beforehand
+        std::string seenWhenDone; // what the log ends with when the launch returns
+    };
+    const Case cases[] = {
+        {"the game left by a stub", "1", false, false, "left saw: ./mod.big\nleft ended\n"},
+        {"a helper that outlives it briefly", "0.2", true, false, "left saw: ./mod.big\nleft ended\n"},
+        {"a helper that never ends until it is ended", "forever", false, false, "./mod.big\n"},
+        {"Wine's wineserver and services.exe only", nullptr, true, false, "./mod.big\n"},
+        {"the game started by a store's client", nullptr, false, true, "./mod.big\n"},
+    };
+    fs::create_directories(folder.Path() / "game");
+    fs::copy_file("/bin/sleep", Host("Games/ZH/game.dat"));
+    setenv("FAKE_WINE_GAME", (folder.Path() / "game").c_str(), 1);
+    // A child of the launcher's own, which the launch must neither reap nor end.
+    int status = 0;
+    pid_t own = 0;
+    const char* sleepArgs[] = {"sleep", "30", nullptr};
+    ASSERT_EQ(posix_spawnp(&own, "sleep", nullptr, nullptr, const_cast<char**>(sleepArgs), environ), 0);
+    for (const auto& c : cases) {
+        fs::remove(log);
+        test::WriteBytes(folder.Path() / "game/mod.big", "mod");
+        c.leave ? setenv("FAKE_WINE_LEAVE", c.leave, 1) : unsetenv("FAKE_WINE_LEAVE");
+        c.housekeeping ? setenv("FAKE_WINE_HOUSEKEEPING", "yes", 1) : unsetenv("FAKE_WINE_HOUSEKEEPING");
+        pid_t game = 0;
+        if (c.gameFromElsewhere) {
+            const std::string path = Host("Games/ZH/game.dat").string();
+            const char* gameArgs[] = {path.c_str(), "1", nullptr};
+            ASSERT_EQ(posix_spawn(&game, path.c_str(), nullptr, nullptr, const_cast<char**>(gameArgs), environ), 0);
+        }
+        auto run = std::async(std::launch::async, [&] { return runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win"); });
+        if (c.leave && std::string_view(c.leave) == "forever") {
+            for (int wait = 0; wait < 100 && PidsIn(log.string() + ".left").empty(); ++wait) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            ASSERT_EQ(PidsIn(log.string() + ".left").size(), 1u) << c.name;
+            EXPECT_EQ(run.wait_for(std::chrono::milliseconds(1500)), std::future_status::timeout)
+                << c.name << ": the launch waits while the helper runs";
+            kill(PidsIn(log.string() + ".left")[0], SIGTERM);
+        }
+        ASSERT_EQ(run.wait_for(std::chrono::seconds(20)), std::future_status::ready) << c.name;
+        // The mod's file goes as soon as the launch returns, as the restore takes it away.
+        fs::remove(folder.Path() / "game/mod.big");
+        const RunResult result = run.get();
+        EXPECT_TRUE(result.started) << c.name;
+        EXPECT_EQ(result.exitCode, 0) << c.name;
+        if (game != 0) {
+            EXPECT_EQ(waitpid(game, &status, WNOHANG), game) << c.name << ": the launch waited for the game";
+            kill(game, SIGKILL);
+            waitpid(game, &status, 0);
+        }
+        EXPECT_TRUE(test::ReadBytes(log).ends_with(c.seenWhenDone)) << c.name << "\n" << test::ReadBytes(log);
+        if (c.housekeeping) {
+            const auto pids = PidsIn(log.string() + ".housekeeping");
+            ASSERT_EQ(pids.size(), 2u) << c.name;
+            for (const pid_t pid : pids) {
+                EXPECT_EQ(kill(pid, 0), 0) << c.name << ": Wine's processes are left running";
+                kill(pid, SIGKILL);
+            }
+            fs::remove(log.string() + ".housekeeping");
+        }
+    }
+    EXPECT_EQ(waitpid(own, &status, WNOHANG), 0) << "the launcher's own child still runs, unreaped";
+    kill(own, SIGKILL);
+    EXPECT_EQ(waitpid(own, &status, 0), own);
 }
 
 } // namespace

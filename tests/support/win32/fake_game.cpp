@@ -1,5 +1,7 @@
 // Stands in for generals.exe in tests under Wine: writes what it was started with and what its folder
-// holds to %FAKE_GAME_LOG%, then exits with %FAKE_GAME_EXIT%.
+// holds to %FAKE_GAME_LOG%, then exits with %FAKE_GAME_EXIT%. With %FAKE_GAME_START% it is a store's
+// stub instead: it starts that program of its folder (with %FAKE_GAME_BREAKAWAY%, out of its job) and
+// ends at once. %FAKE_GAME_LINGER% milliseconds pass before the folder is looked at.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,6 +37,29 @@ void List(std::ofstream& log, const std::string& folder, const std::string& rela
 
 } // namespace
 
+// Starts `name` from the stub's folder as a store's stub starts the game: by its path as the
+// application name, with a command line of the bare name, and without waiting for it.
+int StartGame(std::ofstream& log, const std::string& folder, const std::string& name) {
+    const char* breakaway = std::getenv("FAKE_GAME_BREAKAWAY");
+    SetEnvironmentVariableA("FAKE_GAME_START", nullptr);
+    SetEnvironmentVariableA("FAKE_GAME_BREAKAWAY", nullptr);
+    const std::string program = folder + "\\" + name;
+    std::string line = name;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const DWORD flags = breakaway ? CREATE_BREAKAWAY_FROM_JOB : 0;
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                        &process)) {
+        log << "stub could not start " << name << ": " << GetLastError() << "\n";
+        return 4;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    log << "stub started " << name << "\n";
+    return 0;
+}
+
 int main() {
     const char* logPath = std::getenv("FAKE_GAME_LOG");
     if (!logPath) {
@@ -42,6 +67,9 @@ int main() {
     }
     std::ofstream log(logPath, std::ios::app | std::ios::binary);
     log << "command: " << GetCommandLineA() << "\n";
+    if (const char* linger = std::getenv("FAKE_GAME_LINGER"); linger && !std::getenv("FAKE_GAME_START")) {
+        Sleep(static_cast<DWORD>(std::atoi(linger)));
+    }
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     log << "cwd: " << folder << "\n";
@@ -49,7 +77,12 @@ int main() {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string gameFolder = self;
     gameFolder = gameFolder.substr(0, gameFolder.rfind('\\'));
+    if (const char* start = std::getenv("FAKE_GAME_START")) {
+        log.flush();
+        return StartGame(log, gameFolder, start);
+    }
     List(log, gameFolder, "");
+    log << "game ended\n";
     const char* exitCode = std::getenv("FAKE_GAME_EXIT");
     return exitCode ? std::atoi(exitCode) : 0;
 }
