@@ -330,8 +330,8 @@ private slots:
     void gameLinesTellWhereTheFolderCameFrom() {
         values->generalsSource = "Steam";
         Open();
-        QCOMPARE(window->lstGames->item(0)->toolTip(), QStringLiteral("C:\\Games\\Generals\\\nFound through: Steam"));
-        QCOMPARE(window->lstGames->item(1)->toolTip(), QStringLiteral("C:\\Games\\ZH\\"));
+        QCOMPARE(window->lstGames->item(0)->toolTip(), At(QStringLiteral("C:\\Games\\Generals\\\nFound through: Steam")));
+        QCOMPARE(window->lstGames->item(1)->toolTip(), At(QStringLiteral("C:\\Games\\ZH\\")));
     }
 
     void launchNeedsAGame() {
