@@ -59,6 +59,22 @@ public:
         return true;
     }
     std::string ArgumentText() override { return arguments; }
+    // The arguments a shell would give for `arguments` without quotes, unless set apart.
+    std::vector<std::string> Arguments() override {
+        if (!argumentList.empty()) {
+            return argumentList;
+        }
+        std::vector<std::string> list;
+        for (std::size_t start = 0; start < arguments.size();) {
+            const std::size_t end = std::min(arguments.find(' ', start), arguments.size());
+            if (end > start) {
+                list.push_back(arguments.substr(start, end - start));
+            }
+            start = end + 1;
+        }
+        return list;
+    }
+    std::vector<std::string> argumentList;
 
 private:
     test::TestMachine& machine_;
