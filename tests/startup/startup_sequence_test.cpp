@@ -197,6 +197,21 @@ TEST_F(StartupSequence, SilentStartLoadsOnlyTheNamedMod) {
     EXPECT_EQ(values.Mods[0].szDstFolders, std::vector<std::string>{"E:\\Generals\\Data"});
 }
 
+// A start from Steam's launch options reads only the named mod, and only from the definition folder.
+TEST_F(StartupSequence, SteamStartLoadsOnlyTheNamedModOfTheDefinitionFolder) {
+    registry.installPaths[std::string(kGeneralsKey)] = "E:\\Generals\\";
+    const std::pair<std::string, bool> cases[] = {
+        {"Alpha", true}, {"Missing", false}, {"..\\Vantrel\\Alpha", false}, {"", false}};
+    for (const auto& [name, read] : cases) {
+        values = ProgramValues{};
+        environment.argumentList = {"--play", name, "--", "/games/Generals/generals.exe"};
+        EXPECT_EQ(Start(), StartMode::SteamLaunch) << name;
+        EXPECT_EQ(values.szSilentModFile, "") << name;
+        ASSERT_EQ(values.nModCount, read ? 1 : 0) << name;
+        EXPECT_EQ(values.Mods[0].szModFile, read ? "Alpha.big" : "") << name;
+    }
+}
+
 TEST_F(StartupSequence, SilentStartWithAnUnreadableModKeepsOneEmptyRecord) {
     for (const char* arguments : {"-SILENT Missing", "-SILENT", "-SILENT \"Alpha\"", "-SILENT  Alpha"}) {
         values = ProgramValues{};
