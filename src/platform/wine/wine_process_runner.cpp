@@ -289,6 +289,10 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
         return {false, -1, command->program + " could not be started: Proton's folders are not on a drive of " +
                                prefix_.Root()};
     }
+    // The verb Steam uses: Proton first waits for the prefix's wineserver of an earlier run to end,
+    // then runs the game and ends with it. The wineserver it starts is Wine's own, adopted by the
+    // keeper and handed on unwaited like any; Proton's steam.exe (of C:\windows) counts only
+    // through Proton's script, its parent.
     std::vector<std::string> argv = {Canonical(*proton), "waitforexitandrun", Canonical(*program)};
     argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
     // Proton sets WINEPREFIX itself, to the prefix of the compatibility data. The app id lets it and
