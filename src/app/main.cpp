@@ -18,6 +18,7 @@
 #include "platform/native_platform.h"
 #include "startup/command_line.h"
 #include "startup/install_discovery.h"
+#include "startup/proton_tool.h"
 #include "startup/startup_sequence.h"
 #include "app/system_fonts.h"
 #include "ui/artwork.h"
@@ -106,14 +107,23 @@ int main(int argc, char** argv) {
     // font configuration loads and the registry and the mod definitions are read; on the other, the
     // application object comes up and the window's fonts and banner are made.
     const std::string arguments = platform.environment->ArgumentText();
-    const bool opensWindow = HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments);
+    const bool steamLaunch =
+        !AsksForSilentMode(arguments) && SteamLaunchFromArguments(platform.environment->Arguments()).has_value();
+    const bool opensWindow =
+        HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments) && !steamLaunch;
     ProgramValues values;
     HeldMessages held;
     const auto prepare = [&](Messages& shown) {
+        // Steam starting the program for a game names that game's prefix: it is the machine, unless
+        // WINEPREFIX names one.
+        if (steamLaunch) {
+            if (auto compat = PlatformOfSteamCompatData(platform)) {
+                platform = std::move(*compat);
+            }
+        }
         // Without WINEPREFIX, a game found only through Steam is played in the prefix Proton made for it.
-        std::optional<Installations> found;
+        std::optional<Installations> found = FindInstallations(*platform.registry, platform.gameFiles.get());
         if (!platform.machineFixed) {
-            found = FindInstallations(*platform.registry, platform.gameFiles.get());
             if (const std::string prefix = ProtonPrefixToUse(*found, *platform.gameFiles); !prefix.empty()) {
                 if (auto proton = PlatformOfPrefix(platform, prefix)) {
                     // Steam's libraries are the same from the new machine: only their paths are said anew.
@@ -124,6 +134,10 @@ int main(int argc, char** argv) {
                     found = FindInstallations(*platform.registry, platform.gameFiles.get(), &steam);
                 }
             }
+        }
+        // A Steam game started here, not by Steam, needs its Proton where the system runs it through one.
+        if (platform.processRunner->NeedsProton()) {
+            platform.processRunner->RunThroughProton(ProtonRunsFor(*found, *platform.gameFiles));
         }
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                      *platform.directoryListing, *platform.textFiles, shown,
@@ -158,6 +172,14 @@ int main(int argc, char** argv) {
         }
         return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
                                       platform.launchLock.get()});
+    case StartMode::SteamLaunch:
+        if (!values.startupNotice.empty()) {
+            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
+        }
+        return RunSteamLaunch(values,
+                              {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
+                               platform.launchLock.get()},
+                              platform.environment->Arguments(), *platform.gameFiles);
     case StartMode::Interactive:
         break;
     }

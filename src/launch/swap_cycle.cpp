@@ -540,14 +540,17 @@ UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, Undo
     return report;
 }
 
-bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
-                   std::int16_t modIndex) {
+namespace {
+
+// The launch itself; `addMod` puts the mod's BIG file on the game's command, `runGame` runs it.
+bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, std::int16_t modIndex,
+                   const std::function<void(const std::string&)>& addMod, const std::function<RunResult()>& runGame) {
     const auto fail = [&](const std::string& why) {
         services.messages.Show(std::string(kLaunchFailedMessage) + "\n" + why, MessageIcon::None);
         return false;
     };
     const auto run = [&](const std::string& after) {
-        const RunResult result = services.runner.RunAndWait(command);
+        const RunResult result = runGame();
         return result.started ? std::string() : "the game could not be started: " + result.error + after;
     };
     if (modIndex < 0) {
@@ -559,7 +562,7 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     }
     const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
     if (Utf8Length(mod.szModFile) > 1) {
-        command += " -mod " + mod.szModFile;
+        addMod(mod.szModFile);
     }
     if (PairCountOf(mod) == 0) {
         // A mod without pairs touches no file: it needs neither a record nor the lock.
@@ -598,6 +601,26 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
         why += (why.empty() ? "the installation could not be put back completely: " : "; ") + Joined(undone.notes);
     }
     return why.empty() || fail(why);
+}
+
+} // namespace
+
+bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
+                   std::int16_t modIndex) {
+    return LaunchRunning(
+        values, services, modIndex, [&](const std::string& modFile) { command += " -mod " + modFile; },
+        [&] { return services.runner.RunAndWait(command); });
+}
+
+bool LaunchCommandWithMod(const ProgramValues& values, const LaunchServices& services,
+                          std::vector<std::string>& arguments, std::string_view gameProgram, std::int16_t modIndex) {
+    return LaunchRunning(
+        values, services, modIndex,
+        [&](const std::string& modFile) {
+            arguments.emplace_back("-mod");
+            arguments.push_back(modFile);
+        },
+        [&] { return services.runner.RunArgumentsAndWait(arguments, gameProgram); });
 }
 
 } // namespace vantrel

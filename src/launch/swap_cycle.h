@@ -75,4 +75,10 @@ UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, Undo
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex);
 
+// The same with a command of the system given as its arguments (Steam's own for the game), to which
+// "-mod" and the file are appended as two arguments; `gameProgram` is the game's program it runs, a
+// path of the machine.
+bool LaunchCommandWithMod(const ProgramValues& values, const LaunchServices& services,
+                          std::vector<std::string>& arguments, std::string_view gameProgram, std::int16_t modIndex);
+
 } // namespace vantrel

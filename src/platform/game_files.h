@@ -30,6 +30,9 @@ public:
     // as given), in no set order; empty when the folder cannot be listed.
     [[nodiscard]] virtual std::vector<std::string> FileNames(std::string_view folder, std::string_view prefix,
                                                              std::string_view suffix) = 0;
+    // The names of the folders in the folder (links to folders among them), in no set order; empty when
+    // it cannot be listed.
+    [[nodiscard]] virtual std::vector<std::string> FolderNames(std::string_view folder) = 0;
     // True when an ordinary file (not a folder) is at the path.
     [[nodiscard]] virtual bool FileExists(std::string_view path) = 0;
 };

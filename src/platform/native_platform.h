@@ -54,6 +54,11 @@ struct NativePlatform {
 [[nodiscard]] std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current,
                                                              std::string_view prefixFolder);
 
+// When the machine is not fixed and Steam names the game's compatibility data for the command it starts
+// (STEAM_COMPAT_DATA_PATH, on Linux): the platform of the prefix there (its pfx), taken as the machine
+// instead; nullopt otherwise.
+[[nodiscard]] std::optional<NativePlatform> PlatformOfSteamCompatData(const NativePlatform& current);
+
 // A path of one platform's machine as the other's machine names the same place; nullopt when that
 // machine cannot reach it.
 [[nodiscard]] std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,

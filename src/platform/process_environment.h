@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -30,6 +31,8 @@ public:
     virtual bool CreateFolder(std::string_view folder) = 0;
     // The command-line text that follows the program's own path, as UTF-8.
     [[nodiscard]] virtual std::string ArgumentText() = 0;
+    // The same text as the arguments the program's C runtime splits it into, as UTF-8.
+    [[nodiscard]] virtual std::vector<std::string> Arguments() = 0;
 };
 
 } // namespace vantrel

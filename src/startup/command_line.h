@@ -1,19 +1,36 @@
 // Tells silent mode from interactive mode by the command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
 inline constexpr std::string_view kSilentSwitch = "-SILENT";
 inline constexpr std::string_view kSetAsideJournalSwitch = "--set-aside-journal";
+inline constexpr std::string_view kPlaySwitch = "--play";
+
+// A start from a game's launch options in Steam: "--play <mod> -- %command%".
+struct SteamLaunch {
+    std::string modName;
+    std::vector<std::string> command; // the game's own command as Steam gives it, program first
+};
 
 // True when the command line is the switch that sets aside a launch journal, and nothing else.
 [[nodiscard]] bool AsksToSetAsideJournal(std::string_view argumentText);
 
 // True when the command line holds the silent switch in any letter case anywhere.
 [[nodiscard]] bool AsksForSilentMode(std::string_view argumentText);
+
+// The Steam form when the arguments are "--play", a mod's name, "--" and the game's command (at least
+// one argument), and none holds the silent switch, which keeps its own meaning; nullopt otherwise.
+[[nodiscard]] std::optional<SteamLaunch> SteamLaunchFromArguments(const std::vector<std::string>& arguments);
+
+// The game's program in Steam's command: the argument after Proton's verb ("<folder>/proton
+// waitforexitandrun <program>", "run" alike), else the first argument.
+[[nodiscard]] std::string ProgramOfSteamCommand(const std::vector<std::string>& command);
 
 // The definition path that silent mode reads when the command line holds the switch in any letter
 // case anywhere: the definition folder, "\", the text from its 9th character on (the switch and one

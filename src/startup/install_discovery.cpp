@@ -166,6 +166,7 @@ void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> r
         }
     }
     for (const auto& steam : steamFolders) {
+        AddOnce(found.steamFolders, WithoutTrailingSeparators(steam));
         AddOnce(found.steamLibraries, WithoutTrailingSeparators(steam));
         for (auto& library : ListedLibraries(files, steam)) {
             AddOnce(found.steamLibraries, std::move(library));
@@ -219,6 +220,7 @@ Installations FindInstallations(Registry& registry, GameFiles* files, const Inst
     }
     if (steam) {
         found.steamLibraries = steam->steamLibraries;
+        found.steamFolders = steam->steamFolders;
         for (const auto& [game, known] : {std::pair{&found.generals, &steam->generals},
                                           std::pair{&found.zeroHour, &steam->zeroHour}}) {
             if (game->folder.empty() && !known->folder.empty() && known->source == kSteamSource) {
@@ -269,6 +271,11 @@ Installations SteamFindsThere(const Installations& found,
     for (const auto& library : found.steamLibraries) {
         if (auto path = pathThere(library)) {
             there.steamLibraries.push_back(std::move(*path));
+        }
+    }
+    for (const auto& folder : found.steamFolders) {
+        if (auto path = pathThere(folder)) {
+            there.steamFolders.push_back(std::move(*path));
         }
     }
     return there;

@@ -42,6 +42,7 @@ struct Installations {
     GameInstall generals;
     GameInstall zeroHour;
     std::vector<std::string> steamLibraries; // every library looked in, in order
+    std::vector<std::string> steamFolders;   // Steam's own folders among them (its client installs)
 };
 
 // The "InstallPath" text of the key as stored, or the empty string when the game is not found.

@@ -8,6 +8,7 @@
 #include "launch/launch_journal.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
+#include "platform/case_fold.h"
 #include "startup/command_line.h"
 #include "startup/install_discovery.h"
 
@@ -91,16 +92,23 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
         }
     }
 
-    if (values.szSilentModFile.empty()) {
+    const auto steam = values.szSilentModFile.empty() ? SteamLaunchFromArguments(services.environment.Arguments())
+                                                      : std::nullopt;
+    if (values.szSilentModFile.empty() && !steam) {
         LoadModCatalogue(values, services.directoryListing, services.textFiles);
         return StartMode::Interactive;
     }
     ResetCatalogue(values);
     ModRecord record;
-    if (ReadModDefinition(services.textFiles, values, values.szSilentModFile, record)) {
+    // A name that reaches out of the definition folder names no mod of it.
+    const bool named = !steam || (!steam->modName.empty() && steam->modName.find_first_of("\\/:") == std::string::npos &&
+                                  steam->modName != "." && steam->modName != "..");
+    const std::string file = steam ? values.definitionFolder + "\\" + steam->modName + std::string(kDefinitionExtension)
+                                   : values.szSilentModFile;
+    if (named && ReadModDefinition(services.textFiles, values, file, record)) {
         AddToCatalogue(values, std::move(record));
     }
-    return StartMode::Silent;
+    return steam ? StartMode::SteamLaunch : StartMode::Silent;
 }
 
 } // namespace vantrel
@@ -133,6 +141,45 @@ int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, Singl
                  : "\nIt could not be set aside: " + error;
     messages.Show(text, MessageIcon::None);
     return aside ? 0 : 1;
+}
+
+int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
+                   const std::vector<std::string>& arguments, GameFiles& files) {
+    const auto fail = [&](const std::string& why) {
+        services.messages.Show(std::string(kLaunchFailedMessage) + "\n" + why, MessageIcon::None);
+        return 1;
+    };
+    const auto steam = SteamLaunchFromArguments(arguments);
+    if (!steam) {
+        return fail("the command line is not \"--play <mod> -- <the game's command>\"");
+    }
+    if (values.nModCount < 1) {
+        return fail("there is no mod \"" + steam->modName + "\" in " + values.definitionFolder);
+    }
+    // The program's folder as the machine names it: Steam names a host path under Proton.
+    const std::string program = ProgramOfSteamCommand(steam->command);
+    const std::size_t separator = program.find_last_of("\\/");
+    const auto folder = separator == std::string::npos ? std::nullopt : files.MachinePath(program.substr(0, separator));
+    std::string gameFolder = folder ? *folder : std::string();
+    if (!gameFolder.empty() && gameFolder.back() != '\\') {
+        gameFolder += '\\';
+    }
+    const auto isGame = [&](const std::string& installFolder) {
+        return !gameFolder.empty() && EqualsIgnoringCase(gameFolder, installFolder);
+    };
+    if (!isGame(values.szGeneralsPath) && !isGame(values.szZeroHourPath)) {
+        std::string known;
+        for (const auto& installed : {values.szGeneralsPath, values.szZeroHourPath}) {
+            if (!installed.empty()) {
+                known += (known.empty() ? "" : " or ") + installed;
+            }
+        }
+        return fail("the command Steam gave runs \"" + program + "\", which is no game of " +
+                    (known.empty() ? std::string("a folder Vantrel knows (no game was found)") : known));
+    }
+    std::vector<std::string> command = steam->command;
+    const std::string gameProgram = gameFolder + program.substr(separator + 1);
+    return LaunchCommandWithMod(values, services, command, gameProgram, 0) ? 0 : 1;
 }
 
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services) {

@@ -23,6 +23,8 @@ enum class StartMode {
     Silent,      // Mods element 0 holds the named mod, or is empty when it could not be read
     Interactive, // the catalogue holds every readable definition of the definition folder
     SetAsideJournal, // the user asked to set aside a launch journal that blocks launches
+    SteamLaunch, // Steam started the program for a game (--play): Mods element 0 holds the named mod, or
+                 // is empty when it could not be read
 };
 
 struct StartupServices {
@@ -60,5 +62,13 @@ int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, Singl
 // Silent mode after PrepareStart: plays Mods element 0 with Generals, always without its intro.
 // The program's exit status: 0 when the launch went through, 1 when a failure was shown.
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services);
+
+// After PrepareStart asked for it: plays Mods element 0 with the game whose program Steam's command
+// (from the arguments, "--play <mod> -- <command>") runs, by running that command with "-mod <file>"
+// appended, as silent mode does. A command that runs no game of a known folder, or a mod that could
+// not be read, is refused before anything changes. `files` tells the machine's path of Steam's.
+// The program's exit status: 0 when the launch went through, 1 when a failure was shown.
+int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
+                   const std::vector<std::string>& arguments, GameFiles& files);
 
 } // namespace vantrel

@@ -60,11 +60,21 @@ public:
         : inner_(inner), starting_(std::move(starting)) {}
 
     RunResult RunAndWait(std::string_view commandLine) override {
+        return Painting([&] { return inner_.RunAndWait(commandLine); });
+    }
+    RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments, std::string_view gameProgram) override {
+        return Painting([&] { return inner_.RunArgumentsAndWait(arguments, gameProgram); });
+    }
+    bool NeedsProton() override { return inner_.NeedsProton(); }
+    void RunThroughProton(std::vector<ProtonRun> games) override { inner_.RunThroughProton(std::move(games)); }
+
+private:
+    RunResult Painting(const std::function<RunResult()>& run) {
         starting_();
         RunResult result;
         QEventLoop loop;
         std::thread waiter([&] {
-            result = inner_.RunAndWait(commandLine);
+            result = run();
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
@@ -72,7 +82,6 @@ public:
         return result;
     }
 
-private:
     ProcessRunner& inner_;
     std::function<void()> starting_;
 };

@@ -61,6 +61,14 @@ protected:
             "FAKE_WINE_LEAVE=" + leave,
             "PATH=/usr/bin:/bin",
         };
+        // "NAME=value" sets a variable, a bare name removes it.
+        for (const auto& change : environmentChanges) {
+            const std::string name = change.substr(0, change.find('=')) + "=";
+            std::erase_if(environment, [&](const std::string& setting) { return setting.starts_with(name); });
+            if (change.find('=') != std::string::npos) {
+                environment.push_back(change);
+            }
+        }
         std::string executable = VANTREL_EXECUTABLE;
         std::vector<std::string> argv;
         if (installed.empty()) {
@@ -130,6 +138,7 @@ protected:
     std::string messagesSetting = "VANTREL_MESSAGES=stderr";
     std::string leave; // how long the stand-in's process left behind runs, as the game a stub started
     fs::path installed; // the read-only program folder; empty for the launcher as built, with VANTREL_HOME
+    std::vector<std::string> environmentChanges;
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
@@ -271,6 +280,104 @@ TEST_F(SilentMode, RefusedBesideAnOpenMainWindow) {
     EXPECT_EQ(outcome.standardError, "Vantrel: Another instance of the Vantrel is already running!\n");
     EXPECT_FALSE(fs::exists(log));
     EXPECT_EQ(Game(), before);
+}
+
+// The stand-in for Proton's launcher at `relative` on the machine's disk; its host path.
+std::string PlaceProton(const test::TestMachine& machine, const std::string& relative) {
+    const fs::path proton = machine.HostPath(relative);
+    fs::create_directories(proton.parent_path());
+    fs::copy_file(VANTREL_FAKE_PROTON, proton);
+    fs::permissions(proton, fs::perms::owner_all);
+    return proton.string();
+}
+
+// Generals found only in a Steam library, the Proton Steam maps it to there: silent mode starts it
+// through that Proton, with the mod in place while it runs.
+TEST_F(SilentMode, StartsASteamGameThroughItsProton) {
+    machine.SetInstallFolders("", "");
+    const std::string steam = machine.HostPath("home/.steam/steam").string();
+    machine.Write("home/.steam/steam/steamapps/libraryfolders.vdf",
+                  "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + steam + "\"\n\t}\n}\n");
+    machine.Write("home/.steam/steam/steamapps/appmanifest_2229870.acf",
+                  "\"AppState\"\n{\n\t\"appid\"\t\t\"2229870\"\n\t\"name\"\t\t\"Command & Conquer Generals\"\n"
+                  "\t\"installdir\"\t\t\"Generals\"\n}\n");
+    machine.Write("home/.steam/steam/config/config.vdf",
+                  "\"InstallConfigStore\" { \"Software\" { \"Valve\" { \"Steam\" { \"CompatToolMapping\" {"
+                  " \"2229870\" { \"name\" \"proton_9\" \"config\" \"\" \"priority\" \"250\" } } } } } }\n");
+    PlaceProton(machine, "home/.steam/steam/steamapps/common/Proton 9.0/proton");
+    const std::string game = steam + "/steamapps/common/Generals";
+    fs::create_directories(game);
+    fs::copy(machine.HostPath("Games/Generals"), game, fs::copy_options::recursive);
+    const std::string before = test::DescribeTree(game);
+    const fs::path protonLog = machine.HostPath("proton.log");
+    environmentChanges = {"HOME=" + machine.HostPath("home").string(), "FAKE_PROTON_LOG=" + protonLog.string(), "WINE"};
+
+    const Outcome outcome = Run({"-SILENT", "Example"});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
+    EXPECT_EQ(outcome.standardError, "");
+    const std::string seen = test::ReadBytes(protonLog);
+    EXPECT_TRUE(seen.starts_with("STEAM_COMPAT_DATA_PATH: " + steam + "/steamapps/compatdata/2229870\n"
+                                 "STEAM_COMPAT_CLIENT_INSTALL_PATH: " + steam + "\nSteamAppId: 2229870\n"
+                                 "WINEPREFIX: (unset)\narg: waitforexitandrun\narg: " + game +
+                                 "/generals.exe\narg: -nologo\narg: -mod\narg: Example.big\n"))
+        << seen;
+    EXPECT_NE(seen.find("file: ./Data/Maps/Mod.map\n"), std::string::npos) << "the mod is in place while it runs\n" << seen;
+    EXPECT_FALSE(fs::exists(log)) << "wine itself is not started";
+    fs::permissions(game + "/Data/INI/GameData.ini", fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(test::DescribeTree(game), before);
+}
+
+// Steam starts the launcher from the game's launch options with the game's own command after "--":
+// the mod goes into that game's folder, the command runs as given with "-mod <file>" appended, and
+// a command or a mod that cannot be played is refused before anything changes.
+TEST_F(SilentMode, PlaysAModFromSteamsLaunchOptions) {
+    const std::string proton = PlaceProton(machine, "Steam/steamapps/common/Proton 9.0/proton");
+    const std::string program = machine.HostPath("Games/Generals/generals.exe").string();
+    machine.Write("Other/generals.exe", "another copy");
+    const fs::path protonLog = machine.HostPath("proton.log");
+    environmentChanges = {"FAKE_PROTON_LOG=" + protonLog.string(),
+                          "STEAM_COMPAT_DATA_PATH=" + machine.HostPath("compatdata/2229870").string()};
+    struct Case {
+        std::string name;
+        std::vector<std::string> arguments;
+        std::string reason; // empty when the game runs
+    };
+    const Case cases[] = {
+        {"Proton's command", {"--play", "Example", "--", proton, "waitforexitandrun", program, "-win"}, ""},
+        {"a mod that does not exist", {"--play", "Missing", "--", proton, "waitforexitandrun", program},
+         "there is no mod \"Missing\" in "},
+        {"a program of no game's folder",
+         {"--play", "Example", "--", proton, "waitforexitandrun", machine.HostPath("Other/generals.exe").string()},
+         "the command Steam gave runs \"" + machine.HostPath("Other/generals.exe").string() +
+             "\", which is no game of C:\\Games\\Generals\\ or C:\\Games\\ZH\\"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(protonLog);
+        const std::string before = Game();
+        const Outcome outcome = Run(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.reason.empty() ? 0 : 1) << c.name << ": " << outcome.standardError;
+        const std::string seen = test::ReadBytes(protonLog);
+        if (c.reason.empty()) {
+            EXPECT_EQ(outcome.standardError, "") << c.name;
+            EXPECT_TRUE(seen.starts_with("STEAM_COMPAT_DATA_PATH: " + machine.HostPath("compatdata/2229870").string() +
+                                         "\n"))
+                << c.name << ": Steam's own environment is passed on\n" << seen;
+            EXPECT_NE(seen.find("arg: waitforexitandrun\narg: " + program + "\narg: -win\narg: -mod\narg: Example.big\n"
+                                "file: "),
+                      std::string::npos)
+                << c.name << "\n" << seen;
+            EXPECT_NE(seen.find("file: ./Data/Maps/Mod.map\n"), std::string::npos) << c.name << "\n" << seen;
+        } else {
+            EXPECT_TRUE(outcome.standardError.starts_with("Vantrel: An error occurred whilst trying to launch the game!\n"
+                                                          "Vantrel: " + c.reason))
+                << c.name << ": " << outcome.standardError;
+            EXPECT_EQ(seen, "") << c.name << ": nothing runs";
+        }
+        EXPECT_FALSE(fs::exists(log)) << c.name << ": wine itself is not started";
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(Game(), before) << c.name;
+    }
 }
 
 bool HoldsJournal(const fs::path& folder) {

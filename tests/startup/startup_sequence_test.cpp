@@ -59,6 +59,22 @@ public:
         return true;
     }
     std::string ArgumentText() override { return arguments; }
+    // The arguments a shell would give for `arguments` without quotes, unless set apart.
+    std::vector<std::string> Arguments() override {
+        if (!argumentList.empty()) {
+            return argumentList;
+        }
+        std::vector<std::string> list;
+        for (std::size_t start = 0; start < arguments.size();) {
+            const std::size_t end = std::min(arguments.find(' ', start), arguments.size());
+            if (end > start) {
+                list.push_back(arguments.substr(start, end - start));
+            }
+            start = end + 1;
+        }
+        return list;
+    }
+    std::vector<std::string> argumentList;
 
 private:
     test::TestMachine& machine_;
@@ -179,6 +195,21 @@ TEST_F(StartupSequence, SilentStartLoadsOnlyTheNamedMod) {
     ASSERT_EQ(values.Mods.size(), 1u);
     EXPECT_EQ(values.Mods[0].szModFile, "Alpha.big");
     EXPECT_EQ(values.Mods[0].szDstFolders, std::vector<std::string>{"E:\\Generals\\Data"});
+}
+
+// A start from Steam's launch options reads only the named mod, and only from the definition folder.
+TEST_F(StartupSequence, SteamStartLoadsOnlyTheNamedModOfTheDefinitionFolder) {
+    registry.installPaths[std::string(kGeneralsKey)] = "E:\\Generals\\";
+    const std::pair<std::string, bool> cases[] = {
+        {"Alpha", true}, {"Missing", false}, {"..\\Vantrel\\Alpha", false}, {"", false}};
+    for (const auto& [name, read] : cases) {
+        values = ProgramValues{};
+        environment.argumentList = {"--play", name, "--", "/games/Generals/generals.exe"};
+        EXPECT_EQ(Start(), StartMode::SteamLaunch) << name;
+        EXPECT_EQ(values.szSilentModFile, "") << name;
+        ASSERT_EQ(values.nModCount, read ? 1 : 0) << name;
+        EXPECT_EQ(values.Mods[0].szModFile, read ? "Alpha.big" : "") << name;
+    }
 }
 
 TEST_F(StartupSequence, SilentStartWithAnUnreadableModKeepsOneEmptyRecord) {

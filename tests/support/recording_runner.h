@@ -22,8 +22,22 @@ public:
         }
         return {true, exitCode, {}};
     }
+    RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments, std::string_view gameProgram) override {
+        argumentLists.push_back(arguments);
+        gamePrograms.emplace_back(gameProgram);
+        std::string line;
+        for (const auto& argument : arguments) {
+            line += (line.empty() ? "" : " ") + argument;
+        }
+        return RunAndWait(line);
+    }
+    bool NeedsProton() override { return false; }
+    void RunThroughProton(std::vector<ProtonRun> games) override { proton = std::move(games); }
 
-    std::vector<std::string> commands;
+    std::vector<std::string> commands; // an argument list's, joined by blanks
+    std::vector<std::vector<std::string>> argumentLists;
+    std::vector<std::string> gamePrograms;
+    std::vector<ProtonRun> proton;
     std::function<void()> whileRunning;
     int exitCode = 0;
     // When set, the program does not start, for this reason.

@@ -34,6 +34,7 @@ public:
     [[nodiscard]] std::optional<std::string> ReadSmallFile(std::string_view path, std::size_t limit) override;
     [[nodiscard]] std::vector<std::string> FileNames(std::string_view folder, std::string_view prefix,
                                                      std::string_view suffix) override;
+    [[nodiscard]] std::vector<std::string> FolderNames(std::string_view folder) override;
     [[nodiscard]] bool FileExists(std::string_view path) override;
 };
 
@@ -62,6 +63,8 @@ public:
     bool CreateFolder(std::string_view folder) override;
     // The command line after the program's own path and the blanks that follow it.
     [[nodiscard]] std::string ArgumentText() override;
+    // Split by CommandLineToArgvW, the C runtime's rule.
+    [[nodiscard]] std::vector<std::string> Arguments() override;
 };
 
 class Win32DirectoryListing final : public DirectoryListing {
@@ -136,6 +139,12 @@ private:
 class Win32ProcessRunner final : public ProcessRunner {
 public:
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
+    // CreateProcessW with a line quoted so that the program's C runtime splits it back into `arguments`.
+    [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
+                                                std::string_view gameProgram) override;
+    // Windows runs the games itself.
+    [[nodiscard]] bool NeedsProton() override { return false; }
+    void RunThroughProton(std::vector<ProtonRun> /*games*/) override {}
 };
 
 class Win32DiskBrowser final : public DiskBrowser {

@@ -414,6 +414,23 @@ std::vector<std::string> Win32GameFiles::FileNames(std::string_view folder, std:
     return names;
 }
 
+std::vector<std::string> Win32GameFiles::FolderNames(std::string_view folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(Wide(std::string(folder) + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::string name = Utf8(data.cFileName);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
+            names.push_back(std::move(name));
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
 bool Win32GameFiles::FileExists(std::string_view path) {
     const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

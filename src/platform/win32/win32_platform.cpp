@@ -31,6 +31,10 @@ std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform&, std::strin
     return std::nullopt; // Windows is the one machine
 }
 
+std::optional<NativePlatform> PlatformOfSteamCompatData(const NativePlatform&) {
+    return std::nullopt;
+}
+
 std::optional<std::string> PathOnOtherMachine(const NativePlatform&, const NativePlatform&, std::string_view path) {
     return std::string(path);
 }

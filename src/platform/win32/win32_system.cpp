@@ -7,6 +7,7 @@
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -136,6 +137,20 @@ std::string ArgumentTextOf(std::wstring_view line) {
 
 std::string Win32ProcessEnvironment::ArgumentText() {
     return ArgumentTextOf(GetCommandLineW());
+}
+
+std::vector<std::string> Win32ProcessEnvironment::Arguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** split = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!split) {
+        return arguments;
+    }
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(Utf8(split[i]));
+    }
+    LocalFree(split);
+    return arguments;
 }
 
 namespace {
@@ -279,33 +294,63 @@ private:
 
 } // namespace
 
-RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
-    RunResult result;
-    auto line = AnsiExact(commandLine); // CreateProcessA may write into it
-    if (!line) {
-        result.error = ProgramOf(commandLine) + " could not be started: " + kLacksCharacter;
-        return result;
+namespace {
+
+// The command line that Windows' usual splitting (the C runtime's, CommandLineToArgvW) turns back
+// into exactly `arguments`: an argument with a blank, a tab or a quote, or an empty one, is quoted,
+// and the backslashes before a quote are doubled.
+std::wstring QuotedCommandLine(const std::vector<std::string>& arguments) {
+    std::wstring line;
+    for (const auto& argument : arguments) {
+        const std::wstring wide = Wide(argument);
+        if (!line.empty()) {
+            line += L' ';
+        }
+        if (!wide.empty() && wide.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+            line += wide;
+            continue;
+        }
+        line += L'"';
+        std::size_t backslashes = 0;
+        for (const wchar_t c : wide) {
+            if (c == L'\\') {
+                ++backslashes;
+                continue;
+            }
+            line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes * 2, L'\\');
+        line += L'"';
     }
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    return line;
+}
+
+// Starts a process suspended through `create`, holds it and all it starts in a job, and waits for
+// them and for the games' programs beside `gameProgram`, else beside the program Windows chose;
+// `program` names it in a failure.
+template <typename Create>
+RunResult RunInJob(const std::string& program, const std::wstring& gameProgram, Create create) {
+    RunResult result;
     PROCESS_INFORMATION process{};
     LaunchJob job;
     // Handles are inherited: the game holds the launch lock for as long as it runs. Suspended until it
     // is in the job, so that nothing it starts escapes.
-    if (!CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &process)) {
-        result.error = ProgramOf(commandLine) + " could not be started: " + ReasonOf(GetLastError());
+    if (!create(process)) {
+        result.error = program + " could not be started: " + ReasonOf(GetLastError());
         return result;
     }
     const UniqueHandle running(process.hProcess);
     const UniqueHandle thread(process.hThread);
     job.Hold(running.Get());
     // The folder of the program Windows chose by its rule for an unquoted line.
-    const std::vector<std::wstring> games = GameProgramsBeside(ProgramPathOf(running.Get()));
+    const std::vector<std::wstring> games =
+        GameProgramsBeside(gameProgram.empty() ? ProgramPathOf(running.Get()) : gameProgram);
     if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
         const DWORD error = GetLastError();
         TerminateProcess(running.Get(), 1);
-        result.error = ProgramOf(commandLine) + " could not be started: " + ReasonOf(error);
+        result.error = program + " could not be started: " + ReasonOf(error);
         return result;
     }
     result.started = true;
@@ -319,6 +364,40 @@ RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
         Sleep(kPollMilliseconds);
     }
     return result;
+}
+
+} // namespace
+
+RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
+    auto line = AnsiExact(commandLine); // CreateProcessA may write into it
+    if (!line) {
+        RunResult result;
+        result.error = ProgramOf(commandLine) + " could not be started: " + kLacksCharacter;
+        return result;
+    }
+    return RunInJob(ProgramOf(commandLine), {}, [&](PROCESS_INFORMATION& process) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &process) != FALSE;
+    });
+}
+
+RunResult Win32ProcessRunner::RunArgumentsAndWait(const std::vector<std::string>& arguments,
+                                                  std::string_view gameProgram) {
+    if (arguments.empty() || arguments.front().empty()) {
+        RunResult result;
+        result.error = "no program was named";
+        return result;
+    }
+    // Wide, so that no character is lost to the ANSI code page.
+    std::wstring line = QuotedCommandLine(arguments);
+    return RunInJob(arguments.front(), Wide(gameProgram), [&](PROCESS_INFORMATION& process) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &process) != FALSE;
+    });
 }
 
 } // namespace vantrel

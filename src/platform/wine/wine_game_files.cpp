@@ -114,6 +114,23 @@ std::vector<std::string> WineGameFiles::FileNames(std::string_view folder, std::
     return names;
 }
 
+std::vector<std::string> WineGameFiles::FolderNames(std::string_view folder) {
+    std::vector<std::string> names;
+    const auto host = HostPath(folder);
+    const UniqueDir dir(host ? opendir(host->c_str()) : nullptr);
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        struct stat info {};
+        if (name != "." && name != ".." && stat((*host + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 bool WineGameFiles::FileExists(std::string_view path) {
     const auto host = HostPath(path);
     struct stat info {};

@@ -22,6 +22,7 @@ public:
     [[nodiscard]] std::optional<std::string> ReadSmallFile(std::string_view path, std::size_t limit) override;
     [[nodiscard]] std::vector<std::string> FileNames(std::string_view folder, std::string_view prefix,
                                                      std::string_view suffix) override;
+    [[nodiscard]] std::vector<std::string> FolderNames(std::string_view folder) override;
     [[nodiscard]] bool FileExists(std::string_view path) override;
 
 private:

@@ -54,21 +54,30 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     return platform;
 }
 
-std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current, std::string_view prefixFolder) {
-    if (current.machineFixed) {
-        return std::nullopt;
-    }
-    const auto& prefix = *std::static_pointer_cast<WinePrefix>(current.machine);
-    const auto host = prefix.ToHostPath(prefixFolder);
+namespace {
+
+std::optional<NativePlatform> PlatformOfHostPrefix(const NativePlatform& current, const std::string& host) {
     struct stat info {};
-    if (!host || stat((*host + "/system.reg").c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (current.machineFixed || stat((host + "/system.reg").c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     // The arguments are the process's own, which the current platform has already read.
-    auto* environment = static_cast<WineProcessEnvironment*>(current.environment.get());
-    NativePlatform platform = PlatformOf(std::make_shared<WinePrefix>(*host), environment->Arguments());
+    NativePlatform platform = PlatformOf(std::make_shared<WinePrefix>(host), current.environment->Arguments());
     platform.machineFixed = true;
     return platform;
+}
+
+} // namespace
+
+std::optional<NativePlatform> PlatformOfPrefix(const NativePlatform& current, std::string_view prefixFolder) {
+    const auto host = std::static_pointer_cast<WinePrefix>(current.machine)->ToHostPath(prefixFolder);
+    return host ? PlatformOfHostPrefix(current, *host) : std::nullopt;
+}
+
+std::optional<NativePlatform> PlatformOfSteamCompatData(const NativePlatform& current) {
+    const char* compatData = std::getenv("STEAM_COMPAT_DATA_PATH");
+    return compatData && *compatData == '/' ? PlatformOfHostPrefix(current, std::string(compatData) + "/pfx")
+                                            : std::nullopt;
 }
 
 std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,

@@ -28,7 +28,7 @@ public:
     bool CreateFolder(std::string_view folder) override;
     // The arguments joined by single blanks, as Windows hands a program its command-line tail.
     [[nodiscard]] std::string ArgumentText() override;
-    [[nodiscard]] const std::vector<std::string>& Arguments() const { return arguments_; }
+    [[nodiscard]] std::vector<std::string> Arguments() override { return arguments_; }
 
 private:
     [[nodiscard]] std::string WindowsFolder(const std::string& hostFolder) const;

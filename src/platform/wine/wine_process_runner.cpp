@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,27 @@ std::string ProgramMeant(std::string_view commandLine) {
     }
     std::string program(commandLine.substr(0, commandLine.find(' ')));
     return HasExtension(program) ? program : program + ".exe";
+}
+
+// The host path without the prefix's drive links and other links in the part that exists: Proton
+// and Steam's programs are given the paths Steam itself would give.
+std::string Canonical(const std::string& hostPath) {
+    std::string existing = hostPath;
+    std::string rest;
+    while (!existing.empty()) {
+        if (char* real = realpath(existing.c_str(), nullptr)) {
+            std::string path = real;
+            std::free(real);
+            return (path == "/" ? "" : path) + rest;
+        }
+        const std::size_t slash = existing.rfind('/');
+        if (slash == std::string::npos) {
+            break;
+        }
+        rest = existing.substr(slash) + rest;
+        existing.resize(slash);
+    }
+    return hostPath;
 }
 
 // How often the processes a launch left behind are looked for once its program has ended.
@@ -234,51 +256,111 @@ std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_vi
     return std::nullopt;
 }
 
+bool WineProcessRunner::NeedsProton() {
+    const char* runner = std::getenv("WINE");
+    return !(runner && *runner);
+}
+
 RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     const auto command = ParseCommandLine(commandLine);
     if (!command) {
         const std::string program = ProgramMeant(commandLine);
         return {false, -1, program == ".exe" ? "no program was named" : program + " was not found"};
     }
-    const char* runner = std::getenv("WINE");
-    const std::string wine = runner && *runner ? runner : "wine";
-    const std::string winePath = FindOnPath(wine);
-    if (winePath.empty()) {
-        return {false, -1, wine + " could not be started: " + ErrorText(ENOENT)};
+    const std::string folder = command->program.substr(0, command->program.rfind('\\') + 1);
+    const auto steam = std::find_if(proton_.begin(), proton_.end(), [&](const ProtonRun& run) {
+        return EqualsIgnoringCase(run.gameFolder, folder);
+    });
+    if (steam == proton_.end() || !NeedsProton()) {
+        const char* runner = std::getenv("WINE");
+        std::vector<std::string> argv = {runner && *runner ? runner : "wine", command->program};
+        argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
+        return Run(std::move(argv), {"WINEPREFIX=" + prefix_.Root()}, command->program);
     }
-    std::vector<std::string> argv = {wine, command->program};
+    if (steam->proton.empty()) {
+        return {false, -1, command->program + " could not be started: " + steam->failure};
+    }
+    // Proton takes the program as a host path and makes the prefix's own path of it.
+    const auto proton = prefix_.ToHostPath(steam->proton);
+    const auto program = prefix_.ToHostPath(command->program);
+    const auto compatData = prefix_.ToHostPath(steam->compatData);
+    const auto steamFolder = prefix_.ToHostPath(steam->steamFolder);
+    if (!proton || !program || !compatData || !steamFolder) {
+        return {false, -1, command->program + " could not be started: Proton's folders are not on a drive of " +
+                               prefix_.Root()};
+    }
+    // The verb Steam uses: Proton first waits for the prefix's wineserver of an earlier run to end,
+    // then runs the game and ends with it. The wineserver it starts is Wine's own, adopted by the
+    // keeper and handed on unwaited like any; Proton's steam.exe (of C:\windows) counts only
+    // through Proton's script, its parent.
+    std::vector<std::string> argv = {Canonical(*proton), "waitforexitandrun", Canonical(*program)};
     argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
+    // Proton sets WINEPREFIX itself, to the prefix of the compatibility data. The app id lets it and
+    // the game's Steam stub know which game runs, as they do when Steam starts it.
+    return Run(std::move(argv),
+               {"STEAM_COMPAT_DATA_PATH=" + Canonical(*compatData),
+                "STEAM_COMPAT_CLIENT_INSTALL_PATH=" + Canonical(*steamFolder),
+                "STEAM_COMPAT_APP_ID=" + steam->appId, "SteamAppId=" + steam->appId,
+                "SteamGameId=" + steam->appId, "WINEPREFIX"},
+               command->program);
+}
+
+RunResult WineProcessRunner::RunArgumentsAndWait(const std::vector<std::string>& arguments,
+                                                 std::string_view gameProgram) {
+    if (arguments.empty() || arguments.front().empty()) {
+        return {false, -1, "no program was named"};
+    }
+    return Run(arguments, {}, gameProgram);
+}
+
+RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vector<std::string>& variables,
+                                 std::string_view gameProgram) {
+    const std::string& name = argv.front();
+    const std::string path = FindOnPath(name);
+    if (path.empty()) {
+        return {false, -1, name + " could not be started: " + ErrorText(ENOENT)};
+    }
     std::vector<char*> args;
     for (auto& argument : argv) {
         args.push_back(argument.data());
     }
     args.push_back(nullptr);
 
-    // The child gets this environment with WINEPREFIX naming the prefix in use.
-    std::string prefixVariable = "WINEPREFIX=" + prefix_.Root();
+    // The launcher's environment with `variables` in place of those of the same names; a bare name
+    // only removes its variable.
+    std::vector<std::string> settings = variables;
     std::vector<char*> environment;
     for (char** variable = environ; *variable; ++variable) {
-        if (std::strncmp(*variable, "WINEPREFIX=", 11) != 0) {
+        const std::string_view setting = *variable;
+        const bool replaced = std::any_of(variables.begin(), variables.end(), [&](const std::string& mine) {
+            const std::string_view own = std::string_view(mine).substr(0, mine.find('='));
+            return setting.starts_with(own) && setting.size() > own.size() && setting[own.size()] == '=';
+        });
+        if (!replaced) {
             environment.push_back(*variable);
         }
     }
-    environment.push_back(prefixVariable.data());
+    for (auto& setting : settings) {
+        if (setting.find('=') != std::string::npos) {
+            environment.push_back(setting.data());
+        }
+    }
     environment.push_back(nullptr);
 
     int sockets[2] = {-1, -1};
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-        return {false, -1, wine + " could not be started: " + ErrorText(errno)};
+        return {false, -1, name + " could not be started: " + ErrorText(errno)};
     }
     UniqueFd reports(sockets[0]);
     UniqueFd keeperEnd(sockets[1]);
     const pid_t launcher = getpid();
     const pid_t keeper = fork();
     if (keeper == 0) {
-        RunKeeper(launcher, sockets[1], winePath.c_str(), args.data(), environment.data());
+        RunKeeper(launcher, sockets[1], path.c_str(), args.data(), environment.data());
     }
     keeperEnd.Close();
     if (keeper < 0) {
-        return {false, -1, wine + " could not be started: " + ErrorText(errno)};
+        return {false, -1, name + " could not be started: " + ErrorText(errno)};
     }
     RunResult result{true, -1, {}};
     Report report{};
@@ -286,7 +368,7 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
         // The keeper ends by itself once the program it could not start is reaped.
         WaitForKeeper(keeper, 0);
         if (report.kind == Report::kNotStarted) {
-            return {false, -1, wine + " could not be started: " + ErrorText(report.value)};
+            return {false, -1, name + " could not be started: " + ErrorText(report.value)};
         }
         return result;
     }
@@ -297,7 +379,7 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     }
     // The program has ended; what it started may still run (a store's stub hands over to the game),
     // and a store's client may have started the game from the same folder.
-    const std::vector<MappedFile> games = GameFilesBeside(command->program);
+    const std::vector<MappedFile> games = GameFilesBeside(gameProgram);
     bool keeping = true;
     for (;;) {
         if (keeping && WaitForKeeper(keeper, WNOHANG)) {

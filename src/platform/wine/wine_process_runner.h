@@ -27,16 +27,28 @@ public:
     [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
 
     // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
-    // environment and working folder are inherited. Returns when the program and all it started
-    // have ended, Wine's own processes for the prefix (its wineserver, the programs of C:\windows)
-    // aside. The exit code is the program's; one killed by a signal ends with 128 + it.
+    // environment and working folder are inherited. A program of a folder given to RunThroughProton
+    // runs, unless $WINE is set, as "<proton> waitforexitandrun <host path> <arguments>" with Steam's
+    // compatibility variables instead. Returns when the program and all it started have ended, Wine's
+    // own processes for the prefix (its wineserver, the programs of C:\windows) aside. The exit code
+    // is the program's; one killed by a signal ends with 128 + it.
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
+    [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
+                                                std::string_view gameProgram) override;
+    [[nodiscard]] bool NeedsProton() override;
+    void RunThroughProton(std::vector<ProtonRun> games) override { proton_ = std::move(games); }
 
 private:
     // The games' program files in the folder of `program` (a Windows path) that are there.
     [[nodiscard]] std::vector<MappedFile> GameFilesBeside(std::string_view program) const;
 
+    // Starts `argv` (its first element found on PATH) below a keeper with the launcher's environment,
+    // `variables` ("NAME=value") replacing those of their names, and waits as RunAndWait describes.
+    [[nodiscard]] RunResult Run(std::vector<std::string> argv, const std::vector<std::string>& variables,
+                                std::string_view gameProgram);
+
     const WinePrefix& prefix_;
+    std::vector<ProtonRun> proton_;
 };
 
 } // namespace vantrel

@@ -133,6 +133,7 @@ public:
     bool CanWriteIn(std::string_view folder) override { return folder != readOnlyProgram && real.CanWriteIn(folder); }
     bool CreateFolder(std::string_view folder) override { return real.CreateFolder(folder); }
     std::string ArgumentText() override { return arguments; }
+    std::vector<std::string> Arguments() override { return {}; }
     Win32ProcessEnvironment real;
 };
 
@@ -518,6 +519,25 @@ TEST_F(Win32Launch, RunsTheProgramAndReturnsItsExitCode) {
                 seen.find("command: \"" + program + "\" -win -mod Example.big\n") != std::string::npos)
         << "a path with a blank works when no shorter name exists\n"
         << seen;
+}
+
+// Steam's command for the game, given as arguments: each reaches the game exactly as given, blanks,
+// quotes and backslashes included, and the wait covers the game.
+TEST_F(Win32Launch, RunsACommandGivenAsItsArgumentsExactly) {
+    Win32ProcessRunner runner;
+    SetEnvironmentVariableW(L"FAKE_GAME_EXIT", L"4");
+    const std::string program = machine.WindowsPath("Games\\Zero Hour\\generals.exe");
+    const std::vector<std::string> arguments = {program, "-win", "two words", "", "say \"hi\"", "ends\\",
+                                                "a\\\\\"b", "-mod", "Example.big"};
+    const RunResult result = runner.RunArgumentsAndWait(arguments, program);
+    EXPECT_TRUE(result.started) << result.error;
+    EXPECT_EQ(result.exitCode, 4);
+    std::string expected;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        expected += "arg: " + arguments[i] + "\n";
+    }
+    const std::string seen = test::ReadBytes(log);
+    EXPECT_NE(seen.find(expected + "cwd: "), std::string::npos) << seen;
 }
 
 TEST_F(Win32Launch, NamesTheProgramThatCouldNotStart) {

@@ -128,6 +128,59 @@ TEST_F(WineRunner, TellsAtOnceWhyNothingStarted) {
     EXPECT_FALSE(fs::exists(log)) << "wine is not started for a program that is not there";
 }
 
+// A game of a Steam library runs through the Proton found for it, with Steam's compatibility
+// variables and the program as a host path, unless WINE names the runner; without a Proton it does
+// not start, and says why.
+TEST_F(WineRunner, StartsASteamGameThroughItsProton) {
+    const fs::path proton = Host("Steam/steamapps/common/Proton 9.0/proton");
+    fs::create_directories(proton.parent_path());
+    fs::copy_file(VANTREL_FAKE_PROTON, proton);
+    fs::permissions(proton, fs::perms::owner_all);
+    test::WriteBytes(Host("Games/ZH/Example.big"), "mod");
+    const fs::path protonLog = folder.Path() / "proton.log";
+    setenv("FAKE_PROTON_LOG", protonLog.c_str(), 1);
+    setenv("FAKE_PROTON_EXIT", "3", 1);
+    setenv("WINEPREFIX", "/somewhere/else", 1);
+    const ProtonRun found{"c:\\games\\zh\\", "2732960", "C:\\Steam\\steamapps\\common\\Proton 9.0\\proton",
+                          "C:\\Lib\\steamapps\\compatdata\\2732960", "C:\\Steam", ""};
+    const std::string drive = (folder.Path() / "prefix/drive_c").string();
+    struct Case {
+        std::string name;
+        ProtonRun run;
+        const char* wine; // WINE, or nullptr
+        std::string protonSaw;
+        std::string wineSaw;
+        std::string error; // empty when the game started
+    };
+    const Case cases[] = {
+        {"through Proton", found, nullptr,
+         "STEAM_COMPAT_DATA_PATH: " + drive + "/Lib/steamapps/compatdata/2732960\nSTEAM_COMPAT_CLIENT_INSTALL_PATH: " +
+             drive + "/Steam\nSteamAppId: 2732960\nWINEPREFIX: (unset)\narg: waitforexitandrun\narg: " + drive +
+             "/Games/ZH/generals.exe\narg: -win\narg: -mod\narg: Example.big\nfile: ./Example.big\nfile: ./game.dat\n"
+             "file: ./generals.exe\n",
+         "", ""},
+        {"WINE names the runner", found, VANTREL_FAKE_WINE, "", "arg: C:\\Games\\ZH\\generals.exe\narg: -win", ""},
+        {"no Proton", {"C:\\Games\\ZH\\", "2732960", "", "", "", "no Proton found for app 2732960; why"}, nullptr,
+         "", "", "C:\\Games\\ZH\\generals.exe could not be started: no Proton found for app 2732960; why"},
+    };
+    test::WriteBytes(Host("Games/ZH/game.dat"), "game");
+    for (const auto& c : cases) {
+        fs::remove(log);
+        fs::remove(protonLog);
+        c.wine ? setenv("WINE", c.wine, 1) : unsetenv("WINE");
+        runner.RunThroughProton({c.run});
+        EXPECT_EQ(runner.NeedsProton(), c.wine == nullptr) << c.name;
+        const RunResult result = runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win -mod Example.big");
+        EXPECT_EQ(result.started, c.error.empty()) << c.name;
+        EXPECT_EQ(result.error, c.error) << c.name;
+        EXPECT_EQ(result.exitCode, c.protonSaw.empty() ? (c.wineSaw.empty() ? -1 : 0) : 3) << c.name;
+        EXPECT_EQ(test::ReadBytes(protonLog), c.protonSaw) << c.name;
+        EXPECT_EQ(fs::exists(log), !c.wineSaw.empty()) << c.name;
+        EXPECT_NE(test::ReadBytes(log).find(c.wineSaw), std::string::npos) << c.name;
+    }
+    unsetenv("WINEPREFIX");
+}
+
 // A store's stub starts the game and ends at once: the launch lasts until what it left behind has
 // ended, and while a game of the folder runs that a store's client started, but not while Wine's own
 // processes for the prefix go on, and it leaves the launcher's other children alone.

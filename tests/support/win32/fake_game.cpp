@@ -1,5 +1,5 @@
 // Stands in for generals.exe in tests under Wine: writes what it was started with and what its folder
-// holds to %FAKE_GAME_LOG%, then exits with %FAKE_GAME_EXIT%. With %FAKE_GAME_START% it is a store's
+// holds to %FAKE_GAME_LOG% (its line and each argument), then exits with %FAKE_GAME_EXIT%. With %FAKE_GAME_START% it is a store's
 // stub instead: it starts that program of its folder (with %FAKE_GAME_BREAKAWAY%, out of its job) and
 // ends at once. %FAKE_GAME_LINGER% milliseconds pass before the folder is looked at.
 #include <windows.h>
@@ -60,13 +60,17 @@ int StartGame(std::ofstream& log, const std::string& folder, const std::string& 
     return 0;
 }
 
-int main() {
+int main(int argc, char** argv) {
     const char* logPath = std::getenv("FAKE_GAME_LOG");
     if (!logPath) {
         return 2;
     }
     std::ofstream log(logPath, std::ios::app | std::ios::binary);
     log << "command: " << GetCommandLineA() << "\n";
+    // As the C runtime split the line, which is how the game reads its switches.
+    for (int i = 1; i < argc; ++i) {
+        log << "arg: " << argv[i] << "\n";
+    }
     if (const char* linger = std::getenv("FAKE_GAME_LINGER"); linger && !std::getenv("FAKE_GAME_START")) {
         Sleep(static_cast<DWORD>(std::atoi(linger)));
     }
