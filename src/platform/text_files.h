@@ -101,6 +101,9 @@ public:
     // opens it again, as the folder may have been replaced meanwhile. By default each file is
     // opened by its whole path.
     [[nodiscard]] virtual std::unique_ptr<TextFolder> OpenFolder(std::string_view path);
+    // Whether OpenFolder and OpenForReading may be called from several threads at once, each thread
+    // reading through folders and readers of its own.
+    [[nodiscard]] virtual bool ReadsInParallel() const { return false; }
     // Opens the file at the Windows path to append lines to it: a new one when `create` (refused when
     // anything is there already), else the existing file. nullptr with the reason in `error`.
     [[nodiscard]] virtual std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,

@@ -142,16 +142,26 @@ private:
 };
 
 TEST_F(ModCatalogue, IgnoresDefinitionsBeyondTheLargestCount) {
-    const int count = kMaxEntries + 3;
+    // Read in one pass and in slices side by side; every thousandth file holds no location and is
+    // skipped without a gap, whichever slice it falls in.
+    const int count = kMaxEntries + 40;
     ManyDefinitions listing(count);
-    test::MemoryTextFiles files;
-    for (int i = 0; i < count; ++i) {
-        files.files[values.definitionFolder + "\\m" + std::to_string(i) + ".vtl"] = "Location=\r\n";
+    for (const bool parallel : {false, true}) {
+        test::MemoryTextFiles files;
+        files.parallel = parallel;
+        for (int i = 0; i < count; ++i) {
+            files.files[values.definitionFolder + "\\m" + std::to_string(i) + ".vtl"] =
+                i % 1000 == 999 ? "Source=x\r\n" : "Location=\r\n";
+        }
+        ProgramValues read;
+        read.definitionFolder = values.definitionFolder;
+        LoadModCatalogue(read, listing, files);
+        EXPECT_EQ(read.nModCount, kMaxEntries) << parallel;
+        EXPECT_EQ(read.Mods.size(), static_cast<std::size_t>(kMaxEntries)) << parallel;
+        EXPECT_EQ(read.Mods[998].szName, "m998") << parallel;
+        EXPECT_EQ(read.Mods[999].szName, "m1000") << parallel;
+        EXPECT_EQ(read.Mods.back().szName, "m" + std::to_string(kMaxEntries - 1 + kMaxEntries / 1000)) << parallel;
     }
-    LoadModCatalogue(values, listing, files);
-    EXPECT_EQ(values.nModCount, kMaxEntries);
-    EXPECT_EQ(values.Mods.size(), static_cast<std::size_t>(kMaxEntries));
-    EXPECT_EQ(values.Mods.back().szName, "m" + std::to_string(kMaxEntries - 1));
 }
 
 } // namespace

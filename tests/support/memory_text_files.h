@@ -12,6 +12,10 @@ class MemoryTextFiles final : public TextFiles {
 public:
     // Raw bytes (Windows-1252) by exact path.
     std::map<std::string, std::string, std::less<>> files;
+    // Whether the catalogue may read these from several threads (the map is only read then).
+    bool parallel = false;
+
+    [[nodiscard]] bool ReadsInParallel() const override { return parallel; }
 
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;

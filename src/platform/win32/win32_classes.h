@@ -77,6 +77,7 @@ public:
 class Win32TextFiles final : public TextFiles {
 public:
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
+    [[nodiscard]] bool ReadsInParallel() const override { return true; }
     [[nodiscard]] std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
                                                                    std::string& error) override;
     [[nodiscard]] std::unique_ptr<TextFileWriter> StartReplacing(std::string_view path) override;

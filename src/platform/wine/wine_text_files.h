@@ -15,6 +15,8 @@ public:
     [[nodiscard]] std::unique_ptr<TextFileReader> OpenForReading(std::string_view path) override;
     // Finds the folder once and opens its files relative to it.
     [[nodiscard]] std::unique_ptr<TextFolder> OpenFolder(std::string_view path) override;
+    // Nothing here is shared between readers but the prefix, which only reads its drive links.
+    [[nodiscard]] bool ReadsInParallel() const override { return true; }
     // Refuses a read-only file as Windows does; Sync() also syncs the folder of a file it created.
     [[nodiscard]] std::unique_ptr<TextFileAppender> StartAppending(std::string_view path, bool create,
                                                                    std::string& error) override;
