@@ -7,6 +7,8 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QScrollArea>
+#include <QSysInfo>
 #include <QToolTip>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -336,11 +338,14 @@ void FrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 std::string NoGameFoundText(const ProgramValues& values) {
-    std::string text(kNoGameFoundText);
+    // What to do first, where Vantrel looked after it: the box shows two lines before it scrolls.
+    const bool windows = QSysInfo::kernelType() == QStringLiteral("winnt");
+    std::string text = std::string(kNoGameFoundText) + " " +
+                       std::string(windows ? kNoGameAdviceTextWindows : kNoGameAdviceText);
     if (!values.gameSearch.empty()) {
         text += " " + values.gameSearch;
     }
-    return text + " " + std::string(kNoGameAdviceText);
+    return text;
 }
 
 void FrmMain::Form_Load() {
@@ -359,13 +364,25 @@ void FrmMain::Form_Load() {
         lstGames->setCurrentRow(0);
     } else {
         // An empty box tells a new player nothing: say what was looked for and where to point Vantrel.
-        lblNoGame = new QLabel(Text(NoGameFoundText(services_.values)), lstGames->viewport());
+        // Longer than the box: it scrolls, so that every word can be read.
+        auto* scroller = new QScrollArea(lstGames->viewport());
+        scroller->setObjectName(QStringLiteral("scrNoGame"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidgetResizable(true);
+        scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        lblNoGame = new QLabel(Text(NoGameFoundText(services_.values)));
         lblNoGame->setObjectName(QStringLiteral("lblNoGame"));
         lblNoGame->setWordWrap(true);
+        lblNoGame->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        lblNoGame->setContentsMargins(4, 2, 4, 2);
         lblNoGame->setToolTip(lblNoGame->text());
+        scroller->setWidget(lblNoGame);
+        // The list's own ground shows through, as under its items.
+        scroller->viewport()->setAutoFillBackground(false);
+        lblNoGame->setAutoFillBackground(false);
         auto* fill = new QVBoxLayout(lstGames->viewport());
-        fill->setContentsMargins(4, 2, 4, 2);
-        fill->addWidget(lblNoGame);
+        fill->setContentsMargins(0, 0, 0, 0);
+        fill->addWidget(scroller);
     }
     btnEditMod->setEnabled(false);
     btnDelMod->setEnabled(false);

@@ -26,6 +26,8 @@ namespace vantrel {
 inline constexpr std::string_view kNoGameFoundText = "No game was found.";
 inline constexpr std::string_view kNoGameAdviceText =
     "Install Generals or Zero Hour, or start Vantrel with WINEPREFIX set to the Wine prefix that holds them.";
+inline constexpr std::string_view kNoGameAdviceTextWindows =
+    "Install Generals or Zero Hour: Vantrel finds the disc, EA App and Steam releases.";
 [[nodiscard]] std::string NoGameFoundText(const ProgramValues& values);
 
 // What the mod list shows of a mod when the pointer rests on it: its name, definition file, BIG file

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -335,11 +336,17 @@ private slots:
     }
 
     void launchNeedsAGame() {
-        values->gameSearch = "Vantrel looked in the registry.";
+        values->gameSearch = "Vantrel looked in the registry and in the Steam libraries Z:\\home\\player\\.local\\"
+                             "share\\Steam, D:\\SteamLibrary and E:\\Games\\SteamLibrary.";
         Open("", "");
         QVERIFY(window->lblNoGame && window->lblNoGame->isVisible());
         QCOMPARE(window->lblNoGame->text().toStdString(),
-                 std::string(kNoGameFoundText) + " Vantrel looked in the registry. " + std::string(kNoGameAdviceText));
+                 std::string(kNoGameFoundText) + " " +
+                     std::string(QSysInfo::kernelType() == "winnt" ? kNoGameAdviceTextWindows : kNoGameAdviceText) +
+                     " " + values->gameSearch);
+        // Longer than the box, the text is laid out whole and scrolls into view.
+        QVERIFY(window->lblNoGame->height() >= window->lblNoGame->heightForWidth(window->lblNoGame->width()));
+        QVERIFY(window->lblNoGame->height() > window->lstGames->viewport()->height());
         for (auto* button : {window->btnLaunch, window->btnWorldbuilder}) {
             QTest::mouseClick(button, Qt::LeftButton);
         }
