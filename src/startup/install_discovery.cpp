@@ -160,15 +160,21 @@ void FindInLibrary(GameFiles& files, const std::string& library, Installations& 
 void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> registered,
                  Installations& found) {
     std::vector<std::string> steamFolders = files.SteamFolders();
+    const std::size_t ofTheSystem = steamFolders.size(); // the rest come from the machine's registry
     for (const auto& folder : registered) {
         if (folder) {
             AddOnce(steamFolders, WithoutTrailingSeparators(*folder));
         }
     }
-    for (const auto& steam : steamFolders) {
-        AddOnce(found.steamFolders, WithoutTrailingSeparators(steam));
-        AddOnce(found.steamLibraries, WithoutTrailingSeparators(steam));
-        for (auto& library : ListedLibraries(files, steam)) {
+    for (std::size_t i = 0; i < steamFolders.size(); ++i) {
+        const std::string steam = WithoutTrailingSeparators(steamFolders[i]);
+        AddOnce(found.steamFolders, steam);
+        auto libraries = ListedLibraries(files, steam);
+        libraries.insert(libraries.begin(), steam);
+        for (auto& library : libraries) {
+            if (i < ofTheSystem) {
+                AddOnce(found.protonLibraries, library);
+            }
             AddOnce(found.steamLibraries, std::move(library));
         }
     }
@@ -221,6 +227,7 @@ Installations FindInstallations(Registry& registry, GameFiles* files, const Inst
     if (steam) {
         found.steamLibraries = steam->steamLibraries;
         found.steamFolders = steam->steamFolders;
+        found.protonLibraries = steam->protonLibraries;
         for (const auto& [game, known] : {std::pair{&found.generals, &steam->generals},
                                           std::pair{&found.zeroHour, &steam->zeroHour}}) {
             if (game->folder.empty() && !known->folder.empty() && known->source == kSteamSource) {
@@ -276,6 +283,11 @@ Installations SteamFindsThere(const Installations& found,
     for (const auto& folder : found.steamFolders) {
         if (auto path = pathThere(folder)) {
             there.steamFolders.push_back(std::move(*path));
+        }
+    }
+    for (const auto& library : found.protonLibraries) {
+        if (auto path = pathThere(library)) {
+            there.protonLibraries.push_back(std::move(*path));
         }
     }
     return there;

@@ -43,6 +43,9 @@ struct Installations {
     GameInstall zeroHour;
     std::vector<std::string> steamLibraries; // every library looked in, in order
     std::vector<std::string> steamFolders;   // Steam's own folders among them (its client installs)
+    // The libraries of a Steam of this system rather than one installed in the machine: on Linux, the
+    // games there run through Proton; a Windows Steam in a prefix runs its games with the prefix's Wine.
+    std::vector<std::string> protonLibraries;
 };
 
 // The "InstallPath" text of the key as stored, or the empty string when the game is not found.

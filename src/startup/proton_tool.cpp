@@ -245,7 +245,11 @@ std::vector<ProtonRun> ProtonRunsFor(const Installations& found, GameFiles& file
     }
     ProtonFinder finder(found, files);
     for (const GameInstall* game : {&found.generals, &found.zeroHour}) {
-        if (game->source == kSteamSource && !game->folder.empty()) {
+        const bool throughProton = std::any_of(found.protonLibraries.begin(), found.protonLibraries.end(),
+                                               [&](const std::string& library) {
+                                                   return EqualsIgnoringCase(library, game->steamLibrary);
+                                               });
+        if (game->source == kSteamSource && !game->folder.empty() && throughProton) {
             runs.push_back(finder.For(*game));
         }
     }

@@ -46,6 +46,7 @@ protected:
         found.generals = {"C:\\Games\\Generals\\", std::string(kDiscSource), {}, {}};
         found.steamLibraries = {machine->WindowsPath("Steam"), machine->WindowsPath("Lib2")};
         found.steamFolders = {machine->WindowsPath("Steam")};
+        found.protonLibraries = found.steamLibraries;
         return found;
     }
 
@@ -145,6 +146,10 @@ TEST_F(ProtonTool, TakesTheMappedToolThenTheOneThatRanThePrefixThenSteamPlaysDef
         EXPECT_TRUE(run.failure.starts_with(c.failure)) << c.name << ": " << run.failure;
         EXPECT_EQ(run.failure.empty(), c.failure.empty()) << c.name;
     }
+    // A Windows Steam installed in the prefix runs its games with the prefix's Wine, never a Proton.
+    Installations inPrefix = Found();
+    inPrefix.protonLibraries.clear();
+    EXPECT_TRUE(ProtonRunsFor(inPrefix, machine->gameFiles()).empty());
 }
 
 } // namespace
