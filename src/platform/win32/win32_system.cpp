@@ -173,6 +173,8 @@ std::string ProgramOf(std::string_view line) {
 
 // How often the games' programs are looked for once the launch's own processes have ended.
 constexpr DWORD kPollMilliseconds = 500;
+// How long a store's client may take to start the game that its stub handed over.
+constexpr ULONGLONG kHandOverMilliseconds = 10000;
 
 // The programs of the games whose running keeps a launch going, as they lie in the install folder.
 constexpr std::array<const wchar_t*, 3> kGamePrograms = {L"game.dat", L"generals.exe", L"worldbuilder.exe"};
@@ -264,6 +266,15 @@ public:
     // Puts the suspended process in the job; false when it cannot be (a job that holds this launcher
     // may forbid one inside it), and then only the process itself is waited for.
     bool Hold(HANDLE process) { return held_ = ready_ && AssignProcessToJobObject(job_.Get(), process); }
+
+    // Whether the program started another process in the job.
+    [[nodiscard]] bool StartedOthers() const {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        return held_ &&
+               QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                         sizeof accounting, nullptr) &&
+               accounting.TotalProcesses > 1;
+    }
 
     // Blocks until no process of the job runs.
     void WaitUntilEmpty() {
@@ -360,7 +371,17 @@ RunResult RunInJob(const std::string& program, const std::wstring& gameProgram, 
         GetExitCodeProcess(running.Get(), &exitCode)) {
         result.exitCode = static_cast<int>(exitCode);
     }
-    while (AnyRunning(games)) {
+    // A store's stub that started nothing has handed the game to its client, already running, which
+    // starts it a moment later: where the folder holds the store's game.dat, look for it a while.
+    const ULONGLONG handedOver = GetTickCount64();
+    bool mayFollow = !job.StartedOthers() && !games.empty() &&
+                     GetFileAttributesW(games.front().c_str()) != INVALID_FILE_ATTRIBUTES;
+    for (;;) {
+        if (AnyRunning(games)) {
+            mayFollow = false; // seen: the wait now lasts as long as the game
+        } else if (!mayFollow || GetTickCount64() - handedOver >= kHandOverMilliseconds) {
+            break;
+        }
         Sleep(kPollMilliseconds);
     }
     return result;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -82,6 +83,8 @@ std::string Canonical(const std::string& hostPath) {
 
 // How often the processes a launch left behind are looked for once its program has ended.
 constexpr int kPollMilliseconds = 250;
+// How long a store's client may take to start the game that its stub handed over.
+constexpr auto kHandOver = std::chrono::seconds(10);
 
 // What the keeper tells the launcher, in one fixed-size record.
 struct Report {
@@ -380,6 +383,14 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
     // The program has ended; what it started may still run (a store's stub hands over to the game),
     // and a store's client may have started the game from the same folder.
     const std::vector<MappedFile> games = GameFilesBeside(gameProgram);
+    // A store's stub that leaves nothing running has handed the game to its client, already running
+    // elsewhere, which starts it a moment later: where the folder holds the store's game.dat, the
+    // launch looks for it a while before it ends.
+    const auto handedOver = std::chrono::steady_clock::now();
+    const std::string folder(gameProgram.substr(0, gameProgram.rfind('\\') + 1));
+    const auto storeGame = prefix_.ToHostPath(folder + "game.dat");
+    struct stat storeInfo {};
+    bool mayFollow = storeGame && stat(storeGame->c_str(), &storeInfo) == 0 && S_ISREG(storeInfo.st_mode);
     bool keeping = true;
     for (;;) {
         if (keeping && WaitForKeeper(keeper, WNOHANG)) {
@@ -390,9 +401,15 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
             kill(keeper, SIGKILL);
             WaitForKeeper(keeper, 0);
             keeping = false;
+        } else if (keeping) {
+            mayFollow = false; // the program started the game, or something else, itself
         }
-        if (!keeping && ProcessesRunning(games).empty()) {
-            break;
+        if (!keeping) {
+            if (!ProcessesRunning(games).empty()) {
+                mayFollow = false; // seen: the wait now lasts as long as the game
+            } else if (!mayFollow || std::chrono::steady_clock::now() - handedOver >= kHandOver) {
+                break;
+            }
         }
         // The keeper's end of the socket closes when it ends, which ends this wait early.
         pollfd closed{reports.Get(), POLLIN, 0};

@@ -156,14 +156,13 @@ TEST_F(WineRunner, StartsASteamGameThroughItsProton) {
         {"through Proton", found, nullptr,
          "STEAM_COMPAT_DATA_PATH: " + drive + "/Lib/steamapps/compatdata/2732960\nSTEAM_COMPAT_CLIENT_INSTALL_PATH: " +
              drive + "/Steam\nSteamAppId: 2732960\nWINEPREFIX: (unset)\narg: waitforexitandrun\narg: " + drive +
-             "/Games/ZH/generals.exe\narg: -win\narg: -mod\narg: Example.big\nfile: ./Example.big\nfile: ./game.dat\n"
+             "/Games/ZH/generals.exe\narg: -win\narg: -mod\narg: Example.big\nfile: ./Example.big\n"
              "file: ./generals.exe\n",
          "", ""},
         {"WINE names the runner", found, VANTREL_FAKE_WINE, "", "arg: C:\\Games\\ZH\\generals.exe\narg: -win", ""},
         {"no Proton", {"C:\\Games\\ZH\\", "2732960", "", "", "", "no Proton found for app 2732960; why"}, nullptr,
          "", "", "C:\\Games\\ZH\\generals.exe could not be started: no Proton found for app 2732960; why"},
     };
-    test::WriteBytes(Host("Games/ZH/game.dat"), "game");
     for (const auto& c : cases) {
         fs::remove(log);
         fs::remove(protonLog);
@@ -189,15 +188,17 @@ TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
         std::string name;
         const char* leave;        // FAKE_WINE_LEAVE, or nullptr
         bool housekeeping;        // FAKE_WINE_HOUSEKEEPING
-        bool gameFromElsewhere;   // game.dat of the folder, started by another process beforehand
+        const char* gameFromElsewhere; // game.dat of the folder, started by another process this many
+                                       // seconds after the launch began, or nullptr
         std::string seenWhenDone; // what the log ends with when the launch returns
     };
     const Case cases[] = {
-        {"the game left by a stub", "1", false, false, "left saw: ./mod.big\nleft ended\n"},
-        {"a helper that outlives it briefly", "0.2", true, false, "left saw: ./mod.big\nleft ended\n"},
-        {"a helper that never ends until it is ended", "forever", false, false, "./mod.big\n"},
-        {"Wine's wineserver and services.exe only", nullptr, true, false, "./mod.big\n"},
-        {"the game started by a store's client", nullptr, false, true, "./mod.big\n"},
+        {"the game left by a stub", "1", false, nullptr, "left saw: ./mod.big\nleft ended\n"},
+        {"a helper that outlives it briefly", "0.2", true, nullptr, "left saw: ./mod.big\nleft ended\n"},
+        {"a helper that never ends until it is ended", "forever", false, nullptr, "./mod.big\n"},
+        {"Wine's wineserver and services.exe only", nullptr, true, nullptr, "./mod.big\n"},
+        {"the game started by a store's client", nullptr, false, "0", "./mod.big\n"},
+        {"the game a store's client starts after the stub ended", nullptr, false, "2", "./mod.big\n"},
     };
     fs::create_directories(folder.Path() / "game");
     fs::copy_file("/bin/sleep", Host("Games/ZH/game.dat"));
@@ -214,9 +215,10 @@ TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
         c.housekeeping ? setenv("FAKE_WINE_HOUSEKEEPING", "yes", 1) : unsetenv("FAKE_WINE_HOUSEKEEPING");
         pid_t game = 0;
         if (c.gameFromElsewhere) {
+            const std::string start = std::string("sleep ") + c.gameFromElsewhere + "; exec \"$0\" 1";
             const std::string path = Host("Games/ZH/game.dat").string();
-            const char* gameArgs[] = {path.c_str(), "1", nullptr};
-            ASSERT_EQ(posix_spawn(&game, path.c_str(), nullptr, nullptr, const_cast<char**>(gameArgs), environ), 0);
+            const char* gameArgs[] = {"sh", "-c", start.c_str(), path.c_str(), nullptr};
+            ASSERT_EQ(posix_spawnp(&game, "sh", nullptr, nullptr, const_cast<char**>(gameArgs), environ), 0);
         }
         auto run = std::async(std::launch::async, [&] { return runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win"); });
         if (c.leave && std::string_view(c.leave) == "forever") {
