@@ -167,12 +167,14 @@ int main(int argc, char** argv) {
     case StartMode::SetAsideJournal:
         return SetAsideJournalMode(values, *platform.textFiles, *platform.singleFiles, *platform.swapFiles, *messages);
     case StartMode::Silent:
+        OutlastStopRequests();
         if (!values.startupNotice.empty()) {
             std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
         }
         return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
                                       platform.launchLock.get()});
     case StartMode::SteamLaunch:
+        OutlastStopRequests();
         if (!values.startupNotice.empty()) {
             std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
         }

@@ -71,4 +71,9 @@ namespace vantrel {
 // True when windows can be shown (on Linux: a display server is named in the environment).
 [[nodiscard]] bool HasDisplay();
 
+// From here on a request to stop (on Linux SIGTERM, SIGINT or SIGHUP, as Steam's Stop or a terminal's
+// Ctrl+C send them to the game and the launcher alike) no longer ends this process: the game it
+// reaches still ends, and the launch then puts the game folders back before the launcher ends.
+void OutlastStopRequests();
+
 } // namespace vantrel

@@ -186,6 +186,19 @@ TEST_F(SilentMode, NextStartPutsBackALaunchWhoseLauncherWasKilled) {
     EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos);
 }
 
+// Steam's Stop or a terminal's Ctrl+C reaches the launcher too: the game ends, and the launcher still
+// puts the folders back before it ends.
+TEST_F(SilentMode, AStopRequestEndsTheGameButNotTheRestore) {
+    const std::string before = Game();
+    for (const char* signal : {"TERM", "INT", "HUP"}) {
+        EXPECT_EQ(Run({"-SILENT", "Example"}, "0", signal).exitCode, 0) << signal;
+        fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                        fs::perm_options::remove);
+        EXPECT_EQ(Game(), before) << signal;
+        EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")).find("journal"), std::string::npos) << signal;
+    }
+}
+
 TEST_F(SilentMode, NoRecoveryUnderAGameThatStillRuns) {
     const std::string before = Game();
     EXPECT_EQ(Run({"-SILENT", "Example"}, "0", "yes", "2").exitCode, -SIGKILL);

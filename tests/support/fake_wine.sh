@@ -31,10 +31,13 @@ if [ -n "${FAKE_WINE_HOUSEKEEPING:-}" ]; then
     ( bash -c 'echo $$ >>"$1.housekeeping"; exec -a "$2" sleep 3600' bash "$log" "$name" </dev/null & )
   done
 fi
-# Kills the launcher that started it, as a forced quit would, while the game "runs". Its parent is
-# the launcher's keeper of the launch's processes.
+# Kills the launcher that started it, as a forced quit would, while the game "runs" ("yes"), or sends
+# it the signal named (TERM, INT, HUP) as a request to stop the game and it. Its parent is the
+# launcher's keeper of the launch's processes.
 if [ -n "${FAKE_WINE_KILL_LAUNCHER:-}" ]; then
-  kill -9 "$(sed 's/.*) //' "/proc/$PPID/stat" | cut -d' ' -f2)"
+  signal=$FAKE_WINE_KILL_LAUNCHER
+  [ "$signal" = yes ] && signal=KILL
+  kill -s "$signal" "$(sed 's/.*) //' "/proc/$PPID/stat" | cut -d' ' -f2)"
 fi
 # Goes on "running" for a while, then leaves a mark that it ended.
 if [ -n "${FAKE_WINE_LINGER:-}" ]; then

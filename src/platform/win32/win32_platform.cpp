@@ -43,4 +43,8 @@ bool HasDisplay() {
     return true;
 }
 
+void OutlastStopRequests() {
+    // Windows ends a program from outside without asking it: the next start puts the folders back.
+}
+
 } // namespace vantrel

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -92,6 +93,23 @@ std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const 
 } // namespace vantrel
 
 namespace vantrel {
+
+namespace {
+
+void IgnoreStopRequest(int) {}
+
+} // namespace
+
+void OutlastStopRequests() {
+    // A handler, not SIG_IGN, which programs started from here would inherit: the game must still stop.
+    struct sigaction action {};
+    action.sa_handler = IgnoreStopRequest;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
