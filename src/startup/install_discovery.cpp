@@ -95,10 +95,7 @@ std::vector<std::string> ListedLibraries(GameFiles& files, const std::string& st
             continue;
         }
         for (const auto& entry : top.children) {
-            const bool numbered = !entry.key.empty() && std::all_of(entry.key.begin(), entry.key.end(), [](char c) {
-                return c >= '0' && c <= '9';
-            });
-            if (!numbered) {
+            if (!IsDecimalNumber(entry.key)) {
                 continue;
             }
             const std::string_view path = entry.isBlock ? entry.Text("path") : std::string_view(entry.value);
@@ -134,10 +131,8 @@ void FindInLibrary(GameFiles& files, const std::string& library, Installations& 
             continue;
         }
         const auto entries = ParseKeyValues(*text);
-        const auto app = std::find_if(entries.begin(), entries.end(), [](const KeyValue& entry) {
-            return entry.isBlock && EqualsIgnoringCase(entry.key, "AppState");
-        });
-        if (app == entries.end()) {
+        const KeyValue* app = FindBlock(entries, "AppState");
+        if (!app) {
             continue;
         }
         const std::string_view name = app->Text("name");
@@ -301,8 +296,7 @@ std::string ProtonPrefixToUse(const Installations& found, GameFiles& files) {
         return {};
     }
     for (const GameInstall* game : {&found.zeroHour, &found.generals}) {
-        if (game->folder.empty() || game->steamAppId.empty() ||
-            !std::all_of(game->steamAppId.begin(), game->steamAppId.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (game->folder.empty() || !IsDecimalNumber(game->steamAppId)) {
             continue;
         }
         const std::string prefix = game->steamLibrary + "\\steamapps\\compatdata\\" + game->steamAppId + "\\pfx";

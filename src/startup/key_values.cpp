@@ -1,5 +1,6 @@
 #include "startup/key_values.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -113,6 +114,19 @@ std::string_view KeyValue::Text(std::string_view childKey) const {
         }
     }
     return {};
+}
+
+const KeyValue* FindBlock(const std::vector<KeyValue>& entries, std::string_view key) {
+    for (const auto& entry : entries) {
+        if (entry.isBlock && EqualsIgnoringCase(entry.key, key)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool IsDecimalNumber(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::vector<KeyValue> ParseKeyValues(std::string_view text) {

@@ -16,20 +16,12 @@ constexpr std::size_t kConfigLimit = 16 << 20;
 constexpr std::size_t kSmallFileLimit = 1 << 20;
 constexpr std::string_view kLauncher = "proton";
 
-bool IsNumber(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // The entry at the end of `path` below the top-level entries; nullptr when one is missing.
 const KeyValue* Below(const std::vector<KeyValue>& top, std::initializer_list<std::string_view> path) {
     if (path.size() == 0) {
         return nullptr;
     }
-    const auto first = std::find_if(top.begin(), top.end(), [&](const KeyValue& entry) {
-        return entry.isBlock && EqualsIgnoringCase(entry.key, *path.begin());
-    });
-    const KeyValue* entry = first == top.end() ? nullptr : &*first;
+    const KeyValue* entry = FindBlock(top, *path.begin());
     for (auto name = path.begin() + 1; entry && name != path.end(); ++name) {
         entry = entry->Find(*name);
     }
@@ -58,7 +50,7 @@ public:
     ProtonRun For(const GameInstall& game) {
         ProtonRun run{game.folder, game.steamAppId, {}, {}, steamFolder_, {}};
         const std::string noProton = "no Proton found for app " + game.steamAppId + "; ";
-        if (!IsNumber(game.steamAppId)) {
+        if (!IsDecimalNumber(game.steamAppId)) {
             run.failure = "Steam's manifest gives the game no app id";
             return run;
         }
@@ -151,7 +143,7 @@ private:
         }
         constexpr std::string_view kPrefix = "proton_";
         if (name.size() <= kPrefix.size() || !EqualsIgnoringCase(name.substr(0, kPrefix.size()), kPrefix) ||
-            !IsNumber(name.substr(kPrefix.size()))) {
+            !IsDecimalNumber(name.substr(kPrefix.size()))) {
             return {};
         }
         // From 7 on a tool is named by its major version alone; before, by its digits run together
