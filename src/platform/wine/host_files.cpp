@@ -27,6 +27,24 @@ std::string ParentOf(std::string_view hostPath) {
     return slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(hostPath.substr(0, slash));
 }
 
+std::optional<std::size_t> ReadUpTo(int fd, char* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, buffer + done, size - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
 std::string ErrorText(int error) {
     switch (error) {
     case EACCES:

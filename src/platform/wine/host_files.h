@@ -3,7 +3,9 @@
 
 #include <dirent.h>
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,10 @@ namespace vantrel {
 
 // The reason for a system error number in a few lowercase words ("access denied").
 [[nodiscard]] std::string ErrorText(int error);
+
+// Reads from the descriptor into `buffer` until `size` bytes are in or the file ends; how many were
+// read, or nullopt on an error.
+[[nodiscard]] std::optional<std::size_t> ReadUpTo(int fd, char* buffer, std::size_t size);
 
 // Closes a directory stream when it goes out of scope.
 struct DirectoryCloser {

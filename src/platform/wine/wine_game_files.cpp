@@ -75,21 +75,11 @@ std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, s
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t size = 0;
-    while (size < bytes.size()) {
-        const ssize_t got = read(fd.Get(), bytes.data() + size, bytes.size() - size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        size += static_cast<std::size_t>(got);
+    const auto size = ReadUpTo(fd.Get(), bytes.data(), bytes.size());
+    if (!size) {
+        return std::nullopt;
     }
-    bytes.resize(size);
+    bytes.resize(*size);
     return bytes;
 }
 

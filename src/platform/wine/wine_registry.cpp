@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 
 #include "platform/case_fold.h"
 #include "platform/codepage_1252.h"
@@ -44,20 +43,11 @@ WineRegistry::File& WineRegistry::Loaded(RegistryRoot root) {
     // One read of the size the file has, into a buffer left uninitialised since the read fills it.
     const auto size = static_cast<std::size_t>(info.st_size);
     file.bytes.reset(new char[size]);
-    while (file.size < size) {
-        const ssize_t got = read(fd.Get(), file.bytes.get() + file.size, size - file.size);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            file.size = 0; // unreadable: nothing is installed, as when the file is missing
-            return file;
-        }
-        if (got == 0) {
-            break;
-        }
-        file.size += static_cast<std::size_t>(got);
+    const auto read = ReadUpTo(fd.Get(), file.bytes.get(), size);
+    if (!read) {
+        return file; // unreadable: nothing is installed, as when the file is missing
     }
+    file.size = *read;
     file.isRegistry = IsWineRegistryFile(file.Text());
     file.win64 = file.isRegistry && IsWin64Registry(file.Text());
     return file;
