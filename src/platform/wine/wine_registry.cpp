@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "platform/case_fold.h"
 #include "platform/codepage_1252.h"
 #include "platform/utf8.h"
