@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -122,12 +121,12 @@ int main(int argc, char** argv) {
             }
         }
         // Without WINEPREFIX, a game found only through Steam is played in the prefix Proton made for it.
-        std::optional<Installations> found = FindInstallations(*platform.registry, platform.gameFiles.get());
+        Installations found = FindInstallations(*platform.registry, platform.gameFiles.get());
         if (!platform.machineFixed) {
-            if (const std::string prefix = ProtonPrefixToUse(*found, *platform.gameFiles); !prefix.empty()) {
+            if (const std::string prefix = ProtonPrefixToUse(found, *platform.gameFiles); !prefix.empty()) {
                 if (auto proton = PlatformOfPrefix(platform, prefix)) {
                     // Steam's libraries are the same from the new machine: only their paths are said anew.
-                    const Installations steam = SteamFindsThere(*found, [&](std::string_view path) {
+                    const Installations steam = SteamFindsThere(found, [&](std::string_view path) {
                         return PathOnOtherMachine(platform, *proton, path);
                     });
                     platform = std::move(*proton);
@@ -137,12 +136,12 @@ int main(int argc, char** argv) {
         }
         // A Steam game started here, not by Steam, needs its Proton where the system runs it through one.
         if (platform.processRunner->NeedsProton()) {
-            platform.processRunner->RunThroughProton(ProtonRunsFor(*found, *platform.gameFiles));
+            platform.processRunner->RunThroughProton(ProtonRunsFor(found, *platform.gameFiles));
         }
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                      *platform.directoryListing, *platform.textFiles, shown,
                                      platform.singleFiles.get(), platform.swapFiles.get(), platform.launchLock.get(),
-                                     platform.gameFiles.get(), found ? &*found : nullptr});
+                                     platform.gameFiles.get(), &found});
     };
     StartMode mode = StartMode::Refused;
     if (opensWindow) {
