@@ -22,14 +22,6 @@ std::string WithoutTrailingSeparators(std::string path) {
     return path;
 }
 
-// Every consumer appends a file name directly.
-std::string AsFolder(std::string text) {
-    if (!text.empty() && text.back() != '\\') {
-        text.push_back('\\');
-    }
-    return text;
-}
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -179,6 +171,13 @@ void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> r
 }
 
 } // namespace
+
+std::string AsFolder(std::string text) {
+    if (!text.empty() && text.back() != '\\') {
+        text.push_back('\\');
+    }
+    return text;
+}
 
 std::string ReadInstallFolder(Registry& registry, std::string_view key) {
     return registry.ReadMachineString(key, kInstallPathValue).value_or(std::string());

@@ -48,6 +48,10 @@ struct Installations {
     std::vector<std::string> protonLibraries;
 };
 
+// The folder path with a backslash at its end, as install folders are kept: every consumer appends a
+// file name directly. An empty text stays empty.
+[[nodiscard]] std::string AsFolder(std::string text);
+
 // The "InstallPath" text of the key as stored, or the empty string when the game is not found.
 [[nodiscard]] std::string ReadInstallFolder(Registry& registry, std::string_view key);
 

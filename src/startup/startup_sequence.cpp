@@ -160,10 +160,7 @@ int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
     const std::string program = ProgramOfSteamCommand(steam->command);
     const std::size_t separator = program.find_last_of("\\/");
     const auto folder = separator == std::string::npos ? std::nullopt : files.MachinePath(program.substr(0, separator));
-    std::string gameFolder = folder ? *folder : std::string();
-    if (!gameFolder.empty() && gameFolder.back() != '\\') {
-        gameFolder += '\\';
-    }
+    const std::string gameFolder = folder ? AsFolder(*folder) : std::string();
     const auto isGame = [&](const std::string& installFolder) {
         return !gameFolder.empty() && EqualsIgnoringCase(gameFolder, installFolder);
     };

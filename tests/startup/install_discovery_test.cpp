@@ -262,7 +262,7 @@ TEST_F(SteamDiscovery, ChoosesTheProtonPrefixOnlyWhenTheGamesCameFromSteam) {
         {"nothing found", {}, {}, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ProtonPrefixToUse({c.generals, c.zeroHour, {}, {}}, machine.gameFiles()), c.expected) << c.name;
+        EXPECT_EQ(ProtonPrefixToUse({c.generals, c.zeroHour, {}, {}, {}}, machine.gameFiles()), c.expected) << c.name;
     }
 }
 
