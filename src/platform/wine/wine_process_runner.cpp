@@ -225,16 +225,17 @@ void CloseDescriptorsBut(int keep) {
 
 } // namespace
 
-std::vector<MappedFile> WineProcessRunner::GameFilesBeside(std::string_view program) const {
+WineProcessRunner::FolderGames WineProcessRunner::GameFilesBeside(std::string_view program) const {
     const std::string folder(program.substr(0, program.rfind('\\') + 1));
-    std::vector<MappedFile> files;
-    for (const char* name : {"game.dat", "generals.exe", "worldbuilder.exe"}) {
-        const auto host = prefix_.ToHostPath(folder + name);
+    FolderGames games;
+    for (const std::string_view name : {"game.dat", "generals.exe", "worldbuilder.exe"}) {
+        const auto host = prefix_.ToHostPath(folder + std::string(name));
         if (auto file = host ? MappedFileAt(*host) : std::nullopt) {
-            files.push_back(std::move(*file));
+            games.programs.push_back(std::move(*file));
+            games.storeRelease = games.storeRelease || name == "game.dat";
         }
     }
-    return files;
+    return games;
 }
 
 std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_view commandLine) const {
@@ -382,15 +383,12 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
     }
     // The program has ended; what it started may still run (a store's stub hands over to the game),
     // and a store's client may have started the game from the same folder.
-    const std::vector<MappedFile> games = GameFilesBeside(gameProgram);
+    const FolderGames games = GameFilesBeside(gameProgram);
     // A store's stub that leaves nothing running has handed the game to its client, already running
     // elsewhere, which starts it a moment later: where the folder holds the store's game.dat, the
     // launch looks for it a while before it ends.
     const auto handedOver = std::chrono::steady_clock::now();
-    const std::string folder(gameProgram.substr(0, gameProgram.rfind('\\') + 1));
-    const auto storeGame = prefix_.ToHostPath(folder + "game.dat");
-    struct stat storeInfo {};
-    bool mayFollow = storeGame && stat(storeGame->c_str(), &storeInfo) == 0 && S_ISREG(storeInfo.st_mode);
+    bool mayFollow = games.storeRelease;
     bool keeping = true;
     for (;;) {
         if (keeping && WaitForKeeper(keeper, WNOHANG)) {
@@ -405,7 +403,7 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
             mayFollow = false; // the program started the game, or something else, itself
         }
         if (!keeping) {
-            if (!ProcessesRunning(games).empty()) {
+            if (!ProcessesRunning(games.programs).empty()) {
                 mayFollow = false; // seen: the wait now lasts as long as the game
             } else if (!mayFollow || std::chrono::steady_clock::now() - handedOver >= kHandOver) {
                 break;

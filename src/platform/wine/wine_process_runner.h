@@ -39,8 +39,13 @@ public:
     void RunThroughProton(std::vector<ProtonRun> games) override { proton_ = std::move(games); }
 
 private:
-    // The games' program files in the folder of `program` (a Windows path) that are there.
-    [[nodiscard]] std::vector<MappedFile> GameFilesBeside(std::string_view program) const;
+    // The games' program files in the folder of `program` (a Windows path) that are there; whether
+    // the store's game.dat is among them.
+    struct FolderGames {
+        std::vector<MappedFile> programs;
+        bool storeRelease = false;
+    };
+    [[nodiscard]] FolderGames GameFilesBeside(std::string_view program) const;
 
     // Starts `argv` (its first element found on PATH) below a keeper with the launcher's environment,
     // `variables` ("NAME=value") replacing those of their names, and waits as RunAndWait describes.
