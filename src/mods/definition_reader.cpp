@@ -1,6 +1,10 @@
 #include "mods/definition_reader.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/utf8.h"
 
@@ -11,6 +15,20 @@ namespace {
 std::string_view ValueOf(std::string_view line) {
     const auto equals = std::find(line.begin(), line.end(), '=');
     return equals == line.end() ? line : line.substr(static_cast<std::size_t>(equals - line.begin()) + 1);
+}
+
+// What the reader's own pair lists keep between files.
+constexpr std::size_t kKeptLineBytes = 4096;
+constexpr std::size_t kKeptPairs = 256;
+
+// Puts `text` in `out`, in the memory `out` has when it is large enough, else in new memory of just
+// that size: a catalogue of thousands of records should not carry the spare room of growing strings.
+void AssignExact(std::string& out, std::string_view text) {
+    if (out.capacity() >= text.size()) {
+        out.assign(text);
+    } else {
+        out = std::string(text);
+    }
 }
 
 // Puts `text` in `out` with every occurrence of `what` replaced left to right; inserted text is not
@@ -75,7 +93,7 @@ bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line
 }
 
 bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
-                       ModRecord& record) {
+                       ModRecord& record, PairLists& lists) {
     // Every field is assigned in place, so that strings keep their memory for the new text.
     record.szName.clear();
     record.szModFolder.clear();
@@ -88,21 +106,21 @@ bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::s
         if (HasTwoCharacters(value)) {
             const std::size_t folderEnd = value.rfind('\\');
             if (folderEnd != std::string_view::npos) {
-                record.szModFolder.assign(value.substr(0, folderEnd + 1));
+                AssignExact(record.szModFolder, value.substr(0, folderEnd + 1));
             }
             const std::size_t lineSlash = line.rfind('\\');
-            record.szModFile.assign(
-                line.substr((lineSlash != std::string_view::npos ? lineSlash : line.rfind('=')) + 1));
+            AssignExact(record.szModFile,
+                        line.substr((lineSlash != std::string_view::npos ? lineSlash : line.rfind('=')) + 1));
         } else {
-            record.szModFolder.assign(value);
+            AssignExact(record.szModFolder, value);
         }
-        record.szName.assign(NameFromPath(path));
-        record.definitionFile.assign(path);
+        AssignExact(record.szName, NameFromPath(path));
+        AssignExact(record.definitionFile, path);
         result = true;
     }
 
-    auto& sources = record.szSrcPaths;
-    auto& destinations = record.szDstFolders;
+    auto& sources = lists.sources;
+    auto& destinations = lists.destinations;
     std::size_t pairs = 0;
     while (pairs < static_cast<std::size_t>(kMaxEntries) && FindLine(file, "Source=", line)) {
         if (pairs == sources.size()) {
@@ -118,10 +136,34 @@ bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::s
         ++pairs;
     }
     // Pairs the record held beyond the new ones go, as does a source without its destination.
-    sources.resize(pairs);
-    destinations.resize(pairs);
+    for (const auto& [from, to] :
+         {std::pair{&sources, &record.szSrcPaths}, std::pair{&destinations, &record.szDstFolders}}) {
+        if (to->capacity() < pairs) {
+            *to = std::vector<std::string>();
+            to->reserve(pairs);
+        }
+        to->resize(pairs);
+        for (std::size_t i = 0; i < pairs; ++i) {
+            AssignExact((*to)[i], (*from)[i]);
+            // An unusually long line does not keep its memory here for the files after it.
+            if ((*from)[i].capacity() > kKeptLineBytes) {
+                (*from)[i] = std::string();
+            }
+        }
+    }
+    // Nor do the pairs of an unusually long file.
+    if (sources.size() > kKeptPairs) {
+        sources = {};
+        destinations = {};
+    }
     record.nPairCount = static_cast<std::int16_t>(pairs);
     return result;
+}
+
+bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
+                       ModRecord& record) {
+    PairLists lists;
+    return ReadModDefinition(file, values, path, record, lists);
 }
 
 bool ReadModDefinition(TextFiles& files, const ProgramValues& values, std::string_view path,

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mods/program_values.h"
 #include "platform/text_files.h"
@@ -21,9 +22,18 @@ inline constexpr std::string_view kDefaultZeroHourFolder =
 // error.
 bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line);
 
+// The lists a reader gathers a definition's pairs in before the record gets copies of exact size.
+// One kept for file after file serves them all without allocating anew.
+struct PairLists {
+    std::vector<std::string> sources;
+    std::vector<std::string> destinations;
+};
+
 // Fills `record` from the definition open in `file`, read from `path`, replacing all it held. Its
 // strings keep their memory: a record read over an earlier one allocates next to nothing. True when
 // the file holds a location line; false when it has none (no pairs then).
+bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
+                       ModRecord& record, PairLists& lists);
 bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
                        ModRecord& record);
 

@@ -23,6 +23,7 @@ std::size_t ReadDefinitions(TextFolder& folder, const std::string& folderPath, c
                             std::vector<ModRecord>& records) {
     std::size_t count = 0;
     std::string path = folderPath;
+    PairLists lists;
     for (std::size_t i = begin; i < end && count < limit; ++i) {
         TextFileReader* file = folder.OpenForReading(names[i]);
         if (!file) {
@@ -33,7 +34,7 @@ std::size_t ReadDefinitions(TextFolder& folder, const std::string& folderPath, c
         }
         path.resize(folderPath.size());
         path += names[i];
-        if (ReadModDefinition(*file, values, path, records[count])) {
+        if (ReadModDefinition(*file, values, path, records[count], lists)) {
             ++count;
         }
     }

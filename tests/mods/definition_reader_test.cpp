@@ -186,6 +186,7 @@ TEST_F(ModDefinitionReader, ReadsOverAnEarlierRecordAsIntoANewOne) {
         "Location=b.big\r\n",                                     // no folder
         "Source=D:\\a\r\nDestination=D:\\b\r\n",                  // no location: nothing of it read
         "",
+        "Location=D:\\l.big\r\nSource=D:\\" + std::string(5000, 's') + "\r\nDestination=D:\\d\r\n", // a long line
         many,
     };
     ModRecord reused;
