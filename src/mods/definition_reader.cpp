@@ -17,10 +17,6 @@ std::string_view ValueOf(std::string_view line) {
     return equals == line.end() ? line : line.substr(static_cast<std::size_t>(equals - line.begin()) + 1);
 }
 
-// What the reader's own pair lists keep between files.
-constexpr std::size_t kKeptLineBytes = 4096;
-constexpr std::size_t kKeptPairs = 256;
-
 // Puts `text` in `out`, in the memory `out` has when it is large enough, else in new memory of just
 // that size: a catalogue of thousands of records should not carry the spare room of growing strings.
 void AssignExact(std::string& out, std::string_view text) {
@@ -138,23 +134,11 @@ bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::s
     // Pairs the record held beyond the new ones go, as does a source without its destination.
     for (const auto& [from, to] :
          {std::pair{&sources, &record.szSrcPaths}, std::pair{&destinations, &record.szDstFolders}}) {
-        if (to->capacity() < pairs) {
-            *to = std::vector<std::string>();
-            to->reserve(pairs);
-        }
+        to->reserve(pairs); // exactly as many, when the record has room for fewer
         to->resize(pairs);
         for (std::size_t i = 0; i < pairs; ++i) {
             AssignExact((*to)[i], (*from)[i]);
-            // An unusually long line does not keep its memory here for the files after it.
-            if ((*from)[i].capacity() > kKeptLineBytes) {
-                (*from)[i] = std::string();
-            }
         }
-    }
-    // Nor do the pairs of an unusually long file.
-    if (sources.size() > kKeptPairs) {
-        sources = {};
-        destinations = {};
     }
     record.nPairCount = static_cast<std::int16_t>(pairs);
     return result;
