@@ -59,7 +59,7 @@ void LoadModCatalogue(ProgramValues& values, DirectoryListing& listing, TextFile
         const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
         readers = std::clamp(names.size() / kDefinitionsPerThread, std::size_t{1}, std::min(cores, kMostReaders));
     }
-    const std::size_t slice = (names.size() + readers - 1) / std::max<std::size_t>(readers, 1);
+    const std::size_t slice = (names.size() + readers - 1) / readers;
     std::vector<std::vector<ModRecord>> later(readers - 1);
     std::vector<std::size_t> counts(readers, 0);
     {
