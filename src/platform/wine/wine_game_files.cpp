@@ -54,13 +54,6 @@ std::optional<std::string> WineGameFiles::MachinePath(std::string_view steamPath
     return prefix_.ToWindowsPath(resolved);
 }
 
-std::optional<std::string> WineGameFiles::HostPath(std::string_view path) const {
-    if (auto spelled = prefix_.ToHostPathAsSpelled(path); spelled && PathExists(*spelled)) {
-        return spelled;
-    }
-    return prefix_.ToHostPath(path);
-}
-
 std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, std::size_t limit) {
     // Most names come from a listing, spelled as they are: opened at once, looked up only when missing.
     auto host = prefix_.ToHostPathAsSpelled(path);
@@ -86,7 +79,7 @@ std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, s
 std::vector<std::string> WineGameFiles::FileNames(std::string_view folder, std::string_view prefix,
                                                   std::string_view suffix) {
     std::vector<std::string> names;
-    const auto host = HostPath(folder);
+    const auto host = prefix_.ToHostPath(folder);
     if (!host) {
         return names;
     }
@@ -106,7 +99,7 @@ std::vector<std::string> WineGameFiles::FileNames(std::string_view folder, std::
 
 std::vector<std::string> WineGameFiles::FolderNames(std::string_view folder) {
     std::vector<std::string> names;
-    const auto host = HostPath(folder);
+    const auto host = prefix_.ToHostPath(folder);
     const UniqueDir dir(host ? opendir(host->c_str()) : nullptr);
     if (!dir) {
         return names;
@@ -122,7 +115,7 @@ std::vector<std::string> WineGameFiles::FolderNames(std::string_view folder) {
 }
 
 bool WineGameFiles::FileExists(std::string_view path) {
-    const auto host = HostPath(path);
+    const auto host = prefix_.ToHostPath(path);
     struct stat info {};
     return host && stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }

@@ -26,10 +26,6 @@ public:
     [[nodiscard]] bool FileExists(std::string_view path) override;
 
 private:
-    // The host form of a Windows path: as spelled when that is there, else looked up without regard
-    // to case as Wine does.
-    [[nodiscard]] std::optional<std::string> HostPath(std::string_view path) const;
-
     const WinePrefix& prefix_;
     std::string home_;
 };

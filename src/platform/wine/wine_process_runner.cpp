@@ -100,19 +100,7 @@ void Send(int socket, Report report) {
 }
 
 bool ReadReport(int socket, Report& report) {
-    auto* bytes = reinterpret_cast<char*>(&report);
-    std::size_t got = 0;
-    while (got < sizeof report) {
-        const ssize_t n = read(socket, bytes + got, sizeof report - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
+    return ReadUpTo(socket, reinterpret_cast<char*>(&report), sizeof report) == sizeof report;
 }
 
 // True when the keeper has ended (and is reaped); `flags` 0 waits for it.
