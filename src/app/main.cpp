@@ -134,8 +134,9 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        // A Steam game started here, not by Steam, needs its Proton where the system runs it through one.
-        if (platform.processRunner->NeedsProton()) {
+        // A Steam game started here, not by Steam, needs its Proton where the system runs it through one;
+        // Steam's own command names its Proton itself.
+        if (!steamLaunch && platform.processRunner->NeedsProton()) {
             platform.processRunner->RunThroughProton(ProtonRunsFor(found, *platform.gameFiles));
         }
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,

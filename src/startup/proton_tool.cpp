@@ -33,13 +33,11 @@ public:
     ProtonFinder(const Installations& found, GameFiles& files) : found_(found), files_(files) {
         for (const auto& folder : found.steamFolders) {
             const auto text = files_.ReadSmallFile(folder + "\\config\\config.vdf", kConfigLimit);
-            if (!text) {
-                continue;
-            }
             // The first Steam that keeps its settings is the one that runs the games.
-            if (steamFolder_.empty()) {
+            if (text) {
                 steamFolder_ = folder;
                 mapping_ = ParseKeyValues(*text);
+                break;
             }
         }
         if (steamFolder_.empty() && !found.steamFolders.empty()) {
@@ -232,17 +230,17 @@ private:
 
 std::vector<ProtonRun> ProtonRunsFor(const Installations& found, GameFiles& files) {
     std::vector<ProtonRun> runs;
-    if (found.generals.source != kSteamSource && found.zeroHour.source != kSteamSource) {
-        return runs;
-    }
-    ProtonFinder finder(found, files);
+    std::optional<ProtonFinder> finder; // Steam's settings are read only for a game that needs them
     for (const GameInstall* game : {&found.generals, &found.zeroHour}) {
         const bool throughProton = std::any_of(found.protonLibraries.begin(), found.protonLibraries.end(),
                                                [&](const std::string& library) {
                                                    return EqualsIgnoringCase(library, game->steamLibrary);
                                                });
         if (game->source == kSteamSource && !game->folder.empty() && throughProton) {
-            runs.push_back(finder.For(*game));
+            if (!finder) {
+                finder.emplace(found, files);
+            }
+            runs.push_back(finder->For(*game));
         }
     }
     return runs;
