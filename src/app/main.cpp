@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                      *platform.directoryListing, *platform.textFiles, shown,
                                      platform.singleFiles.get(), platform.swapFiles.get(), platform.launchLock.get(),
-                                     platform.gameFiles.get(), &found});
+                                     &found});
     };
     StartMode mode = StartMode::Refused;
     if (opensWindow) {

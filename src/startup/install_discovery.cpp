@@ -251,8 +251,8 @@ void ApplyInstallations(const Installations& found, ProgramValues& values) {
     }
 }
 
-void DiscoverInstallFolders(Registry& registry, GameFiles* files, ProgramValues& values) {
-    ApplyInstallations(FindInstallations(registry, files), values);
+void DiscoverInstallFolders(Registry& registry, ProgramValues& values) {
+    ApplyInstallations(FindInstallations(registry, nullptr), values);
 }
 
 Installations SteamFindsThere(const Installations& found,

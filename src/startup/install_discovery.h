@@ -66,11 +66,8 @@ struct Installations {
 // Sets szGeneralsPath, szZeroHourPath, where each came from, and what a player is told of the search.
 void ApplyInstallations(const Installations& found, ProgramValues& values);
 
-// FindInstallations followed by ApplyInstallations.
-void DiscoverInstallFolders(Registry& registry, GameFiles* files, ProgramValues& values);
-inline void DiscoverInstallFolders(Registry& registry, ProgramValues& values) {
-    DiscoverInstallFolders(registry, nullptr, values);
-}
+// FindInstallations in the registry alone, followed by ApplyInstallations.
+void DiscoverInstallFolders(Registry& registry, ProgramValues& values);
 
 // What Steam's libraries hold, as another machine names the same places (`pathThere`, nullopt for a
 // place it cannot reach: left out): for FindInstallations on that machine.

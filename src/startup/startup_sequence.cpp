@@ -70,7 +70,7 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
     if (services.found) {
         ApplyInstallations(*services.found, values);
     } else {
-        DiscoverInstallFolders(services.registry, services.gameFiles, values);
+        DiscoverInstallFolders(services.registry, values);
     }
     if (values.szSilentModFile.empty() && AsksToSetAsideJournal(services.environment.ArgumentText())) {
         return StartMode::SetAsideJournal;

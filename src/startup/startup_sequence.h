@@ -38,8 +38,6 @@ struct StartupServices {
     SingleFiles* singleFiles = nullptr;
     SwapFileSystem* swapFiles = nullptr;
     LaunchLock* launchLock = nullptr;
-    // Where the games are looked for beyond the disc release's keys; without it, only there.
-    GameFiles* gameFiles = nullptr;
     // The games as already found on this machine, so that they are not looked for twice.
     const Installations* found = nullptr;
 };
