@@ -31,6 +31,11 @@ namespace vantrel {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// A single name, not a path: not empty, not "." or "..", without separators or a drive.
+[[nodiscard]] inline bool IsPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string_view::npos;
+}
+
 // "X:\..." : a path that names the same entry from any working folder, on a drive.
 [[nodiscard]] inline bool IsDrivePath(std::string_view path) {
     return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/case_fold.h"
+#include "platform/windows_paths.h"
 #include "startup/key_values.h"
 
 namespace vantrel {
@@ -101,10 +102,6 @@ std::vector<std::string> ListedLibraries(GameFiles& files, const std::string& st
     return paths;
 }
 
-bool IsPlainFolderName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string_view::npos;
-}
-
 // The games among a library's installed apps, told apart by the names their manifests give them
 // ("Command & Conquer Generals", "... Generals Zero Hour") and checked by the program in their folders.
 // Zero Hour's app id alone is known; the names decide for both, so that no id is taken on trust.
@@ -130,7 +127,7 @@ void FindInLibrary(GameFiles& files, const std::string& library, Installations& 
         const std::string_view name = app->Text("name");
         const std::string_view installDir = app->Text("installdir");
         if (!ContainsIgnoringCase(name, "Conquer") || !ContainsIgnoringCase(name, "Generals") ||
-            !IsPlainFolderName(installDir)) {
+            !IsPlainName(installDir)) {
             continue;
         }
         GameInstall& game = ContainsIgnoringCase(name, "Zero Hour") ? found.zeroHour : found.generals;

@@ -9,6 +9,7 @@
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 #include "platform/case_fold.h"
+#include "platform/windows_paths.h"
 #include "startup/command_line.h"
 #include "startup/install_discovery.h"
 
@@ -101,8 +102,7 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
     ResetCatalogue(values);
     ModRecord record;
     // A name that reaches out of the definition folder names no mod of it.
-    const bool named = !steam || (!steam->modName.empty() && steam->modName.find_first_of("\\/:") == std::string::npos &&
-                                  steam->modName != "." && steam->modName != "..");
+    const bool named = !steam || IsPlainName(steam->modName);
     const std::string file = steam ? values.definitionFolder + "\\" + steam->modName + std::string(kDefinitionExtension)
                                    : values.szSilentModFile;
     if (named && ReadModDefinition(services.textFiles, values, file, record)) {
