@@ -266,19 +266,13 @@ Installations SteamFindsThere(const Installations& found,
             *game = {AsFolder(std::move(*folder)), here->source, std::move(*library), here->steamAppId};
         }
     }
-    for (const auto& library : found.steamLibraries) {
-        if (auto path = pathThere(library)) {
-            there.steamLibraries.push_back(std::move(*path));
-        }
-    }
-    for (const auto& folder : found.steamFolders) {
-        if (auto path = pathThere(folder)) {
-            there.steamFolders.push_back(std::move(*path));
-        }
-    }
-    for (const auto& library : found.protonLibraries) {
-        if (auto path = pathThere(library)) {
-            there.protonLibraries.push_back(std::move(*path));
+    for (const auto& [to, from] : {std::pair{&there.steamLibraries, &found.steamLibraries},
+                                   std::pair{&there.steamFolders, &found.steamFolders},
+                                   std::pair{&there.protonLibraries, &found.protonLibraries}}) {
+        for (const auto& path : *from) {
+            if (auto mapped = pathThere(path)) {
+                to->push_back(std::move(*mapped));
+            }
         }
     }
     return there;
@@ -295,7 +289,7 @@ std::string ProtonPrefixToUse(const Installations& found, GameFiles& files) {
         if (game->folder.empty() || !IsDecimalNumber(game->steamAppId)) {
             continue;
         }
-        const std::string prefix = game->steamLibrary + "\\steamapps\\compatdata\\" + game->steamAppId + "\\pfx";
+        const std::string prefix = CompatDataFolder(*game) + "\\pfx";
         if (files.FileExists(prefix + "\\system.reg")) {
             return prefix;
         }

@@ -38,6 +38,11 @@ struct GameInstall {
     std::string steamAppId;
 };
 
+// The folder in which Proton keeps a Steam game's data; the game's prefix is its "pfx" folder.
+[[nodiscard]] inline std::string CompatDataFolder(const GameInstall& game) {
+    return game.steamLibrary + "\\steamapps\\compatdata\\" + game.steamAppId;
+}
+
 struct Installations {
     GameInstall generals;
     GameInstall zeroHour;

@@ -56,7 +56,7 @@ public:
             run.failure = noProton + "Steam's own folder was not found";
             return run;
         }
-        run.compatData = game.steamLibrary + "\\steamapps\\compatdata\\" + game.steamAppId;
+        run.compatData = CompatDataFolder(game);
         const std::string mapped = MappedTool(game.steamAppId);
         if (auto proton = mapped.empty() ? std::nullopt : Tool(mapped)) {
             run.proton = std::move(*proton);
