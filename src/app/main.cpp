@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
         // A Steam game started here, not by Steam, needs its Proton where the system runs it through one;
         // Steam's own command names its Proton itself.
         if (!steamLaunch && platform.processRunner->NeedsProton()) {
-            platform.processRunner->RunThroughProton(ProtonRunsFor(found, *platform.gameFiles));
+            platform.processRunner->RunThroughProton(
+                [found, &files = *platform.gameFiles] { return ProtonRunsFor(found, files); });
         }
         return PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                      *platform.directoryListing, *platform.textFiles, shown,

@@ -1,6 +1,7 @@
 // Starts another program and waits for it, and for what it started, to end.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +47,11 @@ public:
     // True where the games Steam installs need its Proton to run: Linux, unless $WINE names the runner.
     [[nodiscard]] virtual bool NeedsProton() = 0;
 
-    // From now on, RunAndWait starts a program of one of these folders through its Proton, or fails
-    // with the run's failure when none was found. Where Proton is not needed, it changes nothing.
-    virtual void RunThroughProton(std::vector<ProtonRun> games) = 0;
+    // From now on, RunAndWait starts a program of one of the folders `lookUp` gives through its
+    // Proton, or fails with the run's failure when none was found. `lookUp` is called at the first
+    // RunAndWait, so that Steam's settings are read by a launch, not by every start. Where Proton is
+    // not needed, it changes nothing.
+    virtual void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) = 0;
 };
 
 } // namespace vantrel

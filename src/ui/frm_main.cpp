@@ -68,7 +68,9 @@ public:
         return Painting([&] { return inner_.RunArgumentsAndWait(arguments, gameProgram); });
     }
     bool NeedsProton() override { return inner_.NeedsProton(); }
-    void RunThroughProton(std::vector<ProtonRun> games) override { inner_.RunThroughProton(std::move(games)); }
+    void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override {
+        inner_.RunThroughProton(std::move(lookUp));
+    }
 
 private:
     RunResult Painting(const std::function<RunResult()>& run) {

@@ -32,7 +32,7 @@ public:
         return RunAndWait(line);
     }
     bool NeedsProton() override { return false; }
-    void RunThroughProton(std::vector<ProtonRun> games) override { proton = std::move(games); }
+    void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override { proton = lookUp(); }
 
     std::vector<std::string> commands; // an argument list's, joined by blanks
     std::vector<std::vector<std::string>> argumentLists;

@@ -145,7 +145,7 @@ public:
                                                 std::string_view gameProgram) override;
     // Windows runs the games itself.
     [[nodiscard]] bool NeedsProton() override { return false; }
-    void RunThroughProton(std::vector<ProtonRun> /*games*/) override {}
+    void RunThroughProton(std::function<std::vector<ProtonRun>()> /*lookUp*/) override {}
 };
 
 class Win32DiskBrowser final : public DiskBrowser {

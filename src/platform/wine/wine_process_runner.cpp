@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/case_fold.h"
 #include "platform/wine/host_files.h"
@@ -253,7 +254,15 @@ bool WineProcessRunner::NeedsProton() {
     return !(runner && *runner);
 }
 
+void WineProcessRunner::RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) {
+    protonLookUp_ = std::move(lookUp);
+    proton_.clear();
+}
+
 RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
+    if (protonLookUp_) {
+        proton_ = std::exchange(protonLookUp_, nullptr)();
+    }
     const auto command = ParseCommandLine(commandLine);
     if (!command) {
         const std::string program = ProgramMeant(commandLine);

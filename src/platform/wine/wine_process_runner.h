@@ -1,6 +1,7 @@
 // Runs a Windows program of the prefix through Wine and waits for it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +37,7 @@ public:
     [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
                                                 std::string_view gameProgram) override;
     [[nodiscard]] bool NeedsProton() override;
-    void RunThroughProton(std::vector<ProtonRun> games) override { proton_ = std::move(games); }
+    void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override;
 
 private:
     // The games' program files in the folder of `program` (a Windows path) that are there; whether
@@ -53,6 +54,7 @@ private:
                                 std::string_view gameProgram);
 
     const WinePrefix& prefix_;
+    std::function<std::vector<ProtonRun>()> protonLookUp_; // until the first launch asks for it
     std::vector<ProtonRun> proton_;
 };
 

@@ -167,7 +167,7 @@ TEST_F(WineRunner, StartsASteamGameThroughItsProton) {
         fs::remove(log);
         fs::remove(protonLog);
         c.wine ? setenv("WINE", c.wine, 1) : unsetenv("WINE");
-        runner.RunThroughProton({c.run});
+        runner.RunThroughProton([&] { return std::vector<ProtonRun>{c.run}; });
         EXPECT_EQ(runner.NeedsProton(), c.wine == nullptr) << c.name;
         const RunResult result = runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win -mod Example.big");
         EXPECT_EQ(result.started, c.error.empty()) << c.name;
