@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/case_fold.h"
 #include "platform/codepage_1252.h"
 #include "platform/utf8.h"
@@ -131,14 +133,18 @@ std::optional<std::string> WineRegistry::ReadMachineString(std::string_view keyP
 std::vector<std::optional<std::string>> WineRegistry::ReadStrings(std::span<const RegistryQuery> queries) {
     std::vector<std::optional<std::string>> answers(queries.size());
     for (const auto root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
+        // A hive is loaded only when a query asks for it.
+        if (std::none_of(queries.begin(), queries.end(), [&](const RegistryQuery& query) { return query.root == root; })) {
+            continue;
+        }
+        File& file = Loaded(root);
+        if (!file.isRegistry) {
+            continue;
+        }
         std::vector<std::vector<std::string>> candidates(queries.size());
         std::vector<std::string> all;
         for (std::size_t i = 0; i < queries.size(); ++i) {
             if (queries[i].root == root) {
-                File& file = Loaded(root);
-                if (!file.isRegistry) {
-                    break;
-                }
                 candidates[i] = Candidates(file, queries[i]);
                 all.insert(all.end(), candidates[i].begin(), candidates[i].end());
             }
@@ -146,7 +152,6 @@ std::vector<std::optional<std::string>> WineRegistry::ReadStrings(std::span<cons
         if (all.empty()) {
             continue;
         }
-        File& file = Loaded(root);
         Search(file, all);
         for (std::size_t i = 0; i < queries.size(); ++i) {
             if (!candidates[i].empty()) {
