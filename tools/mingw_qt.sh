@@ -37,17 +37,9 @@ options=(
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 )
 
-# Unlike cmake/mingw-w64.cmake, no static runtime: Qt's libraries are DLLs that share one.
-toolchain='set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
+# The compilers of cmake/mingw-w64.cmake, without its static runtime: Qt's libraries are DLLs that
+# share one.
+toolchain=$(<cmake/mingw-w64-compilers.cmake)
 
 compiler_version=$(x86_64-w64-mingw32-g++-posix -dumpfullversion)
 key=$(printf '%s\n' "$debian_version" "$compiler_version" "$toolchain" "${options[@]}" | sha256sum | cut -c1-10)
