@@ -58,7 +58,6 @@ protected:
             "FAKE_WINE_EXIT=" + exitCode,
             "FAKE_WINE_KILL_LAUNCHER=" + killLauncher,
             "FAKE_WINE_LINGER=" + linger,
-            "FAKE_WINE_LEAVE=" + leave,
             "PATH=/usr/bin:/bin",
         };
         // "NAME=value" sets a variable, a bare name removes it.
@@ -136,14 +135,14 @@ protected:
     test::TestMachine machine;
     fs::path log = machine.HostPath("wine.log");
     std::string messagesSetting = "VANTREL_MESSAGES=stderr";
-    std::string leave; // how long the stand-in's process left behind runs, as the game a stub started
     fs::path installed; // the read-only program folder; empty for the launcher as built, with VANTREL_HOME
     std::vector<std::string> environmentChanges;
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     const std::string before = Game();
-    leave = "0.5";
+    // The stand-in leaves a process behind for half a second, as a store's stub leaves the game.
+    environmentChanges = {"FAKE_WINE_LEAVE=0.5"};
     const Outcome outcome = Run({"-silent", "Example"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardError, "");
