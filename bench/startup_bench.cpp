@@ -815,13 +815,15 @@ int main(int argc, char** argv) {
 
     // What any window with a line of text costs beyond the bare one: the system's fonts are set up and
     // one loaded before the window maps. The launcher's windows pay this whatever else they do.
+    const Side bareWindow{
+        "bare_window", [&] { return TimeToWindow(display, options.baseline, windowed, log, timeoutNs); }, {}, {}};
     Environment captioned = windowed;
     captioned.Set("VANTREL_BENCH_CAPTION", "Game Titles Found:");
     results.push_back(Measure(
         "bare window with a caption",
         {"bare_window + caption", [&] { return TimeToWindow(display, options.baseline, captioned, log, timeoutNs); },
          {}, {}},
-        {"bare_window", [&] { return TimeToWindow(display, options.baseline, windowed, log, timeoutNs); }, {}, {}},
+        bareWindow,
         options, {}));
 
     for (const int size : options.sizes) {
@@ -833,7 +835,7 @@ int main(int argc, char** argv) {
         results.push_back(Measure(
             "window, " + std::to_string(size) + " definitions",
             {"vantrel", [&] { return TimeToWindow(display, launcher, windowed, log, timeoutNs); }, {}, {}},
-            {"bare_window", [&] { return TimeToWindow(display, options.baseline, windowed, log, timeoutNs); }, {}, {}},
+            bareWindow,
             options, checkLock));
     }
 
