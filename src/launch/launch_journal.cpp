@@ -305,8 +305,10 @@ bool LaunchJournal::Continue(std::string& error) {
 
 bool LaunchJournal::Note(std::size_t index, const PairRecord& pair) {
     pending_.push_back(FormatStep(index, pair));
-    const bool actsAtOnce = pair.step == PairStep::Copying || pair.step == PairStep::Undoing ||
-                            (pair.step == PairStep::Begun && pair.setsAside);
+    // A begun pair goes on to set an entry aside or to create its copy, which a later start must
+    // know of before either exists.
+    const bool actsAtOnce = pair.step == PairStep::Begun || pair.step == PairStep::Copying ||
+                            pair.step == PairStep::Undoing;
     return !actsAtOnce || Flush();
 }
 

@@ -59,9 +59,9 @@ public:
     // Opens the journal that is there to add steps to it; false with the reason.
     [[nodiscard]] bool Continue(std::string& error);
     // Records pair `index` at its current step; false when the record could not be written. A step
-    // that acts on the disk as soon as it is recorded (setting an entry aside, copying into a new
-    // entry, removing one) reaches the system at once, with what was noted before it; the others
-    // wait for it, or for Flush().
+    // that acts on the disk as soon as it is recorded (beginning a pair, which sets an entry aside or
+    // creates its copy; copying into a new entry; removing one) reaches the system at once, with what
+    // was noted before it; the others wait for it, or for Flush().
     [[nodiscard]] bool Note(std::size_t index, const PairRecord& pair);
     // Hands every step noted so far to the system; false when that failed.
     [[nodiscard]] bool Flush();

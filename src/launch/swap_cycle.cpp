@@ -1,6 +1,7 @@
 #include "launch/swap_cycle.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <unordered_map>
 
@@ -56,6 +57,12 @@ bool RemoveEntry(SwapFileSystem& files, const std::string& path, EntryKind kind)
     return there != kind && there != EntryKind::None && remove(there);
 }
 
+// Whether `path` holds an entry of `kind` as a copy creates it, before anything goes into it.
+bool IsAsCreated(SwapFileSystem& files, const std::string& path, EntryKind kind) {
+    const TreeSize size = files.MeasureTree(path);
+    return files.KindOf(path) == kind && size.entries == 1 && size.bytes == 0;
+}
+
 // Moves what stands at `path` to a name beside it that the game does not load; the new name, or
 // nullopt when that failed.
 std::optional<std::string> KeepAside(SwapFileSystem& files, const std::string& path) {
@@ -96,6 +103,7 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
         return true;
     }
     const std::string& target = pair.target;
+    const bool recovering = mode == UndoMode::Recovery || mode == UndoMode::RecoveryAfterRestart;
     {
         const auto now = files.IdentityOf(target);
         if (now && now != pair.displaced) {
@@ -113,6 +121,11 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
             case PairStep::Undoing:
                 ours = now == pair.removing;
                 break;
+            case PairStep::Begun:
+                // Killed between creating the copy's entry and recording it: an entry as the copy
+                // makes it first, empty, is the launch's (nothing is lost with it).
+                ours = recovering && IsAsCreated(files, target, pair.kind);
+                break;
             default:
                 break;
             }
@@ -126,14 +139,15 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
                     report.notes.push_back(Quoted(target) + " could not be removed: " + files.LastError());
                     return false;
                 }
-            } else if (mode == UndoMode::Recovery || mode == UndoMode::RecoveryAfterRestart) {
+            } else if (recovering) {
                 const auto kept = KeepAside(files, target);
+                const std::string how =
+                    pair.step == PairStep::Begun ? " stood where the mod was to go" : " changed since the mod was put in";
                 if (!kept) {
-                    report.notes.push_back(Quoted(target) + " changed since the mod was put in and could not be set aside: " +
-                                           files.LastError());
+                    report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
                     return false;
                 }
-                report.notes.push_back(Quoted(target) + " changed since the mod was put in; it was kept as " + Quoted(*kept));
+                report.notes.push_back(Quoted(target) + how + "; it was kept as " + Quoted(*kept));
             } else if (pair.displaced && files.IdentityOf(pair.backup) == pair.displaced) {
                 report.notes.push_back(Quoted(target) + " is not the mod's copy; the game's entry waits as " +
                                        Quoted(pair.backup));
@@ -551,6 +565,9 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
     };
     const auto run = [&](const std::string& after) {
         const RunResult result = runGame();
+        if (services.ran) {
+            services.ran(result);
+        }
         return result.started ? std::string() : "the game could not be started: " + result.error + after;
     };
     if (modIndex < 0) {
@@ -604,6 +621,19 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
 }
 
 } // namespace
+
+std::string RunOutcome(const RunResult& result, std::string_view what, bool putBack) {
+    // A game played for real lasts longer than this; one that ends sooner most likely did not start.
+    constexpr double kQuickEnd = 5;
+    if (!result.started || (result.exitCode == 0 && result.seconds >= kQuickEnd)) {
+        return {};
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, result.seconds < 60 ? "%.1f s" : "%.0f s", result.seconds);
+    return std::string(what) + " ended after " + seconds +
+           (result.exitCode == 0 ? "" : " with exit code " + std::to_string(result.exitCode)) +
+           (putBack ? "; the game folder was put back." : ".");
+}
 
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex) {

@@ -40,6 +40,9 @@ struct LaunchServices {
     // the restore, and only one launch at a time swaps into the installations (taking `lock`).
     LaunchJournal* journal = nullptr;
     LaunchLock* lock = nullptr;
+    // Told how the run went once the program has ended, before the installation is put back; may be
+    // left empty.
+    std::function<void(const RunResult&)> ran = {};
 };
 
 // Where pair (source, destination folder) goes: the folder followed by the source's last name, one
@@ -74,6 +77,11 @@ UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, Undo
 // does not start the program. True when no failure was shown.
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex);
+
+// One line on a run worth a word: one that ended within a few seconds or with an exit code other
+// than 0 ("The game ended after 0.2 s with exit code 3; the game folder was put back."); empty for
+// any other. `what` names the program ("The game"); `putBack` tells that the launch placed a mod.
+[[nodiscard]] std::string RunOutcome(const RunResult& result, std::string_view what, bool putBack);
 
 // The same with a command of the system given as its arguments (Steam's own for the game), to which
 // "-mod" and the file are appended as two arguments; `gameProgram` is the game's program it runs, a

@@ -66,10 +66,12 @@ private:
         return result;
     }
 
-    // Also right after the copy made its entry, and in the middle of a copy, after its first file.
+    // Also right after the copy made its entry (before and after the launch hears of it), and in the
+    // middle of a copy, after its first file.
     CopyEvents Stepping(const CopyEvents& events) {
         CopyEvents stepping;
         stepping.created = [this, events](const EntryIdentity& identity) {
+            kill_.Step();
             const bool go = !events.created || events.created(identity);
             kill_.Step();
             return go;

@@ -136,7 +136,7 @@ private:
     std::string lastError_;
 };
 
-// CreateProcessA with the system's own rule for an unquoted command line.
+// CreateProcessA with the program given by its full path.
 class Win32ProcessRunner final : public ProcessRunner {
 public:
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;

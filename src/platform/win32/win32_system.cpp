@@ -1,6 +1,8 @@
 // Registry, instance guard, process environment and process runner.
 #include <array>
 #include <cwchar>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/case_fold.h"
@@ -155,29 +157,8 @@ std::vector<std::string> Win32ProcessEnvironment::Arguments() {
 
 namespace {
 
-// The program a command line names, for a message: the quoted part, else up to the first ".exe" that
-// ends a word (a path with blanks, as the games' folders have), else the first word.
-std::string ProgramOf(std::string_view line) {
-    if (line.starts_with('"')) {
-        return std::string(line.substr(1, line.find('"', 1) - 1));
-    }
-    for (std::size_t exe = line.find('.'); exe != std::string_view::npos; exe = line.find('.', exe + 1)) {
-        const std::size_t end = exe + 4;
-        if (end <= line.size() && EqualsIgnoringCase(line.substr(exe, 4), ".exe") &&
-            (end == line.size() || line[end] == ' ' || line[end] == '\t')) {
-            return std::string(line.substr(0, end));
-        }
-    }
-    return std::string(line.substr(0, line.find_first_of(" \t")));
-}
-
-// How often the games' programs are looked for once the launch's own processes have ended.
+// How often the programs of the game's folder are looked for while a launch waits.
 constexpr DWORD kPollMilliseconds = 500;
-// How long a store's client may take to start the game that its stub handed over.
-constexpr ULONGLONG kHandOverMilliseconds = 10000;
-
-// The programs of the games whose running keeps a launch going, as they lie in the install folder.
-constexpr std::array<const wchar_t*, 3> kGamePrograms = {L"game.dat", L"generals.exe", L"worldbuilder.exe"};
 
 bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
@@ -195,37 +176,19 @@ std::wstring ProgramPathOf(HANDLE process) {
     return path;
 }
 
-// The games' programs in the folder of `program`.
-std::vector<std::wstring> GameProgramsBeside(const std::wstring& program) {
-    std::vector<std::wstring> paths;
-    const std::size_t slash = program.rfind(L'\\');
-    if (slash != std::wstring::npos) {
-        for (const wchar_t* name : kGamePrograms) {
-            paths.push_back(program.substr(0, slash + 1) + name);
-        }
-    }
-    return paths;
-}
-
-// True while another process runs one of `programs`, whoever started it: a store's stub may hand
-// the game to the store's client, which starts it outside the launch's job.
-bool AnyRunning(const std::vector<std::wstring>& programs) {
-    if (programs.empty()) {
-        return false;
-    }
+// True while a process other than this one runs a program whose file lies inside `folder` (ending
+// in a backslash), other than `stub`, whoever started it: a store's stub hands the game to its
+// client, which starts it; what else the client runs lies elsewhere and does not count.
+bool AnyProgramOf(const std::wstring& folder, const std::wstring& stub) {
     const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.Valid()) {
+    if (folder.empty() || !snapshot.Valid()) {
         return false;
     }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     const DWORD self = GetCurrentProcessId();
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
-        bool named = false;
-        for (const wchar_t* name : kGamePrograms) {
-            named = named || SameNameIgnoringCase(entry.szExeFile, name);
-        }
-        if (!named || entry.th32ProcessID == self) {
+        if (entry.th32ProcessID == self || entry.th32ProcessID == 0) {
             continue;
         }
         const UniqueHandle process(
@@ -234,74 +197,13 @@ bool AnyRunning(const std::vector<std::wstring>& programs) {
             continue;
         }
         const std::wstring path = ProgramPathOf(process.Get());
-        for (const auto& program : programs) {
-            if (SameNameIgnoringCase(path, program)) {
-                return true;
-            }
+        if (path.size() > folder.size() && SameNameIgnoringCase(std::wstring_view(path).substr(0, folder.size()), folder) &&
+            !(!stub.empty() && SameNameIgnoringCase(path, stub))) {
+            return true;
         }
     }
     return false;
 }
-
-// A job that holds the started program and all it starts, and tells through a completion port when
-// the last of them has ended. Breakaway is allowed, so that a stub that asks for it still starts the
-// game (AnyRunning then finds it); silent breakaway is not, so that nothing else escapes. The job
-// does not end its processes when closed: a launcher that dies leaves its game running.
-class LaunchJob {
-public:
-    LaunchJob() {
-        if (!job_.Valid() || !port_.Valid()) {
-            return;
-        }
-        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{};
-        association.CompletionKey = job_.Get();
-        association.CompletionPort = port_.Get();
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-        ready_ = SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation, &association,
-                                         sizeof association) &&
-                 SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
-
-    // Puts the suspended process in the job; false when it cannot be (a job that holds this launcher
-    // may forbid one inside it), and then only the process itself is waited for.
-    bool Hold(HANDLE process) { return held_ = ready_ && AssignProcessToJobObject(job_.Get(), process); }
-
-    // Whether the program started another process in the job.
-    [[nodiscard]] bool StartedOthers() const {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-        return held_ &&
-               QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                         sizeof accounting, nullptr) &&
-               accounting.TotalProcesses > 1;
-    }
-
-    // Blocks until no process of the job runs.
-    void WaitUntilEmpty() {
-        while (held_) {
-            DWORD message = 0;
-            ULONG_PTR key = 0;
-            LPOVERLAPPED detail = nullptr;
-            if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &detail, kPollMilliseconds) &&
-                key == reinterpret_cast<ULONG_PTR>(job_.Get()) && message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
-                return;
-            }
-            // The port's messages are not guaranteed: the job's count has the last word.
-            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-            if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                           sizeof accounting, nullptr) ||
-                accounting.ActiveProcesses == 0) {
-                return;
-            }
-        }
-    }
-
-private:
-    UniqueHandle job_{CreateJobObjectW(nullptr, nullptr)};
-    UniqueHandle port_{CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)};
-    bool ready_ = false;
-    bool held_ = false;
-};
 
 } // namespace
 
@@ -338,69 +240,96 @@ std::wstring QuotedCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-// Starts a process suspended through `create`, holds it and all it starts in a job, and waits for
-// them and for the games' programs beside `gameProgram`, else beside the program Windows chose;
-// `program` names it in a failure.
+// Starts a process through `create` and waits for it, and for the programs of the folder of
+// `gameProgram`, else of the program Windows started; `program` names it in a failure.
 template <typename Create>
-RunResult RunInJob(const std::string& program, const std::wstring& gameProgram, Create create) {
+RunResult RunWatching(const std::string& program, const std::wstring& gameProgram,
+                      const std::function<void(RunStage)>& tell, Create create) {
     RunResult result;
     PROCESS_INFORMATION process{};
-    LaunchJob job;
-    // Handles are inherited: the game holds the launch lock for as long as it runs. Suspended until it
-    // is in the job, so that nothing it starts escapes.
+    // Handles are inherited: the game holds the launch lock for as long as it runs.
     if (!create(process)) {
         result.error = program + " could not be started: " + ReasonOf(GetLastError());
         return result;
     }
+    const ULONGLONG begun = GetTickCount64();
     const UniqueHandle running(process.hProcess);
     const UniqueHandle thread(process.hThread);
-    job.Hold(running.Get());
-    // The folder of the program Windows chose by its rule for an unquoted line.
-    const std::vector<std::wstring> games =
-        GameProgramsBeside(gameProgram.empty() ? ProgramPathOf(running.Get()) : gameProgram);
-    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
-        const DWORD error = GetLastError();
-        TerminateProcess(running.Get(), 1);
-        result.error = program + " could not be started: " + ReasonOf(error);
-        return result;
-    }
+    const std::wstring game = gameProgram.empty() ? ProgramPathOf(running.Get()) : gameProgram;
+    const std::wstring folder = game.substr(0, game.rfind(L'\\') + 1);
+    const std::wstring name = game.substr(folder.size());
+    // The store's generals.exe only hands the game (game.dat) to its client.
+    const std::wstring stub = SameNameIgnoringCase(name, L"generals.exe") &&
+                                      GetFileAttributesW((folder + L"game.dat").c_str()) != INVALID_FILE_ATTRIBUTES
+                                  ? game
+                                  : std::wstring();
     result.started = true;
-    job.WaitUntilEmpty();
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(running.Get(), INFINITE) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(running.Get(), &exitCode)) {
-        result.exitCode = static_cast<int>(exitCode);
-    }
-    // A store's stub that started nothing has handed the game to its client, already running, which
-    // starts it a moment later: where the folder holds the store's game.dat, look for it a while.
-    const ULONGLONG handedOver = GetTickCount64();
-    bool mayFollow = !job.StartedOthers() && !games.empty() &&
-                     GetFileAttributesW(games.front().c_str()) != INVALID_FILE_ATTRIBUTES;
-    for (;;) {
-        if (AnyRunning(games)) {
-            mayFollow = false; // seen: the wait now lasts as long as the game
-        } else if (!mayFollow || GetTickCount64() - handedOver >= kHandOverMilliseconds) {
-            break;
+    bool programRuns = true;
+    bool sawGame = false;
+    std::optional<RunStage> told;
+    ULONGLONG handedOver = 0;
+    bool handing = false; // the stub has ended and nothing of the folder runs
+    const auto stage = [&](RunStage now) {
+        if (told != now) {
+            told = now;
+            tell(now);
         }
-        Sleep(kPollMilliseconds);
+    };
+    for (;;) {
+        if (programRuns && WaitForSingleObject(running.Get(), kPollMilliseconds) != WAIT_TIMEOUT) {
+            programRuns = false;
+            DWORD exitCode = 0;
+            if (GetExitCodeProcess(running.Get(), &exitCode)) {
+                result.exitCode = static_cast<int>(exitCode);
+            }
+        }
+        const bool gameRuns = !folder.empty() && AnyProgramOf(folder, stub);
+        sawGame = sawGame || gameRuns;
+        if (programRuns || gameRuns) {
+            stage(gameRuns ? RunStage::GameRunning : RunStage::WaitingForGame);
+            handing = false;
+        } else if (sawGame || stub.empty()) {
+            break;
+        } else {
+            // A store's stub hands the game to its client, which may first start, update or sync.
+            if (!handing) {
+                handing = true;
+                handedOver = GetTickCount64();
+            }
+            if (GetTickCount64() - handedOver >= static_cast<ULONGLONG>(GameStartWait().count())) {
+                result.started = false;
+                result.error = Utf8(game) + " handed the game to its store's client, but the game did not start within " +
+                               std::to_string(GameStartWait().count() / 1000) + " seconds";
+                break;
+            }
+            stage(RunStage::WaitingForGame);
+        }
+        if (!programRuns) {
+            Sleep(kPollMilliseconds);
+        }
     }
+    result.seconds = static_cast<double>(GetTickCount64() - begun) / 1000.0;
     return result;
 }
 
 } // namespace
 
 RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
-    auto line = AnsiExact(commandLine); // CreateProcessA may write into it
-    if (!line) {
+    // The program by its full path, never a shorter beginning of the line that Windows' search for an
+    // unquoted one would try first (C:\Program.exe); its arguments exactly as they are.
+    const CommandLineParts parts = SplitCommandLine(commandLine);
+    const auto program = AnsiExact(parts.program);
+    auto line = AnsiExact("\"" + parts.program + "\"" + parts.rest); // CreateProcessA may write into it
+    if (!program || !line) {
         RunResult result;
-        result.error = ProgramOf(commandLine) + " could not be started: " + kLacksCharacter;
+        result.error = parts.program + " could not be started: " + kLacksCharacter;
         return result;
     }
-    return RunInJob(ProgramOf(commandLine), {}, [&](PROCESS_INFORMATION& process) {
+    return RunWatching(parts.program, {}, [this](RunStage stage) { Tell(stage); }, [&](PROCESS_INFORMATION& process) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        return CreateProcessA(nullptr, line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
-                              nullptr, nullptr, &startup, &process) != FALSE;
+        return CreateProcessA(program->c_str(), line->data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                              nullptr, &startup, &process) != FALSE;
     });
 }
 
@@ -413,12 +342,13 @@ RunResult Win32ProcessRunner::RunArgumentsAndWait(const std::vector<std::string>
     }
     // Wide, so that no character is lost to the ANSI code page.
     std::wstring line = QuotedCommandLine(arguments);
-    return RunInJob(arguments.front(), Wide(gameProgram), [&](PROCESS_INFORMATION& process) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
-                              nullptr, nullptr, &startup, &process) != FALSE;
-    });
+    return RunWatching(arguments.front(), Wide(gameProgram), [this](RunStage stage) { Tell(stage); },
+                       [&](PROCESS_INFORMATION& process) {
+                           STARTUPINFOW startup{};
+                           startup.cb = sizeof startup;
+                           return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                                                 nullptr, nullptr, &startup, &process) != FALSE;
+                       });
 }
 
 } // namespace vantrel

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <sstream>
 #include <string>
 
@@ -20,11 +19,6 @@
 namespace vantrel {
 namespace {
 
-struct ProcessStatus {
-    pid_t parent = 0;
-    char state = '?';
-};
-
 std::string ProcPath(pid_t pid, const char* name) {
     return "/proc/" + std::to_string(pid) + "/" + name;
 }
@@ -32,18 +26,6 @@ std::string ProcPath(pid_t pid, const char* name) {
 std::string ReadProcFile(pid_t pid, const char* name) {
     std::ifstream file(ProcPath(pid, name), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// The state and parent from /proc/<pid>/stat; its name, in parentheses, may hold blanks and ')'.
-bool ReadStatus(pid_t pid, ProcessStatus& status) {
-    const std::string stat = ReadProcFile(pid, "stat");
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos || close + 4 >= stat.size()) {
-        return false;
-    }
-    status.state = stat[close + 2];
-    status.parent = static_cast<pid_t>(std::strtol(stat.c_str() + close + 4, nullptr, 10));
-    return true;
 }
 
 template <typename Visit> void ForEachProcess(Visit visit) {
@@ -60,7 +42,19 @@ template <typename Visit> void ForEachProcess(Visit visit) {
     }
 }
 
-bool MapsOneOf(pid_t pid, const std::vector<MappedFile>& files) {
+bool IsExcepted(const std::optional<MappedFile>& except, unsigned long major, unsigned long minor, unsigned long inode,
+                const std::string& path) {
+    return except && ((except->inode == inode && except->major == major && except->minor == minor) || except->path == path);
+}
+
+bool EndsWithImageExtension(std::string_view path) {
+    return path.size() > 4 && (EqualsIgnoringCase(path.substr(path.size() - 4), ".exe") ||
+                               EqualsIgnoringCase(path.substr(path.size() - 4), ".dat"));
+}
+
+// Whether Wine's loader in process `pid` runs a Windows program of the folder: it maps the program's
+// image from its file, beside the DLLs it loads (a stub may load one from the folder).
+bool MapsImageIn(pid_t pid, const std::string& folder, const std::optional<MappedFile>& except) {
     std::istringstream maps(ReadProcFile(pid, "maps"));
     std::string range, permissions, offset, device, path;
     unsigned long inode = 0;
@@ -71,15 +65,16 @@ bool MapsOneOf(pid_t pid, const std::vector<MappedFile>& files) {
             continue;
         }
         std::getline(fields >> std::ws, path);
+        if (!path.starts_with(folder) || path.size() <= folder.size() || path[folder.size()] != '/' ||
+            !EndsWithImageExtension(path)) {
+            continue;
+        }
         const std::size_t colon = device.find(':');
         const unsigned long deviceMajor = std::strtoul(device.c_str(), nullptr, 16);
         const unsigned long deviceMinor =
             colon == std::string::npos ? 0 : std::strtoul(device.c_str() + colon + 1, nullptr, 16);
-        for (const auto& file : files) {
-            if ((file.inode == inode && file.major == deviceMajor && file.minor == deviceMinor) ||
-                file.path == path) {
-                return true;
-            }
+        if (!IsExcepted(except, deviceMajor, deviceMinor, inode, path)) {
+            return true;
         }
     }
     return false;
@@ -99,11 +94,8 @@ std::optional<MappedFile> MappedFileAt(const std::string& hostPath) {
     return file;
 }
 
-std::vector<pid_t> ProcessesRunning(const std::vector<MappedFile>& files) {
+std::vector<pid_t> ProcessesOfFolder(const std::string& folder, const std::optional<MappedFile>& except) {
     std::vector<pid_t> found;
-    if (files.empty()) {
-        return found;
-    }
     const pid_t self = getpid();
     ForEachProcess([&](pid_t pid) {
         std::error_code unreadable;
@@ -111,12 +103,20 @@ std::vector<pid_t> ProcessesRunning(const std::vector<MappedFile>& files) {
         if (pid == self || program.empty()) {
             return;
         }
+        if (program.starts_with(folder) && program.size() > folder.size() && program[folder.size()] == '/') {
+            struct stat info {};
+            if (stat(program.c_str(), &info) != 0 ||
+                !IsExcepted(except, major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino),
+                            program)) {
+                found.push_back(pid);
+            }
+            return;
+        }
         // Only Wine's loader maps Windows programs; reading the maps of every process would cost a
         // busy desktop a noticeable share of a core at this rate.
-        const bool runsOne = std::any_of(files.begin(), files.end(), [&](const MappedFile& file) {
-            return file.path == program;
-        });
-        if (runsOne || (BaseName(program).starts_with("wine") && MapsOneOf(pid, files))) {
+        if (BaseName(program).starts_with("wine") &&
+            !IsWineHousekeeping(std::string_view(ReadProcFile(pid, "cmdline").c_str())) &&
+            MapsImageIn(pid, folder, except)) {
             found.push_back(pid);
         }
     });
@@ -131,41 +131,6 @@ bool IsWineHousekeeping(std::string_view program) {
         return true;
     }
     return BaseName(program).starts_with("wineserver");
-}
-
-std::vector<pid_t> LaunchProcessesBelow(pid_t root) {
-    std::map<pid_t, ProcessStatus> processes;
-    ForEachProcess([&](pid_t pid) {
-        if (ProcessStatus status; ReadStatus(pid, status)) {
-            processes[pid] = status;
-        }
-    });
-    std::vector<pid_t> found;
-    for (const auto& [pid, status] : processes) {
-        // Ended processes wait only to be reaped.
-        if (status.state == 'Z' || status.state == 'X') {
-            continue;
-        }
-        bool below = false;
-        // The walk up ends at the root, at the top, or after as many steps as there are processes.
-        pid_t up = status.parent;
-        for (std::size_t steps = 0; up > 0 && steps < processes.size(); ++steps) {
-            if (up == root) {
-                below = true;
-                break;
-            }
-            const auto parent = processes.find(up);
-            up = parent == processes.end() ? 0 : parent->second.parent;
-        }
-        if (!below) {
-            continue;
-        }
-        const std::string commandLine = ReadProcFile(pid, "cmdline");
-        if (!IsWineHousekeeping(std::string_view(commandLine.c_str()))) {
-            found.push_back(pid);
-        }
-    }
-    return found;
 }
 
 } // namespace vantrel

@@ -1,5 +1,4 @@
-// The processes a launch started: those below the process that adopts them while the game runs,
-// and those that run one of the games' program files.
+// The processes that keep a launch going: those that run a program of the game's install folder.
 #pragma once
 
 #include <sys/types.h>
@@ -16,9 +15,6 @@ namespace vantrel {
 // by seconds or for good, so they must not keep a launch waiting.
 [[nodiscard]] bool IsWineHousekeeping(std::string_view program);
 
-// The processes below `root` (its children, theirs and so on) that still run and are not Wine's own.
-[[nodiscard]] std::vector<pid_t> LaunchProcessesBelow(pid_t root);
-
 // A program file as /proc/<pid>/maps shows what a process has mapped: by its device and inode, and by
 // its path for file systems whose mappings name another device (overlays).
 struct MappedFile {
@@ -31,10 +27,11 @@ struct MappedFile {
 // The identity of the host file at `hostPath`; nullopt when there is none.
 [[nodiscard]] std::optional<MappedFile> MappedFileAt(const std::string& hostPath);
 
-// The processes other than this one that run one of `files`: Wine's loader (a program whose name
-// begins with "wine") maps a Windows program's image from its file, so this finds a game started
-// from its folder by anyone (a store's client, which is no child of the launch), in any prefix that
-// shares the folder.
-[[nodiscard]] std::vector<pid_t> ProcessesRunning(const std::vector<MappedFile>& files);
+// The processes other than this one that run a program whose file lies inside the host folder
+// `folder` (a real path), other than `except` (a store's stub): natively, or through Wine's loader (a
+// program whose name begins with "wine"), which maps a Windows program's image (".exe", ".dat") from
+// its file. So a game started from its folder by anyone is found (a store's client, which is no
+// child of the launch), in any prefix that shares the folder; Wine's own programs never count.
+[[nodiscard]] std::vector<pid_t> ProcessesOfFolder(const std::string& folder, const std::optional<MappedFile>& except);
 
 } // namespace vantrel

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
 #include "platform/case_fold.h"
@@ -25,12 +26,6 @@ extern char** environ;
 
 namespace vantrel {
 namespace {
-
-bool HasExtension(std::string_view path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return name.find('.') != std::string_view::npos;
-}
 
 std::vector<std::string> SplitAtBlanks(std::string_view text) {
     std::vector<std::string> words;
@@ -45,20 +40,6 @@ std::vector<std::string> SplitAtBlanks(std::string_view text) {
         pos = end;
     }
     return words;
-}
-
-// The program a line meant, for telling that it is missing: up to its first ".exe" that ends a
-// word, else its first word with ".exe" added when it has no extension.
-std::string ProgramMeant(std::string_view commandLine) {
-    for (std::size_t end = 0; end < commandLine.size(); ++end) {
-        const std::size_t next = end + 4;
-        if ((next == commandLine.size() || (next < commandLine.size() && commandLine[next] == ' ')) &&
-            EqualsIgnoringCase(commandLine.substr(end, 4), ".exe")) {
-            return std::string(commandLine.substr(0, next));
-        }
-    }
-    std::string program(commandLine.substr(0, commandLine.find(' ')));
-    return HasExtension(program) ? program : program + ".exe";
 }
 
 // The host path without the prefix's drive links and other links in the part that exists: Proton
@@ -82,17 +63,27 @@ std::string Canonical(const std::string& hostPath) {
     return hostPath;
 }
 
-// How often the processes a launch left behind are looked for once its program has ended.
+// How often the programs of the game's folder are looked for while a launch waits.
 constexpr int kPollMilliseconds = 250;
-// How long a store's client may take to start the game that its stub handed over.
-constexpr auto kHandOver = std::chrono::seconds(10);
 
 // What the keeper tells the launcher, in one fixed-size record.
 struct Report {
-    enum Kind : int { kNotStarted = 1, kEnded = 2 };
+    enum Kind : int { kNotStarted = 1, kEnded = 2, kStarted = 3 };
     int kind = 0;
-    int value = 0; // the errno of the failed start, or the program's wait status
+    int value = 0; // the errno of the failed start, the program's wait status, or its pid
 };
+
+// Whether a process that is no child of this one still runs.
+bool IsRunning(pid_t pid) {
+    if (pid <= 0 || kill(pid, 0) != 0) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+}
 
 void Send(int socket, Report report) {
     // MSG_NOSIGNAL: a launcher that is gone must not kill the keeper with SIGPIPE.
@@ -198,6 +189,8 @@ void CloseDescriptorsBut(int keep) {
         Send(report, {Report::kNotStarted, errno});
         _exit(127);
     }
+    // Lets the launcher follow the program should the keeper die before it.
+    Send(report, {Report::kStarted, child});
     CloseDescriptorsBut(report);
     bool reported = false;
     for (;;) {
@@ -214,39 +207,29 @@ void CloseDescriptorsBut(int keep) {
 
 } // namespace
 
-WineProcessRunner::FolderGames WineProcessRunner::GameFilesBeside(std::string_view program) const {
-    const std::string folder(program.substr(0, program.rfind('\\') + 1));
-    FolderGames games;
-    for (const std::string_view name : {"game.dat", "generals.exe", "worldbuilder.exe"}) {
-        const auto host = prefix_.ToHostPath(folder + std::string(name));
-        if (auto file = host ? MappedFileAt(*host) : std::nullopt) {
-            games.programs.push_back(std::move(*file));
-            games.storeRelease = games.storeRelease || name == "game.dat";
-        }
+WineProcessRunner::GameFolder WineProcessRunner::FolderOf(std::string_view gameProgram) const {
+    const std::size_t slash = gameProgram.rfind('\\');
+    const std::string folder(gameProgram.substr(0, slash + 1));
+    GameFolder found;
+    const auto host = slash == std::string_view::npos ? std::nullopt : prefix_.ToHostPath(std::string(gameProgram));
+    if (host) {
+        found.host = Canonical(host->substr(0, host->rfind('/')));
     }
-    return games;
+    const auto gameData = prefix_.ToHostPath(folder + "game.dat");
+    if (EqualsIgnoringCase(gameProgram.substr(slash + 1), "generals.exe") && gameData && MappedFileAt(*gameData)) {
+        found.stub = host ? MappedFileAt(*host) : std::nullopt;
+    }
+    return found;
 }
 
 std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_view commandLine) const {
-    for (std::size_t end = 0; end <= commandLine.size(); ++end) {
-        if (end < commandLine.size() && commandLine[end] != ' ') {
-            continue;
-        }
-        const std::string_view beginning = commandLine.substr(0, end);
-        if (beginning.empty() || beginning.back() == ' ') {
-            continue;
-        }
-        std::string program(beginning);
-        if (!HasExtension(program)) {
-            program += ".exe";
-        }
-        const auto host = prefix_.ToHostPath(program);
-        struct stat info {};
-        if (host && stat(host->c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-            return WindowsCommand{program, SplitAtBlanks(commandLine.substr(end))};
-        }
+    const CommandLineParts parts = SplitCommandLine(commandLine);
+    const auto host = parts.program.empty() ? std::nullopt : prefix_.ToHostPath(parts.program);
+    struct stat info {};
+    if (!host || stat(host->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return WindowsCommand{parts.program, SplitAtBlanks(parts.rest)};
 }
 
 bool WineProcessRunner::NeedsProton() {
@@ -265,8 +248,8 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     }
     const auto command = ParseCommandLine(commandLine);
     if (!command) {
-        const std::string program = ProgramMeant(commandLine);
-        return {false, -1, program == ".exe" ? "no program was named" : program + " was not found"};
+        const std::string program = SplitCommandLine(commandLine).program;
+        return {false, -1, program.empty() ? "no program was named" : program + " was not found"};
     }
     const std::string folder = command->program.substr(0, command->program.rfind('\\') + 1);
     const auto steam = std::find_if(proton_.begin(), proton_.end(), [&](const ProtonRun& run) {
@@ -363,53 +346,84 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
     if (keeper < 0) {
         return {false, -1, name + " could not be started: " + ErrorText(errno)};
     }
+    return Wait(keeper, reports.Get(), name, FolderOf(gameProgram), gameProgram);
+}
+
+RunResult WineProcessRunner::Wait(pid_t keeper, int reports, std::string_view started, const GameFolder& folder,
+                                  std::string_view gameProgram) const {
+    const auto begun = std::chrono::steady_clock::now();
     RunResult result{true, -1, {}};
-    Report report{};
-    if (!ReadReport(reports.Get(), report) || report.kind == Report::kNotStarted) {
-        // The keeper ends by itself once the program it could not start is reaped.
+    pid_t program = 0;          // the started program, once the keeper has told it
+    bool keeping = true;        // the keeper runs and tells how the program ends
+    bool programRuns = true;
+    bool sawGame = false;
+    std::optional<RunStage> told;
+    std::chrono::steady_clock::time_point handedOver{};
+    bool handing = false; // the stub has ended and nothing of the folder runs
+    const auto tell = [&](RunStage stage) {
+        if (told != stage) {
+            told = stage;
+            Tell(stage);
+        }
+    };
+    const auto endKeeper = [&] {
+        // What is left below it (a store's client, Wine's own processes) is handed on, unharmed.
+        kill(keeper, SIGKILL);
         WaitForKeeper(keeper, 0);
-        if (report.kind == Report::kNotStarted) {
-            return {false, -1, name + " could not be started: " + ErrorText(report.value)};
-        }
-        return result;
-    }
-    if (WIFEXITED(report.value)) {
-        result.exitCode = WEXITSTATUS(report.value);
-    } else if (WIFSIGNALED(report.value)) {
-        result.exitCode = 128 + WTERMSIG(report.value);
-    }
-    // The program has ended; what it started may still run (a store's stub hands over to the game),
-    // and a store's client may have started the game from the same folder.
-    const FolderGames games = GameFilesBeside(gameProgram);
-    // A store's stub that leaves nothing running has handed the game to its client, already running
-    // elsewhere, which starts it a moment later: where the folder holds the store's game.dat, the
-    // launch looks for it a while before it ends.
-    const auto handedOver = std::chrono::steady_clock::now();
-    bool mayFollow = games.storeRelease;
-    bool keeping = true;
+        keeping = false;
+    };
     for (;;) {
-        if (keeping && WaitForKeeper(keeper, WNOHANG)) {
-            keeping = false; // everything below it has ended
-        }
-        if (keeping && LaunchProcessesBelow(keeper).empty()) {
-            // What is left is Wine's own: it is handed on, unharmed, when the keeper goes.
-            kill(keeper, SIGKILL);
-            WaitForKeeper(keeper, 0);
-            keeping = false;
-        } else if (keeping) {
-            mayFollow = false; // the program started the game, or something else, itself
-        }
-        if (!keeping) {
-            if (!ProcessesRunning(games.programs).empty()) {
-                mayFollow = false; // seen: the wait now lasts as long as the game
-            } else if (!mayFollow || std::chrono::steady_clock::now() - handedOver >= kHandOver) {
-                break;
+        pollfd readable{reports, POLLIN, 0};
+        if (poll(&readable, keeping ? 1 : 0, kPollMilliseconds) > 0) {
+            Report report{};
+            if (!ReadReport(reports, report)) {
+                // The keeper died without telling how the program ended: the program may run on,
+                // orphaned, and the game with it, so it is followed by its pid from now on.
+                WaitForKeeper(keeper, 0);
+                keeping = false;
+            } else if (report.kind == Report::kStarted) {
+                program = report.value;
+            } else if (report.kind == Report::kNotStarted) {
+                // The keeper ends by itself once the program it could not start is reaped.
+                WaitForKeeper(keeper, 0);
+                return {false, -1, std::string(started) + " could not be started: " + ErrorText(report.value)};
+            } else if (report.kind == Report::kEnded) {
+                if (WIFEXITED(report.value)) {
+                    result.exitCode = WEXITSTATUS(report.value);
+                } else if (WIFSIGNALED(report.value)) {
+                    result.exitCode = 128 + WTERMSIG(report.value);
+                }
+                programRuns = false;
+                endKeeper();
             }
         }
-        // The keeper's end of the socket closes when it ends, which ends this wait early.
-        pollfd closed{reports.Get(), POLLIN, 0};
-        poll(&closed, keeping ? 1 : 0, kPollMilliseconds);
+        if (!keeping && programRuns) {
+            programRuns = IsRunning(program);
+        }
+        const bool gameRuns = !folder.host.empty() && !ProcessesOfFolder(folder.host, folder.stub).empty();
+        sawGame = sawGame || gameRuns;
+        const auto now = std::chrono::steady_clock::now();
+        if (programRuns || gameRuns) {
+            tell(gameRuns ? RunStage::GameRunning : RunStage::WaitingForGame);
+            handing = false;
+        } else if (sawGame || !folder.stub) {
+            break;
+        } else {
+            // A store's stub hands the game to its client, which may first start, update or sync.
+            if (!handing) {
+                handing = true;
+                handedOver = now;
+            }
+            if (now - handedOver >= GameStartWait()) {
+                result = {false, result.exitCode,
+                          std::string(gameProgram) + " handed the game to its store's client, but the game did not start within " +
+                              std::to_string(GameStartWait().count() / 1000) + " seconds"};
+                break;
+            }
+            tell(RunStage::WaitingForGame);
+        }
     }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
     return result;
 }
 

@@ -22,17 +22,16 @@ class WineProcessRunner final : public ProcessRunner {
 public:
     explicit WineProcessRunner(const WinePrefix& prefix) : prefix_(prefix) {}
 
-    // Finds the program by Windows' rule for an unquoted line: the blank-separated beginnings of the
-    // line, shortest first, each with ".exe" added when it has no extension, until one names an
-    // existing file. nullopt when none does.
+    // The program SplitCommandLine finds and the blank-separated words after it; nullopt when that
+    // program is no file.
     [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
 
     // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
     // environment and working folder are inherited. A program of a folder given to RunThroughProton
     // runs, unless $WINE is set, as "<proton> waitforexitandrun <host path> <arguments>" with Steam's
-    // compatibility variables instead. Returns when the program and all it started have ended, Wine's
-    // own processes for the prefix (its wineserver, the programs of C:\windows) aside. The exit code
-    // is the program's; one killed by a signal ends with 128 + it.
+    // compatibility variables instead. Waits as the interface says; Wine's own processes for the
+    // prefix (its wineserver, the programs of C:\windows) never count. The exit code is the
+    // program's; one killed by a signal ends with 128 + it.
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
     [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
                                                 std::string_view gameProgram) override;
@@ -40,18 +39,21 @@ public:
     void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override;
 
 private:
-    // The games' program files in the folder of `program` (a Windows path) that are there; whether
-    // the store's game.dat is among them.
-    struct FolderGames {
-        std::vector<MappedFile> programs;
-        bool storeRelease = false;
+    // The folder of the game's program as the host names it, and the store's stub that keeps no
+    // launch going by itself (the folder's generals.exe, when the store's game.dat lies beside it).
+    struct GameFolder {
+        std::string host; // empty when the program is on no drive of the prefix
+        std::optional<MappedFile> stub;
     };
-    [[nodiscard]] FolderGames GameFilesBeside(std::string_view program) const;
+    [[nodiscard]] GameFolder FolderOf(std::string_view gameProgram) const;
 
     // Starts `argv` (its first element found on PATH) below a keeper with the launcher's environment,
     // `variables` ("NAME=value") replacing those of their names, and waits as RunAndWait describes.
     [[nodiscard]] RunResult Run(std::vector<std::string> argv, const std::vector<std::string>& variables,
                                 std::string_view gameProgram);
+    // Follows the started program through its keeper, and the programs of the folder, until neither runs.
+    [[nodiscard]] RunResult Wait(pid_t keeper, int reports, std::string_view started, const GameFolder& folder,
+                                 std::string_view gameProgram) const;
 
     const WinePrefix& prefix_;
     std::function<std::vector<ProtonRun>()> protonLookUp_; // until the first launch asks for it
