@@ -140,9 +140,11 @@ protected:
 };
 
 TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
+    // The stand-in leaves the store's game.dat behind for half a second, as a store's stub does.
+    fs::copy_file("/bin/sh", machine.HostPath("Games/Generals/game.dat"));
     const std::string before = Game();
-    // The stand-in leaves a process behind for half a second, as a store's stub leaves the game.
-    environmentChanges = {"FAKE_WINE_LEAVE=0.5"};
+    environmentChanges = {"FAKE_WINE_LEAVE=0.5",
+                          "FAKE_WINE_LEAVE_SHELL=" + machine.HostPath("Games/Generals/game.dat").string()};
     const Outcome outcome = Run({"-silent", "Example"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardError, "");

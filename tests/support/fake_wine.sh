@@ -12,11 +12,13 @@ log=${FAKE_WINE_LOG:?}
     (cd "$FAKE_WINE_GAME" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum | sed 's/^/file: /')
   fi
 } >>"$log"
-# Leaves a process behind, as a store's stub leaves the game: from a subshell that ends at once, so
-# that it is orphaned as Wine's processes are. It runs FAKE_WINE_LEAVE seconds ("forever": until
-# killed; its pid goes to $log.left), then records what the game folder held and that it ended.
+# Leaves a process behind, as a store's stub leaves the game or its client: from a subshell that
+# ends at once, so that it is orphaned as Wine's processes are. It runs FAKE_WINE_LEAVE seconds
+# ("forever": until killed; its pid goes to $log.left), then records what the game folder held and
+# that it ended. It runs as a program of the game's folder when FAKE_WINE_LEAVE_SHELL names a copy
+# of sh there, else as one from elsewhere.
 if [ -n "${FAKE_WINE_LEAVE:-}" ]; then
-  ( sh -c '
+  ( "${FAKE_WINE_LEAVE_SHELL:-sh}" -c '
       echo $$ >"$1.left"
       [ "$2" = forever ] && exec sleep 3600
       sleep "$2"
@@ -38,6 +40,10 @@ if [ -n "${FAKE_WINE_KILL_LAUNCHER:-}" ]; then
   signal=$FAKE_WINE_KILL_LAUNCHER
   [ "$signal" = yes ] && signal=KILL
   kill -s "$signal" "$(sed 's/.*) //' "/proc/$PPID/stat" | cut -d' ' -f2)"
+fi
+# Kills the keeper between the launcher and this program, so that it never tells how this ended.
+if [ -n "${FAKE_WINE_KILL_KEEPER:-}" ]; then
+  kill -KILL "$PPID"
 fi
 # Goes on "running" for a while, then leaves a mark that it ended.
 if [ -n "${FAKE_WINE_LINGER:-}" ]; then

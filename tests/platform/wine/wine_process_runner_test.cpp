@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <string>
 #include <thread>
 
@@ -27,13 +26,17 @@ protected:
         fs::create_directory_symlink("../drive_c", folder.Path() / "prefix/dosdevices/c:");
         test::WriteBytes(Host("Program Files/EA Games/Generals/generals.exe"), "exe");
         test::WriteBytes(Host("Program Files/EA Games/Generals/worldbuilder.exe"), "exe");
-        test::WriteBytes(Host("Program.exe"), "shorter name that wins");
+        test::WriteBytes(Host("Program.exe"), "planted where Windows' search for an unquoted line looks first");
+        test::WriteBytes(Host("Games/Command.exe"), "planted");
+        test::WriteBytes(Host("Games/Command and Conquer/generals.exe"), "exe");
         test::WriteBytes(Host("Games/ZH/generals.exe"), "exe");
         test::WriteBytes(Host("Games/Tool"), "no extension, never tried as is");
         log = folder.Path() / "wine.log";
         setenv("WINE", VANTREL_FAKE_WINE, 1);
         setenv("FAKE_WINE_LOG", log.c_str(), 1);
-        for (const char* variable : {"FAKE_WINE_GAME", "FAKE_WINE_EXIT", "FAKE_WINE_LEAVE", "FAKE_WINE_HOUSEKEEPING"}) {
+        for (const char* variable : {"FAKE_WINE_GAME", "FAKE_WINE_EXIT", "FAKE_WINE_LEAVE", "FAKE_WINE_LEAVE_SHELL",
+                                     "FAKE_WINE_HOUSEKEEPING", "FAKE_WINE_KILL_KEEPER", "FAKE_WINE_LINGER",
+                                     "VANTREL_GAME_START_WAIT"}) {
             unsetenv(variable);
         }
     }
@@ -75,9 +78,13 @@ TEST_F(WineRunner, FindsTheProgramAsWindowsDoesForAnUnquotedLine) {
         {"C:\\Games\\ZH\\generals.exe -nologo  -mod X.big", "C:\\Games\\ZH\\generals.exe", {"-nologo", "-mod", "X.big"}},
         {"C:\\Games\\ZH\\generals -win", "C:\\Games\\ZH\\generals.exe", {"-win"}},
         {"c:\\games\\zh\\GENERALS.EXE", "c:\\games\\zh\\GENERALS.EXE", {}},
-        // The shortest beginning that names a program wins, as on Windows.
-        {"C:\\Program Files\\EA Games\\Generals\\generals.exe -win", "C:\\Program.exe",
-         {"Files\\EA", "Games\\Generals\\generals.exe", "-win"}},
+        // Never a shorter beginning of the line that names another program, planted or not.
+        {"C:\\Program Files\\EA Games\\Generals\\generals.exe -win",
+         "C:\\Program Files\\EA Games\\Generals\\generals.exe", {"-win"}},
+        {"C:\\Games\\Command and Conquer\\generals.exe -nologo  -mod X.big",
+         "C:\\Games\\Command and Conquer\\generals.exe", {"-nologo", "-mod", "X.big"}},
+        {"\"C:\\Games\\Command and Conquer\\generals.exe\" -win", "C:\\Games\\Command and Conquer\\generals.exe",
+         {"-win"}},
         {"C:\\Games\\Tool -x", std::nullopt, {}},
         {"C:\\Games\\ZH\\missing.exe -win", std::nullopt, {}},
         {"", std::nullopt, {}},
@@ -91,10 +98,6 @@ TEST_F(WineRunner, FindsTheProgramAsWindowsDoesForAnUnquotedLine) {
             EXPECT_EQ(command->arguments, c.arguments) << c.line;
         }
     }
-    fs::remove(Host("Program.exe"));
-    const auto spaced = runner.ParseCommandLine("C:\\Program Files\\EA Games\\Generals\\generals.exe -win");
-    ASSERT_TRUE(spaced);
-    EXPECT_EQ(spaced->program, "C:\\Program Files\\EA Games\\Generals\\generals.exe");
 }
 
 TEST_F(WineRunner, RunsThroughWineInThePrefixAndReturnsTheExitCode) {
@@ -180,28 +183,37 @@ TEST_F(WineRunner, StartsASteamGameThroughItsProton) {
     unsetenv("WINEPREFIX");
 }
 
-// A store's stub starts the game and ends at once: the launch lasts until what it left behind has
-// ended, and while a game of the folder runs that a store's client started, but not while Wine's own
-// processes for the prefix go on, and it leaves the launcher's other children alone.
-TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
+// A store's stub hands the game to its client and ends at once: the launch lasts while a program of
+// the game's folder runs, whoever started it, and while the started program runs, but not for what
+// the stub left from elsewhere (the client, its helpers) nor for Wine's own processes; it leaves the
+// launcher's other children alone.
+TEST_F(WineRunner, WaitsForTheProgramsOfTheGamesFolderButNotForTheStoresClient) {
     struct Case {
         std::string name;
-        const char* leave;        // FAKE_WINE_LEAVE, or nullptr
-        bool housekeeping;        // FAKE_WINE_HOUSEKEEPING
+        const char* leave;             // FAKE_WINE_LEAVE, or nullptr
+        bool leftInFolder;             // what is left runs as a program of the game's folder
+        bool housekeeping;             // FAKE_WINE_HOUSEKEEPING
         const char* gameFromElsewhere; // game.dat of the folder, started by another process this many
                                        // seconds after the launch began, or nullptr
-        std::string seenWhenDone; // what the log ends with when the launch returns
+        bool keeperKilled;             // the keeper dies without a word while the program lingers 3 s
+        std::string seenWhenDone;      // what the log ends with when the launch returns
+        std::string error;             // empty when the game is taken for started
     };
     const Case cases[] = {
-        {"the game left by a stub", "1", false, nullptr, "left saw: ./mod.big\nleft ended\n"},
-        {"a helper that outlives it briefly", "0.2", true, nullptr, "left saw: ./mod.big\nleft ended\n"},
-        {"a helper that never ends until it is ended", "forever", false, nullptr, "./mod.big\n"},
-        {"Wine's wineserver and services.exe only", nullptr, true, nullptr, "./mod.big\n"},
-        {"the game started by a store's client", nullptr, false, "0", "./mod.big\n"},
-        {"the game a store's client starts after the stub ended", nullptr, false, "2", "./mod.big\n"},
+        {"the game left by a stub", "1", true, false, nullptr, false, "left saw: ./mod.big\nleft ended\n", ""},
+        {"Wine's wineserver and services.exe going on after the game", nullptr, false, true, "0", false, "./mod.big\n", ""},
+        {"a client left by the stub", "forever", false, true, "0", false, "./mod.big\n", ""},
+        {"the game a store's client starts after the stub ended", nullptr, false, false, "2", false, "./mod.big\n", ""},
+        {"a client that starts the game 15 s after the stub ended and goes on", "forever", false, false, "15", false,
+         "./mod.big\n", ""},
+        {"a client that never starts the game", "forever", false, false, nullptr, false, "./mod.big\n",
+         "C:\\Games\\ZH\\generals.exe handed the game to its store's client, but the game did not start within 2 seconds"},
+        {"the keeper killed while the program runs on after the game", nullptr, false, false, "0", true, "./mod.big\n",
+         ""},
     };
     fs::create_directories(folder.Path() / "game");
     fs::copy_file("/bin/sleep", Host("Games/ZH/game.dat"));
+    fs::copy_file("/bin/sh", Host("Games/ZH/shell.exe"));
     setenv("FAKE_WINE_GAME", (folder.Path() / "game").c_str(), 1);
     // A child of the launcher's own, which the launch must neither reap nor end.
     int status = 0;
@@ -210,9 +222,15 @@ TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
     ASSERT_EQ(posix_spawnp(&own, "sleep", nullptr, nullptr, const_cast<char**>(sleepArgs), environ), 0);
     for (const auto& c : cases) {
         fs::remove(log);
+        fs::remove(log.string() + ".ended");
         test::WriteBytes(folder.Path() / "game/mod.big", "mod");
         c.leave ? setenv("FAKE_WINE_LEAVE", c.leave, 1) : unsetenv("FAKE_WINE_LEAVE");
+        c.leftInFolder ? setenv("FAKE_WINE_LEAVE_SHELL", Host("Games/ZH/shell.exe").c_str(), 1)
+                       : unsetenv("FAKE_WINE_LEAVE_SHELL");
         c.housekeeping ? setenv("FAKE_WINE_HOUSEKEEPING", "yes", 1) : unsetenv("FAKE_WINE_HOUSEKEEPING");
+        c.keeperKilled ? setenv("FAKE_WINE_KILL_KEEPER", "yes", 1) : unsetenv("FAKE_WINE_KILL_KEEPER");
+        c.keeperKilled ? setenv("FAKE_WINE_LINGER", "3", 1) : unsetenv("FAKE_WINE_LINGER");
+        setenv("VANTREL_GAME_START_WAIT", c.error.empty() ? "17" : "2", 1);
         pid_t game = 0;
         if (c.gameFromElsewhere) {
             const std::string start = std::string("sleep ") + c.gameFromElsewhere + "; exec \"$0\" 1";
@@ -220,36 +238,30 @@ TEST_F(WineRunner, WaitsForWhatTheProgramLeftBehindButNotForWinesOwn) {
             const char* gameArgs[] = {"sh", "-c", start.c_str(), path.c_str(), nullptr};
             ASSERT_EQ(posix_spawnp(&game, "sh", nullptr, nullptr, const_cast<char**>(gameArgs), environ), 0);
         }
-        auto run = std::async(std::launch::async, [&] { return runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win"); });
-        if (c.leave && std::string_view(c.leave) == "forever") {
-            for (int wait = 0; wait < 100 && PidsIn(log.string() + ".left").empty(); ++wait) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-            ASSERT_EQ(PidsIn(log.string() + ".left").size(), 1u) << c.name;
-            EXPECT_EQ(run.wait_for(std::chrono::milliseconds(1500)), std::future_status::timeout)
-                << c.name << ": the launch waits while the helper runs";
-            kill(PidsIn(log.string() + ".left")[0], SIGTERM);
-        }
-        ASSERT_EQ(run.wait_for(std::chrono::seconds(20)), std::future_status::ready) << c.name;
+        const RunResult result = runner.RunAndWait("C:\\Games\\ZH\\generals.exe -win");
         // The mod's file goes as soon as the launch returns, as the restore takes it away.
         fs::remove(folder.Path() / "game/mod.big");
-        const RunResult result = run.get();
-        EXPECT_TRUE(result.started) << c.name;
-        EXPECT_EQ(result.exitCode, 0) << c.name;
+        EXPECT_EQ(result.started, c.error.empty()) << c.name;
+        EXPECT_EQ(result.error, c.error) << c.name;
         if (game != 0) {
             EXPECT_EQ(waitpid(game, &status, WNOHANG), game) << c.name << ": the launch waited for the game";
             kill(game, SIGKILL);
             waitpid(game, &status, 0);
         }
+        if (c.keeperKilled) {
+            EXPECT_TRUE(fs::exists(log.string() + ".ended")) << c.name << ": the launch waited for the program";
+        }
         EXPECT_TRUE(test::ReadBytes(log).ends_with(c.seenWhenDone)) << c.name << "\n" << test::ReadBytes(log);
-        if (c.housekeeping) {
-            const auto pids = PidsIn(log.string() + ".housekeeping");
-            ASSERT_EQ(pids.size(), 2u) << c.name;
-            for (const pid_t pid : pids) {
-                EXPECT_EQ(kill(pid, 0), 0) << c.name << ": Wine's processes are left running";
+        for (const char* list : {".left", ".housekeeping"}) {
+            const bool running = (c.leave && std::string_view(c.leave) == "forever" && list == std::string_view(".left")) ||
+                                 (c.housekeeping && list == std::string_view(".housekeeping"));
+            for (const pid_t pid : PidsIn(log.string() + list)) {
+                if (running) {
+                    EXPECT_EQ(kill(pid, 0), 0) << c.name << ": what runs from elsewhere is left running";
+                }
                 kill(pid, SIGKILL);
             }
-            fs::remove(log.string() + ".housekeeping");
+            fs::remove(log.string() + list);
         }
     }
     EXPECT_EQ(waitpid(own, &status, WNOHANG), 0) << "the launcher's own child still runs, unreaped";
