@@ -509,16 +509,15 @@ protected:
 TEST_F(Win32Launch, RunsTheProgramAndReturnsItsExitCode) {
     Win32ProcessRunner runner;
     SetEnvironmentVariableW(L"FAKE_GAME_EXIT", L"3");
+    fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Games/Zero.exe"));
     const std::string program = machine.WindowsPath("Games\\Zero Hour\\generals.exe");
     const RunResult result = runner.RunAndWait(program + " -win -mod Example.big");
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 3);
-    // Windows hands the line over as it stands; Wine puts quotes around a program path with blanks.
+    // The program by its full path, quoted, even where a shorter beginning of the line names one.
     const std::string seen = test::ReadBytes(log);
-    EXPECT_TRUE(seen.find("command: " + program + " -win -mod Example.big\n") != std::string::npos ||
-                seen.find("command: \"" + program + "\" -win -mod Example.big\n") != std::string::npos)
-        << "a path with a blank works when no shorter name exists\n"
-        << seen;
+    EXPECT_NE(seen.find("command: \"" + program + "\" -win -mod Example.big\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("file: Zero Hour\\generals.exe"), std::string::npos) << "the planted Zero.exe ran\n" << seen;
 }
 
 // Steam's command for the game, given as arguments: each reaches the game exactly as given, blanks,
@@ -546,7 +545,7 @@ TEST_F(Win32Launch, NamesTheProgramThatCouldNotStart) {
     const std::pair<std::string, std::string> cases[] = {
         {games + "\\missing.exe -win", games + "\\missing.exe"},
         {games + "\\Zero Hour\\missing.EXE -win -mod a.exe", games + "\\Zero Hour\\missing.EXE"},
-        {games + "\\Zero Hour\\missing -win", games + "\\Zero"},
+        {games + "\\Zero Hour\\missing -win", games + "\\Zero.exe"},
     };
     for (const auto& [line, program] : cases) {
         const RunResult result = runner.RunAndWait(line);
@@ -557,24 +556,31 @@ TEST_F(Win32Launch, NamesTheProgramThatCouldNotStart) {
 }
 
 // The game itself, and a store's stub that starts game.dat and ends at once, in the launch's job or
-// broken away from it as through a store's client: the game finds the mod in place, and the restore
-// waits until it has ended.
+// broken away from it as through a store's client, or that starts its client from elsewhere, which
+// starts game.dat after 15 s and runs on, or never starts it: the game finds the mod in place, the
+// restore waits until the game has ended but not for the client, and a game that never came is a
+// failure, with the folder put back.
 TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
     struct Case {
         const char* name;
-        const wchar_t* start;     // FAKE_GAME_START: the stub's game
-        const wchar_t* breakaway; // FAKE_GAME_BREAKAWAY
+        const wchar_t* start;       // FAKE_GAME_START: the stub's game, or nullptr for the game itself
+        const wchar_t* breakaway;   // FAKE_GAME_BREAKAWAY
+        const wchar_t* clientDelay; // the stub starts its client, which starts the game after this long
+        bool gameStarts;
     };
     const Case cases[] = {
-        {"the game itself", nullptr, nullptr},
-        {"a stub that starts game.dat", L"game.dat", nullptr},
-        {"a stub whose game.dat breaks away from the job", L"game.dat", L"1"},
+        {"the game itself", nullptr, nullptr, nullptr, true},
+        {"a stub that starts game.dat", L"game.dat", nullptr, nullptr, true},
+        {"a stub whose game.dat breaks away from the job", L"game.dat", L"1", nullptr, true},
+        {"a client that starts game.dat after 15 s and runs on", nullptr, nullptr, L"15000", true},
+        {"a client that never starts the game", nullptr, nullptr, L"0", false},
     };
     machine.Write("Games/Generals/Data/Maps/Alpine.map", "game map");
     machine.Write("Games/Generals/Data/INI/GameData.ini", "game data");
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);
-    fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Games/Generals/game.dat"));
+    fs::create_directories(machine.HostPath("Client"));
+    fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Client/client.exe"));
     machine.Write("Mods/Example/Maps/Mod.map", "mod map");
     machine.Write("Mods/Example/GameData.ini", "mod data");
     const std::string generals = machine.WindowsPath("Games\\Generals") + "\\";
@@ -585,13 +591,22 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
                       "[Folder]\r\nSource=" + machine.WindowsPath("Mods\\Example\\GameData.ini") +
                       "\r\nDestination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\\INI\r\n");
     machine.SetInstallFolders(generals, machine.WindowsPath("Games\\Zero Hour") + "\\");
-    const std::string before = test::DescribeTree(machine.HostPath("Games/Generals"));
     // The game looks at its folder only after a stub would have ended.
     SetEnvironmentVariableW(L"FAKE_GAME_LINGER", L"1000");
     for (const auto& c : cases) {
         fs::remove(log);
-        SetEnvironmentVariableW(L"FAKE_GAME_START", c.start);
+        // Only a store's folder holds game.dat, and there generals.exe is its stub.
+        const bool store = c.start || c.clientDelay;
+        if (store) {
+            fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Games/Generals/game.dat"));
+        }
+        const std::string before = test::DescribeTree(machine.HostPath("Games/Generals"));
+        const std::wstring client = machine.HostPath("Client/client.exe").wstring();
+        SetEnvironmentVariableW(L"FAKE_GAME_START", c.clientDelay ? client.c_str() : c.start);
         SetEnvironmentVariableW(L"FAKE_GAME_BREAKAWAY", c.breakaway);
+        SetEnvironmentVariableW(L"FAKE_CLIENT_DELAY", c.clientDelay);
+        SetEnvironmentVariableW(L"FAKE_CLIENT_GAME", c.gameStarts ? win32::Wide(generals + "game.dat").c_str() : nullptr);
+        SetEnvironmentVariableW(L"VANTREL_GAME_START_WAIT", c.gameStarts ? nullptr : L"2");
 
         // The command line itself is the test's own; everything else is the Win32 layer.
         TestEnvironment environment;
@@ -607,24 +622,41 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
         ProgramValues values;
         ASSERT_EQ(PrepareStart(values, {guard, environment, registry, listing, textFiles, messages}),
                   StartMode::Silent);
-        EXPECT_EQ(RunSilentMode(values, {swapFiles, runner, messages}), 0) << c.name;
+        EXPECT_EQ(RunSilentMode(values, {swapFiles, runner, messages}), c.gameStarts ? 0 : 1) << c.name;
         SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
 
-        EXPECT_TRUE(messages.shown.empty()) << c.name;
         const std::string seen = test::ReadBytes(log);
-        EXPECT_NE(seen.find("command: " + generals + "generals.exe -nologo  -mod Example.big\n"), std::string::npos)
+        if (const std::size_t at = seen.find("client "); at != std::string::npos) {
+            // The client runs on after the launch, as a store's does.
+            const win32::UniqueHandle running(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                                   static_cast<DWORD>(std::stoul(seen.substr(at + 7)))));
+            EXPECT_TRUE(running.Valid() && WaitForSingleObject(running.Get(), 0) == WAIT_TIMEOUT) << c.name;
+            TerminateProcess(running.Get(), 0);
+        }
+        EXPECT_NE(seen.find("command: \"" + generals + "generals.exe\" -nologo  -mod Example.big\n"), std::string::npos)
             << c.name << "\n" << seen;
-        EXPECT_NE(seen.find("file: Data\\Maps\\Mod.map mod map\n"), std::string::npos) << c.name << "\n" << seen;
-        EXPECT_NE(seen.find("file: Data\\Maps.original\\Alpine.map game map\n"), std::string::npos) << c.name;
-        EXPECT_NE(seen.find("file: Data\\INI\\GameData.ini mod data\n"), std::string::npos) << c.name;
-        EXPECT_TRUE(seen.ends_with("game ended\n")) << c.name << ": the launch returned before the game ended\n"
-                                                    << seen;
+        if (c.gameStarts) {
+            EXPECT_TRUE(messages.shown.empty()) << c.name;
+            EXPECT_NE(seen.find("file: Data\\Maps\\Mod.map mod map\n"), std::string::npos) << c.name << "\n" << seen;
+            EXPECT_NE(seen.find("file: Data\\Maps.original\\Alpine.map game map\n"), std::string::npos) << c.name;
+            EXPECT_NE(seen.find("file: Data\\INI\\GameData.ini mod data\n"), std::string::npos) << c.name;
+            EXPECT_TRUE(seen.ends_with("game ended\n")) << c.name << ": the launch returned before the game ended\n"
+                                                        << seen;
+        } else {
+            ASSERT_EQ(messages.shown.size(), 1u) << c.name;
+            EXPECT_NE(messages.shown[0].text.find("did not start within 2 seconds"), std::string::npos)
+                << messages.shown[0].text;
+        }
         // The read-only game file comes back writable: the launch clears its attributes.
         fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                         fs::perm_options::remove);
         EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Generals")), before) << c.name;
+        if (store) {
+            fs::remove(machine.HostPath("Games/Generals/game.dat"));
+        }
     }
-    for (const wchar_t* variable : {L"FAKE_GAME_LINGER", L"FAKE_GAME_START", L"FAKE_GAME_BREAKAWAY"}) {
+    for (const wchar_t* variable : {L"FAKE_GAME_LINGER", L"FAKE_GAME_START", L"FAKE_GAME_BREAKAWAY",
+                                    L"FAKE_CLIENT_DELAY", L"FAKE_CLIENT_GAME", L"VANTREL_GAME_START_WAIT"}) {
         SetEnvironmentVariableW(variable, nullptr);
     }
 }

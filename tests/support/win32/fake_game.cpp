@@ -1,7 +1,7 @@
 // Stands in for generals.exe in tests under Wine: writes what it was started with and what its folder
 // holds to %FAKE_GAME_LOG% (its line and each argument), then exits with %FAKE_GAME_EXIT%. With %FAKE_GAME_START% it is a store's
-// stub instead: it starts that program of its folder (with %FAKE_GAME_BREAKAWAY%, out of its job) and
-// ends at once. %FAKE_GAME_LINGER% milliseconds pass before the folder is looked at.
+// stub instead: it starts that program (a name in its folder, or a full path: a store's client; with
+// %FAKE_GAME_BREAKAWAY%, out of its job) and ends at once. %FAKE_GAME_LINGER% milliseconds pass before the folder is looked at.
 #include <windows.h>
 
 #include <cstdio>
@@ -43,7 +43,7 @@ int StartGame(std::ofstream& log, const std::string& folder, const std::string& 
     const char* breakaway = std::getenv("FAKE_GAME_BREAKAWAY");
     SetEnvironmentVariableA("FAKE_GAME_START", nullptr);
     SetEnvironmentVariableA("FAKE_GAME_BREAKAWAY", nullptr);
-    const std::string program = folder + "\\" + name;
+    const std::string program = name.find('\\') == std::string::npos ? folder + "\\" + name : name;
     std::string line = name;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -60,12 +60,33 @@ int StartGame(std::ofstream& log, const std::string& folder, const std::string& 
     return 0;
 }
 
+// A store's client (a copy named client.exe), started by the stub from outside the game's folder: after %FAKE_CLIENT_DELAY%
+// milliseconds it starts %FAKE_CLIENT_GAME% (when set), then goes on running for a minute, as a
+// client does after its game has ended.
+int RunClient(std::ofstream& log) {
+    log << "client " << GetCurrentProcessId() << "\n";
+    log.flush();
+    Sleep(static_cast<DWORD>(std::atoi(std::getenv("FAKE_CLIENT_DELAY"))));
+    if (const char* game = std::getenv("FAKE_CLIENT_GAME")) {
+        const std::string path = game;
+        StartGame(log, path.substr(0, path.rfind('\\')), path.substr(path.rfind('\\') + 1));
+        log.flush();
+    }
+    Sleep(60000);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const char* logPath = std::getenv("FAKE_GAME_LOG");
     if (!logPath) {
         return 2;
     }
     std::ofstream log(logPath, std::ios::app | std::ios::binary);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (std::string(self).ends_with("client.exe")) {
+        return RunClient(log);
+    }
     log << "command: " << GetCommandLineA() << "\n";
     // As the C runtime split the line, which is how the game reads its switches.
     for (int i = 1; i < argc; ++i) {
@@ -77,8 +98,6 @@ int main(int argc, char** argv) {
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
     log << "cwd: " << folder << "\n";
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string gameFolder = self;
     gameFolder = gameFolder.substr(0, gameFolder.rfind('\\'));
     if (const char* start = std::getenv("FAKE_GAME_START")) {
