@@ -131,6 +131,35 @@ private:
         return std::nullopt;
     }
 
+    // The tool folder a full path inside one names: the folder right below a library's
+    // steamapps\common or a compatibilitytools.d, as Steam installs tools; empty for a path elsewhere,
+    // so that no "proton" met anywhere else on the path is ever run.
+    static std::string ToolFolderOf(std::string_view path) {
+        const bool full = path.starts_with('/') || (path.size() > 2 && path[1] == ':' && path[2] == '\\');
+        std::vector<std::string_view> parts;
+        for (std::size_t start = 0; full && start <= path.size();) {
+            const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
+            parts.push_back(path.substr(start, end - start));
+            start = end + 1;
+        }
+        if (std::find(parts.begin(), parts.end(), "..") != parts.end()) {
+            return {};
+        }
+        // The last such place: a tool's own files hold none, but a library may lie inside another's.
+        for (std::size_t tool = parts.size(); tool-- > 1;) {
+            const bool inTools = EqualsIgnoringCase(parts[tool - 1], "compatibilitytools.d") ||
+                                 (tool > 1 && EqualsIgnoringCase(parts[tool - 2], "steamapps") &&
+                                  EqualsIgnoringCase(parts[tool - 1], "common"));
+            if (inTools) {
+                const std::string_view name = parts[tool];
+                return name.empty() || name == "."
+                           ? std::string()
+                           : std::string(path.substr(0, name.data() + name.size() - path.data()));
+            }
+        }
+        return {};
+    }
+
     // The folder name Valve installs a tool of that name under; empty for a name of no such tool.
     static std::string ValveFolderName(std::string_view name) {
         if (EqualsIgnoringCase(name, "proton_experimental")) {
@@ -192,23 +221,10 @@ private:
             start = end + 1;
         }
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            std::string path = lines[i];
-            const bool full = path.starts_with('/') || (path.size() > 2 && path[1] == ':' && path[2] == '\\');
-            // Up from the named file or folder, never to the root itself.
-            while (full) {
-                while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
-                    path.pop_back();
-                }
-                const std::size_t separator = path.find_last_of("/\\");
-                if (separator == std::string::npos || separator == 0 || (separator == 2 && path[1] == ':')) {
-                    break;
-                }
-                if (const auto folder = files_.MachinePath(path)) {
-                    if (auto launcher = LauncherIn(*folder)) {
-                        return launcher;
-                    }
-                }
-                path.resize(separator);
+            const std::string folder = ToolFolderOf(lines[i]);
+            const auto machineFolder = folder.empty() ? std::nullopt : files_.MachinePath(folder);
+            if (auto launcher = machineFolder ? LauncherIn(*machineFolder) : std::nullopt) {
+                return launcher;
             }
         }
         if (!lines.empty()) {

@@ -14,7 +14,8 @@ namespace vantrel {
 // 1. the tool Steam's config\config.vdf maps the game's app id to (CompatToolMapping), the player's
 //    own choice in the game's properties;
 // 2. the Proton that last ran the game's prefix, whose files compatdata\<app id>\config_info names
-//    (its later lines; else the version on its first line, as one of Valve's folders);
+//    (its later lines, taken only as the folder right below a library's steamapps\common or a
+//    compatibilitytools.d; else the version on its first line, as one of Valve's folders);
 // 3. the tool mapped to app 0, Steam Play's choice for every other title.
 // A tool name is a custom tool when a compatibilitytools.d folder of Steam declares it in its
 // compatibilitytool.vdf, else one of Valve's in a library's steamapps\common: "proton_9" is

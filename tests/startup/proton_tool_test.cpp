@@ -101,8 +101,34 @@ TEST_F(ProtonTool, TakesTheMappedToolThenTheOneThatRanThePrefixThenSteamPlaysDef
         {"no config.vdf: the prefix's config_info",
          [&] {
              Proton("Steam/steamapps/common/Proton 9.0");
-             ConfigInfo("8.0-105", "Tools/My Proton");
-             return Proton("Tools/My Proton");
+             ConfigInfo("8.0-105", "Steam/compatibilitytools.d/My Proton");
+             return Proton("Steam/compatibilitytools.d/My Proton");
+         },
+         ""},
+        {"config_info's folder in a library, not a launcher inside it",
+         [&] {
+             Proton("Lib2/steamapps/common/Proton 8.0");
+             machine->Write("Lib2/steamapps/common/My Build/files/proton", "#!/bin/sh\n");
+             ConfigInfo("8.0-105", "Lib2/steamapps/common/My Build");
+             return Proton("Lib2/steamapps/common/My Build");
+         },
+         ""},
+        {"config_info's folder without its launcher: none above it, its version",
+         [&] {
+             machine->Write("proton", "#!/bin/sh\n");
+             machine->Write("Lib2/steamapps/proton", "#!/bin/sh\n");
+             machine->Write("Lib2/steamapps/common/proton", "#!/bin/sh\n");
+             machine->Write("Lib2/steamapps/common/Gone/files/share/fonts/arial.ttf", "font");
+             ConfigInfo("8.0-105", "Lib2/steamapps/common/Gone");
+             return Proton("Lib2/steamapps/common/Proton 8.0");
+         },
+         ""},
+        {"config_info naming a folder where Steam installs no tool: Steam Play's choice",
+         [&] {
+             MapTools(Mapping("0", "proton_9"));
+             Proton("home/My Proton");
+             ConfigInfo("8.0-105", "home/My Proton");
+             return Proton("Steam/steamapps/common/Proton 9.0");
          },
          ""},
         {"config_info naming folders that are gone: its version",
