@@ -606,7 +606,8 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
         SetEnvironmentVariableW(L"FAKE_GAME_BREAKAWAY", c.breakaway);
         SetEnvironmentVariableW(L"FAKE_CLIENT_DELAY", c.clientDelay);
         SetEnvironmentVariableW(L"FAKE_CLIENT_GAME", c.gameStarts ? win32::Wide(generals + "game.dat").c_str() : nullptr);
-        SetEnvironmentVariableW(L"VANTREL_GAME_START_WAIT", c.gameStarts ? nullptr : L"2");
+        // Read through the C runtime, whose copy of the environment SetEnvironmentVariable leaves alone.
+        _putenv(c.gameStarts ? "VANTREL_GAME_START_WAIT=" : "VANTREL_GAME_START_WAIT=2");
 
         // The command line itself is the test's own; everything else is the Win32 layer.
         TestEnvironment environment;
@@ -656,9 +657,10 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
         }
     }
     for (const wchar_t* variable : {L"FAKE_GAME_LINGER", L"FAKE_GAME_START", L"FAKE_GAME_BREAKAWAY",
-                                    L"FAKE_CLIENT_DELAY", L"FAKE_CLIENT_GAME", L"VANTREL_GAME_START_WAIT"}) {
+                                    L"FAKE_CLIENT_DELAY", L"FAKE_CLIENT_GAME"}) {
         SetEnvironmentVariableW(variable, nullptr);
     }
+    _putenv("VANTREL_GAME_START_WAIT=");
 }
 
 // The launch that Win32KillTest starts in a child process of this same test program; it ends the
