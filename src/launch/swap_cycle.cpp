@@ -57,12 +57,6 @@ bool RemoveEntry(SwapFileSystem& files, const std::string& path, EntryKind kind)
     return there != kind && there != EntryKind::None && remove(there);
 }
 
-// Whether `path` holds an entry of `kind` as a copy creates it, before anything goes into it.
-bool IsAsCreated(SwapFileSystem& files, const std::string& path, EntryKind kind) {
-    const TreeSize size = files.MeasureTree(path);
-    return files.KindOf(path) == kind && size.entries == 1 && size.bytes == 0;
-}
-
 // Moves what stands at `path` to a name beside it that the game does not load; the new name, or
 // nullopt when that failed.
 std::optional<std::string> KeepAside(SwapFileSystem& files, const std::string& path) {
@@ -74,6 +68,87 @@ std::optional<std::string> KeepAside(SwapFileSystem& files, const std::string& p
     }
     return std::nullopt;
 }
+
+// What stands at a pair's target, as far as an undo can tell.
+enum class AtTarget {
+    Nothing,
+    Displaced, // the entry the pair displaced: it never left, or was put back
+    Ours,      // what the launch put there
+    Unproven,  // anything else, or what the record cannot prove the launch's own
+};
+
+// Where a pair's entries are, told apart by identity where the volume keeps identities, else by
+// what the record can prove by name and content: only the launch gives an entry the backup name (the
+// launch refuses one that stands there unexplained), so what stands there is the displaced entry.
+class PairEntries {
+public:
+    PairEntries(SwapFileSystem& files, const PairRecord& pair, UndoMode mode)
+        : files_(files), pair_(pair), mode_(mode), stable_(files.HasStableIdentities(pair.target)) {}
+
+    [[nodiscard]] bool Recovering() const {
+        return mode_ == UndoMode::Recovery || mode_ == UndoMode::RecoveryAfterRestart;
+    }
+
+    [[nodiscard]] AtTarget AtTheTarget() {
+        const auto now = files_.IdentityOf(pair_.target);
+        if (!now) {
+            return AtTarget::Nothing;
+        }
+        if (stable_ ? now == pair_.displaced : pair_.displaced && !files_.IdentityOf(pair_.backup)) {
+            // Without identities, a displaced entry not at its backup name is home, unless what is there
+            // proves to be the launch's complete copy.
+            if (stable_ || !(pair_.step == PairStep::Placed && files_.MeasureTree(pair_.target) == pair_.content)) {
+                return AtTarget::Displaced;
+            }
+        }
+        bool ours = false;
+        switch (pair_.step) {
+        case PairStep::Begun:
+            // Killed between creating the copy's entry and recording it: an entry as the copy makes
+            // it first, empty, is the launch's (nothing is lost with it).
+            ours = Recovering() && IsAsCreated();
+            break;
+        case PairStep::Copying:
+            // An unfinished copy: nothing but the launch wrote into it. Without identities only the
+            // launch itself can tell it is still the same entry.
+            ours = stable_ ? now == pair_.copy : !Recovering();
+            break;
+        case PairStep::Placed:
+            // The launch that ran the game takes what stands there for the mod's entry as the game
+            // left it (the game may save by replacing a file); a later start cannot tell.
+            ours = mode_ == UndoMode::AfterGame ||
+                   ((!stable_ || now == pair_.copy) && files_.MeasureTree(pair_.target) == pair_.content);
+            break;
+        case PairStep::Undoing:
+            ours = stable_ ? now == pair_.removing : !Recovering();
+            break;
+        default:
+            break;
+        }
+        return ours ? AtTarget::Ours : AtTarget::Unproven;
+    }
+
+    [[nodiscard]] bool DisplacedAtBackup() {
+        const auto there = files_.IdentityOf(pair_.backup);
+        return stable_ ? there == pair_.displaced : there.has_value();
+    }
+
+    [[nodiscard]] bool DisplacedHome() {
+        const auto there = files_.IdentityOf(pair_.restoreAs);
+        return stable_ ? there == pair_.displaced : there.has_value() && !files_.IdentityOf(pair_.backup);
+    }
+
+private:
+    bool IsAsCreated() {
+        const TreeSize size = files_.MeasureTree(pair_.target);
+        return files_.KindOf(pair_.target) == pair_.kind && size.entries == 1 && size.bytes == 0;
+    }
+
+    SwapFileSystem& files_;
+    const PairRecord& pair_;
+    UndoMode mode_;
+    bool stable_;
+};
 
 // Takes out what pair `index` put at its target, as far as `mode` lets it prove the entry there is the
 // launch's own, and gives the displaced entry its place back.
@@ -103,63 +178,48 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
         return true;
     }
     const std::string& target = pair.target;
-    const bool recovering = mode == UndoMode::Recovery || mode == UndoMode::RecoveryAfterRestart;
-    {
-        const auto now = files.IdentityOf(target);
-        if (now && now != pair.displaced) {
-            bool ours = false;
-            switch (pair.step) {
-            case PairStep::Copying:
-                ours = now == pair.copy; // an unfinished copy: nothing but the launch wrote into it
-                break;
-            case PairStep::Placed:
-                // The launch that ran the game takes what stands there for the mod's entry as the game
-                // left it (the game may save by replacing a file); a later start cannot tell.
-                ours = mode == UndoMode::AfterGame ||
-                       (now == pair.copy && files.MeasureTree(target) == pair.content);
-                break;
-            case PairStep::Undoing:
-                ours = now == pair.removing;
-                break;
-            case PairStep::Begun:
-                // Killed between creating the copy's entry and recording it: an entry as the copy
-                // makes it first, empty, is the launch's (nothing is lost with it).
-                ours = recovering && IsAsCreated(files, target, pair.kind);
-                break;
-            default:
-                break;
-            }
-            if (ours) {
-                if (pair.step != PairStep::Undoing) {
-                    pair.removing = now;
-                    pair.step = PairStep::Undoing;
-                    Note(journal, index, pair);
-                }
-                if (!RemoveEntry(files, target, pair.kind)) {
-                    report.notes.push_back(Quoted(target) + " could not be removed: " + files.LastError());
-                    return false;
-                }
-            } else if (recovering) {
-                const auto kept = KeepAside(files, target);
-                const std::string how =
-                    pair.step == PairStep::Begun ? " stood where the mod was to go" : " changed since the mod was put in";
-                if (!kept) {
-                    report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
-                    return false;
-                }
-                report.notes.push_back(Quoted(target) + how + "; it was kept as " + Quoted(*kept));
-            } else if (pair.displaced && files.IdentityOf(pair.backup) == pair.displaced) {
-                report.notes.push_back(Quoted(target) + " is not the mod's copy; the game's entry waits as " +
-                                       Quoted(pair.backup));
+    PairEntries entries(files, pair, mode);
+    switch (entries.AtTheTarget()) {
+    case AtTarget::Ours:
+        if (pair.step != PairStep::Undoing) {
+            pair.removing = files.IdentityOf(target);
+            pair.step = PairStep::Undoing;
+            Note(journal, index, pair);
+        }
+        if (!RemoveEntry(files, target, pair.kind)) {
+            report.notes.push_back(Quoted(target) + " could not be removed: " + files.LastError());
+            return false;
+        }
+        break;
+    case AtTarget::Unproven:
+        if (entries.Recovering()) {
+            const auto kept = KeepAside(files, target);
+            const std::string how = pair.step == PairStep::Begun ? " stood where the mod was to go"
+                                    : pair.step == PairStep::Placed
+                                        ? " changed since the mod was put in"
+                                        : " may be what is left of the mod's copy, which this drive cannot prove";
+            if (!kept) {
+                report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
                 return false;
             }
-        } else if (!now && pair.step == PairStep::Placed && mode == UndoMode::AfterGame) {
+            report.notes.push_back(Quoted(target) + how + "; it was kept as " + Quoted(*kept));
+        } else if (pair.displaced && entries.DisplacedAtBackup()) {
+            report.notes.push_back(Quoted(target) + " is not the mod's copy; the game's entry waits as " +
+                                   Quoted(pair.backup));
+            return false;
+        }
+        break;
+    case AtTarget::Nothing:
+        if (pair.step == PairStep::Placed && mode == UndoMode::AfterGame) {
             // Reported; the displaced entry still goes back.
             report.notes.push_back(Quoted(target) + " was gone when the game ended");
         }
+        break;
+    case AtTarget::Displaced:
+        break;
     }
-    if (pair.displaced && files.IdentityOf(pair.restoreAs) != pair.displaced) {
-        if (files.IdentityOf(pair.backup) != pair.displaced) {
+    if (pair.displaced && !entries.DisplacedHome()) {
+        if (!entries.DisplacedAtBackup()) {
             report.notes.push_back("the entry set aside as " + Quoted(pair.backup) + " is no longer there");
             return false;
         }

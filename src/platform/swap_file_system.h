@@ -72,6 +72,9 @@ public:
     [[nodiscard]] virtual std::optional<std::string> EntryName(std::string_view path) = 0;
     // The identity of the entry at the path; nullopt when nothing is there.
     [[nodiscard]] virtual std::optional<EntryIdentity> IdentityOf(std::string_view path) = 0;
+    // False where the volume that holds the path may give an entry another identity when it is
+    // renamed or the volume mounted again (FAT, exFAT, and volumes whose driver does not say).
+    [[nodiscard]] virtual bool HasStableIdentities(std::string_view path) = 0;
     // True when entries can be created, renamed and removed in the folder; false (with the reason)
     // when the system would refuse it or the folder is missing.
     [[nodiscard]] virtual bool CanChangeFolder(std::string_view folder) = 0;

@@ -17,6 +17,7 @@ public:
     EntryKind KindOf(std::string_view path) override { return inner_.KindOf(path); }
     std::optional<std::string> EntryName(std::string_view path) override { return inner_.EntryName(path); }
     std::optional<EntryIdentity> IdentityOf(std::string_view path) override { return inner_.IdentityOf(path); }
+    bool HasStableIdentities(std::string_view path) override { return inner_.HasStableIdentities(path); }
     bool CanChangeFolder(std::string_view folder) override { return inner_.CanChangeFolder(folder); }
     TreeSize MeasureTree(std::string_view path) override { return inner_.MeasureTree(path); }
     bool SetAttributesNormal(std::string_view path) override { return inner_.SetAttributesNormal(path); }

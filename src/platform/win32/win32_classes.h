@@ -119,6 +119,7 @@ public:
     [[nodiscard]] EntryKind KindOf(std::string_view path) override;
     [[nodiscard]] std::optional<std::string> EntryName(std::string_view path) override;
     [[nodiscard]] std::optional<EntryIdentity> IdentityOf(std::string_view path) override;
+    [[nodiscard]] bool HasStableIdentities(std::string_view path) override;
     [[nodiscard]] bool CanChangeFolder(std::string_view folder) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;

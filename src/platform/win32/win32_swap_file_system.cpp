@@ -585,6 +585,20 @@ std::optional<EntryIdentity> Win32SwapFileSystem::IdentityOf(std::string_view pa
     return identity;
 }
 
+bool Win32SwapFileSystem::HasStableIdentities(std::string_view path) {
+    // FAT and exFAT number an entry by where its directory entry lies, which a rename may move.
+    std::string why;
+    const auto ansi = AnsiPath(path, why);
+    char root[MAX_PATH + 1] = {};
+    char system[MAX_PATH + 1] = {};
+    if (!ansi || !GetVolumePathNameA(ansi->c_str(), root, sizeof root) ||
+        !GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, system, sizeof system)) {
+        return true;
+    }
+    const std::string_view name = system;
+    return !(name.starts_with("FAT") || EqualsIgnoringCase(name, "exFAT"));
+}
+
 bool Win32SwapFileSystem::CanChangeFolder(std::string_view folder) {
     static std::atomic<unsigned> counter{0};
     const auto ansi = AnsiPath(folder, lastError_);

@@ -485,6 +485,26 @@ std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view pat
     return IdentityIn(info, folder.Get());
 }
 
+bool WineSwapFileSystem::HasStableIdentities(std::string_view path) {
+    // FAT and exFAT have no inode numbers: the kernel makes them up as it reads an entry, and FUSE
+    // drivers (exFAT's, NTFS's, FAT's) number entries as they are looked up, anew at every mount.
+    constexpr long kFat = 0x4d44;
+    constexpr long kExFat = 0x2011BAB0;
+    constexpr long kFuse = 0x65735546;
+    auto host = prefix_.ToHostPath(path);
+    for (std::string folder = host ? *host : std::string(); !folder.empty() && folder != "."; folder = ParentOf(folder)) {
+        struct statfs volume {};
+        if (statfs(folder.c_str(), &volume) == 0) {
+            const long type = static_cast<long>(volume.f_type);
+            return type != kFat && type != kExFat && type != kFuse;
+        }
+        if (folder == "/") {
+            break;
+        }
+    }
+    return true;
+}
+
 EntryIdentity WineSwapFileSystem::IdentityIn(const struct stat& info, int folderOnIt) {
     auto known = volumes_.find(info.st_dev);
     if (known == volumes_.end()) {
