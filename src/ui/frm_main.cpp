@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "app/version.h"
@@ -22,6 +23,7 @@
 #include "platform/case_fold.h"
 #include "ui/artwork.h"
 #include "ui/screen_fit.h"
+#include "ui/status_line.h"
 
 namespace vantrel {
 namespace {
@@ -55,11 +57,12 @@ QString WrapCaption(const QString& caption, const QFontMetrics& metrics, int wid
     return result + (result.isEmpty() ? QString() : QStringLiteral("\n")) + line;
 }
 
-// A child process the window waits for on another thread, so that it keeps painting meanwhile.
+// A child process the window waits for on another thread, so that it keeps painting meanwhile; the
+// inner runner's stages are told on the window's thread.
 class PaintingRunner final : public ProcessRunner {
 public:
-    PaintingRunner(ProcessRunner& inner, std::function<void()> starting)
-        : inner_(inner), starting_(std::move(starting)) {}
+    PaintingRunner(ProcessRunner& inner, std::function<void()> starting, std::function<void(RunStage)> reached)
+        : inner_(inner), starting_(std::move(starting)), reached_(std::move(reached)) {}
 
     RunResult RunAndWait(std::string_view commandLine) override {
         return Painting([&] { return inner_.RunAndWait(commandLine); });
@@ -77,17 +80,23 @@ private:
         starting_();
         RunResult result;
         QEventLoop loop;
+        // The wait goes on only once the window has shown the stage: what it says is never behind the run.
+        inner_.TellStages([&](RunStage stage) {
+            QMetaObject::invokeMethod(&loop, [&, stage] { reached_(stage); }, Qt::BlockingQueuedConnection);
+        });
         std::thread waiter([&] {
             result = run();
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
         waiter.join();
+        inner_.TellStages({});
         return result;
     }
 
     ProcessRunner& inner_;
     std::function<void()> starting_;
+    std::function<void(RunStage)> reached_;
 };
 
 // Passes messages on and keeps the last one, to say on the status line how a launch ended.
@@ -163,6 +172,8 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     Label1[8] = label("To play a modified game, select the game from the 'Game Titles Found' list then select a mod "
                       "title from the 'Mods Found' list and then click on the 'Start Game' button.");
     lblStatus = new QLabel(this);
+    // Measured as plain text when it is fitted to the line; a path may hold a '<'.
+    lblStatus->setTextFormat(Qt::PlainText);
     prgCopy = new QProgressBar(this);
     prgCopy->hide();
     for (auto* wrapped : {Label1[7], Label1[8]}) {
@@ -200,6 +211,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
         setTabOrder(order[i], order[i + 1]);
     }
 
+    connect(lstGames, &QListWidget::itemSelectionChanged, this, &FrmMain::lstGames_Click);
     connect(lstMods, &QListWidget::itemSelectionChanged, this, &FrmMain::lstMods_Click);
     connect(lstMods, &QListWidget::itemDoubleClicked, this, &FrmMain::btnEditMod_Click);
     connect(btnAddMod, &QPushButton::clicked, this, &FrmMain::btnAddMod_Click);
@@ -332,6 +344,7 @@ void FrmMain::PlaceArranged() {
         box.setSize(box.size() + QSize(control.stretch.wide ? dx : 0, control.stretch.tall ? dy : 0));
         control.widget->setGeometry(box);
     }
+    ShowStatus();
 }
 
 void FrmMain::resizeEvent(QResizeEvent* event) {
@@ -474,6 +487,21 @@ void FrmMain::mnuCreateShortcut_Click() {
     SetStatus(Text("Made a shortcut that plays " + target.name + ": " + services_.shortcuts->PathOf(target)));
 }
 
+void FrmMain::lstGames_Click() {
+    // Some releases come without World Builder: the button says so before it is pressed.
+    const QList<QListWidgetItem*> selected = lstGames->selectedItems();
+    bool missing = false;
+    if (!selected.isEmpty()) {
+        const std::string folder = selected.front()->text().toStdString();
+        // Found as Windows finds it, whatever the letter case of its name on the disk.
+        const auto name = services_.swapFiles.EntryName(folder + "worldbuilder.exe");
+        missing = !name || services_.swapFiles.KindOf(folder + *name) != EntryKind::File;
+    }
+    btnWorldbuilder->setEnabled(!missing);
+    btnWorldbuilder->setToolTip(missing ? selected.front()->text() + QStringLiteral(" has no worldbuilder.exe")
+                                        : QString());
+}
+
 void FrmMain::lstMods_Click() {
     for (int i = 0; i < lstMods->count(); ++i) {
         if (lstMods->item(i)->isSelected()) {
@@ -592,7 +620,14 @@ void FrmMain::btnWorldbuilder_Click() {
 }
 
 void FrmMain::SetStatus(const QString& text) {
-    lblStatus->setText(text);
+    status_ = text;
+    ShowStatus();
+}
+
+void FrmMain::ShowStatus() {
+    const QString shown = FitStatusLine(status_, lblStatus->fontMetrics(), lblStatus->contentsRect().width());
+    lblStatus->setText(shown);
+    lblStatus->setToolTip(shown == status_ ? QString() : status_);
 }
 
 void FrmMain::LaunchGame(const std::string& programName) {
@@ -647,16 +682,29 @@ void FrmMain::LaunchGame(const std::string& programName) {
         QCoreApplication::processEvents();
     };
     const bool worldBuilder = programName == "worldbuilder.exe";
-    const QString what = worldBuilder ? QStringLiteral("World Builder") : QStringLiteral("The game");
-    PaintingRunner runner(services_.processRunner, [this, what] {
-        prgCopy->hide();
-        SetStatus(what + QStringLiteral(" is running. The installation will be restored when it ends."));
-    });
+    const std::string what = worldBuilder ? "World Builder" : "The game";
+    const QString named = worldBuilder ? QStringLiteral("World Builder") : QStringLiteral("the game");
+    const bool putBack = modIndex >= 0 && static_cast<std::size_t>(modIndex) < services_.values.Mods.size() &&
+                         services_.values.Mods[static_cast<std::size_t>(modIndex)].nPairCount > 0;
+    const QString afterwards = putBack ? QStringLiteral(" The game folder will be put back when it ends.") : QString();
+    // Running is said only once the runner has seen the program run, never for one that could not start.
+    PaintingRunner runner(
+        services_.processRunner,
+        [this, named] {
+            prgCopy->hide();
+            SetStatus(QStringLiteral("Starting %1\u2026").arg(named));
+        },
+        [this, what, named, afterwards](RunStage stage) {
+            SetStatus((stage == RunStage::GameRunning ? Text(what) + QStringLiteral(" is running\u2026")
+                                                      : QStringLiteral("Waiting for %1 to start\u2026").arg(named)) +
+                      afterwards);
+        });
     RememberingMessages messages(services_.messages);
-    const bool launched =
-        LaunchWithMod(services_.values,
-                      {services_.swapFiles, runner, messages, copying, services_.journal, services_.launchLock},
-                      command, modIndex);
+    std::optional<RunResult> ran;
+    const bool launched = LaunchWithMod(services_.values,
+                                        {services_.swapFiles, runner, messages, copying, services_.journal,
+                                         services_.launchLock, [&ran](const RunResult& result) { ran = result; }},
+                                        command, modIndex);
     prgCopy->hide();
     for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         child->setEnabled(true);
@@ -664,12 +712,16 @@ void FrmMain::LaunchGame(const std::string& programName) {
     btnEditMod->setEnabled(false);
     btnDelMod->setEnabled(false);
     lstMods_Click();
+    lstGames_Click();
     setEnabled(wasEnabled);
-    // The outcome stays in view until the next action: the failure's reason is its message's last line.
+    // The outcome stays in view until the next action: a run that ended at once or failed says how,
+    // and a failure's reason is its message's last line.
     const std::string& shown = messages.last;
-    SetStatus(launched ? what + QStringLiteral(" ended.")
-                       : QStringLiteral("The launch failed: ") +
-                             QString::fromStdString(shown.substr(shown.rfind('\n') == std::string::npos ? 0 : shown.rfind('\n') + 1)));
+    const std::string outcome = launched && ran ? RunOutcome(*ran, what, putBack) : std::string();
+    SetStatus(!launched ? QStringLiteral("The launch failed: ") +
+                              Text(shown.substr(shown.rfind('\n') == std::string::npos ? 0 : shown.rfind('\n') + 1))
+              : outcome.empty() ? Text(what + " ended.")
+                                : Text(outcome));
     launching_ = false;
 }
 

@@ -54,7 +54,8 @@ public:
     [[nodiscard]] FrmAddFolder* addFolderDialog() const { return frmAddFolder_.get(); }
     // True while a launch runs: the window then takes no input and cannot be closed.
     [[nodiscard]] bool launching() const { return launching_; }
-    // Shows a line under the window's controls, such as what a launch is doing.
+    // Shows a line under the window's controls, such as what a launch is doing; too long for the
+    // line, it is shortened to fit and shown whole as the line's tooltip.
     void SetStatus(const QString& text);
 
     // How a control follows a window made larger than its arrangement: moved with the right or
@@ -96,6 +97,7 @@ protected:
 private:
     void Form_Load();
     void Form_Unload();
+    void lstGames_Click();
     void lstMods_Click();
     void btnAddMod_Click();
     void btnEditMod_Click();
@@ -115,6 +117,7 @@ private:
     QString DefinitionFolderText() const;
     QSize ArrangeAtScale(double smallest);
     void PlaceArranged();
+    void ShowStatus();
 
     struct ArrangedControl {
         QWidget* widget;
@@ -128,6 +131,7 @@ private:
     std::unique_ptr<FrmAddMod> frmAddMod_;
     std::unique_ptr<FrmAddFolder> frmAddFolder_;
     bool launching_ = false;
+    QString status_; // whole, as SetStatus was given it
 };
 
 } // namespace vantrel

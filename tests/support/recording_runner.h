@@ -14,13 +14,16 @@ class RecordingRunner final : public ProcessRunner {
 public:
     RunResult RunAndWait(std::string_view commandLine) override {
         commands.emplace_back(commandLine);
+        for (const RunStage stage : stages) {
+            Tell(stage);
+        }
         if (!startError.empty()) {
             return {false, -1, startError};
         }
         if (whileRunning) {
             whileRunning();
         }
-        return {true, exitCode, {}};
+        return {true, exitCode, {}, seconds};
     }
     RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments, std::string_view gameProgram) override {
         argumentLists.push_back(arguments);
@@ -40,6 +43,9 @@ public:
     std::vector<ProtonRun> proton;
     std::function<void()> whileRunning;
     int exitCode = 0;
+    double seconds = 0;
+    // Told in turn before the program "runs", or before it fails to start.
+    std::vector<RunStage> stages;
     // When set, the program does not start, for this reason.
     std::string startError;
 };

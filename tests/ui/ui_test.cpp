@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTest>
@@ -27,6 +28,7 @@ namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace Qt::StringLiterals;
 
 class FakeGuard final : public InstanceGuard {
 public:
@@ -54,6 +56,22 @@ public:
     std::string failure;
 };
 
+// Passes messages on, running `shown` first: a test looks at the window as the message appears.
+class WatchedMessages final : public Messages {
+public:
+    explicit WatchedMessages(Messages& inner) : inner_(inner) {}
+    void Show(std::string_view text, MessageIcon icon) override {
+        if (shown) {
+            shown();
+        }
+        inner_.Show(text, icon);
+    }
+    std::function<void()> shown;
+
+private:
+    Messages& inner_;
+};
+
 // Runs `action` as soon as the modal loop that the next call opens is running.
 void WhenModal(std::function<void()> action) {
     QTimer::singleShot(0, qApp, std::move(action));
@@ -79,6 +97,7 @@ private:
     std::unique_ptr<test::TestMachine> machine;
     std::unique_ptr<ProgramValues> values;
     test::RecordingMessages messages;
+    WatchedMessages watched{messages};
     test::RecordingRunner runner;
     FakeGuard guard;
     RecordingShortcuts shortcuts;
@@ -107,6 +126,12 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
+    // The status line's whole text, shown or, where it is shortened, in its tooltip.
+    QString Status() const {
+        const QString whole = window->lblStatus->toolTip();
+        return whole.isEmpty() ? window->lblStatus->text() : whole;
+    }
+
     QStringList Mods() const {
         QStringList names;
         for (int i = 0; i < window->lstMods->count(); ++i) {
@@ -119,6 +144,7 @@ private slots:
     void init() {
         machine = std::make_unique<test::TestMachine>();
         machine->Write("Games/Generals/generals.exe", "game");
+        machine->Write("Games/Generals/worldbuilder.exe", "map editor");
         machine->Write("Games/Generals/Data/Maps/Alpine.map", "game map");
         machine->Write("Games/ZH/generals.exe", "game");
         machine->Write("Mods/Example/Maps/Mod.map", "mod map");
@@ -132,9 +158,14 @@ private slots:
         runner.commands.clear();
         runner.whileRunning = nullptr;
         runner.startError.clear();
+        // A game that starts, runs for half an hour and ends well.
+        runner.stages = {RunStage::WaitingForGame, RunStage::GameRunning};
+        runner.exitCode = 0;
+        runner.seconds = 1800;
+        watched.shown = nullptr;
         services = std::make_unique<UiServices>(UiServices{*values, machine->textFiles(), machine->directoryListing(),
                                                            machine->singleFiles(), machine->swapFiles(), runner,
-                                                           machine->diskBrowser(), messages, guard, nullptr,
+                                                           machine->diskBrowser(), watched, guard, nullptr,
                                                            nullptr, &shortcuts});
         shortcuts.created.clear();
         shortcuts.removed.clear();
@@ -151,16 +182,18 @@ private slots:
         QTest::addColumn<QString>("generals");
         QTest::addColumn<QString>("zeroHour");
         QTest::addColumn<QStringList>("games");
+        QTest::addColumn<bool>("worldbuilder"); // the button enabled: only Generals has the map editor
         QTest::newRow("both games") << "C:\\Games\\Generals\\" << "C:\\Games\\ZH\\"
-                                    << QStringList{"C:\\Games\\Generals\\", "C:\\Games\\ZH\\"};
-        QTest::newRow("only Zero Hour") << "" << "C:\\Games\\ZH\\" << QStringList{"C:\\Games\\ZH\\"};
-        QTest::newRow("no game") << "" << "" << QStringList{};
+                                    << QStringList{"C:\\Games\\Generals\\", "C:\\Games\\ZH\\"} << true;
+        QTest::newRow("only Zero Hour") << "" << "C:\\Games\\ZH\\" << QStringList{"C:\\Games\\ZH\\"} << false;
+        QTest::newRow("no game") << "" << "" << QStringList{} << true;
     }
 
     void loadShowsGamesAndMods() {
         QFETCH(QString, generals);
         QFETCH(QString, zeroHour);
         QFETCH(QStringList, games);
+        QFETCH(bool, worldbuilder);
         Open(generals.toStdString(), zeroHour.toStdString());
         QCOMPARE(window->windowTitle(), QStringLiteral("Vantrel"));
         QStringList listed;
@@ -180,6 +213,7 @@ private slots:
         QVERIFY(!window->btnEditMod->isEnabled());
         QVERIFY(!window->btnDelMod->isEnabled());
         QVERIFY(window->btnAddMod->isEnabled());
+        QCOMPARE(window->btnWorldbuilder->isEnabled(), worldbuilder);
         QCOMPARE(window->lblVersion->text(), QStringLiteral("0.1.0"));
         QVERIFY(guard.held);
     }
@@ -293,7 +327,8 @@ private slots:
         runner.whileRunning = [&] {
             during = test::DescribeTree(machine->HostPath("Games"));
             disabledWhileRunning = window->launching() && !window->btnLaunch->isEnabled();
-            QVERIFY(window->lblStatus->text().startsWith(worldbuilder ? "World Builder is running." : "The game is running."));
+            QVERIFY(Status().startsWith(worldbuilder ? u"World Builder is running\u2026"
+                                                     : u"The game is running\u2026"));
         };
         QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
         QCOMPARE(window->lblStatus->text(), worldbuilder ? QStringLiteral("World Builder ended.") : QStringLiteral("The game ended."));
@@ -324,8 +359,137 @@ private slots:
         runner.startError = "C:\\Games\\Generals\\generals.exe was not found";
         QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
         QCOMPARE(messages.shown.size(), 1u);
-        QCOMPARE(window->lblStatus->text(),
+        QCOMPARE(Status(),
                  QStringLiteral("The launch failed: the game could not be started: C:\\Games\\Generals\\generals.exe was not found"));
+    }
+
+    void statusLineFollowsTheRun_data() {
+        QTest::addColumn<QString>("mod");
+        QTest::addColumn<bool>("worldbuilder");
+        QTest::addColumn<int>("stagesTold"); // of WaitingForGame and GameRunning, in turn
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("meanwhile"); // while the program runs, or as its failure is shown
+        QTest::addColumn<QString>("after");
+        const QString running = u"The game is running\u2026"_s, waiting = u"Waiting for the game to start\u2026"_s;
+        const QString putBack = u" The game folder will be put back when it ends."_s;
+        const QString ended = u"The game ended."_s;
+        const QString failed = u"The launch failed: the game could not be started: gone"_s;
+        QTest::newRow("the game runs") << "" << false << 2 << true << 0 << 1800.0 << running << ended;
+        QTest::newRow("the store's client starts it") << "" << false << 1 << true << 0 << 1800.0 << waiting << ended;
+        QTest::newRow("World Builder runs")
+            << "" << true << 2 << true << 0 << 1800.0 << u"World Builder is running\u2026"_s << "World Builder ended.";
+        QTest::newRow("a mod with pairs")
+            << "Example" << false << 2 << true << 0 << 1800.0 << running + putBack << ended;
+        QTest::newRow("ended at once, exit code 3")
+            << "Example" << false << 2 << true << 3 << 0.2 << running + putBack
+            << "The game ended after 0.2 s with exit code 3; the game folder was put back.";
+        QTest::newRow("exit code 3, a BIG file alone")
+            << "Alpha" << false << 2 << true << 3 << 1800.0 << running
+            << "The game ended after 1800 s with exit code 3.";
+        QTest::newRow("no game after waiting") << "" << false << 1 << false << 0 << 0.0 << waiting << failed;
+        QTest::newRow("a mod's game not started")
+            << "Example" << false << 0 << false << 0 << 0.0 << u"Starting the game\u2026"_s << failed;
+        QTest::newRow("no World Builder")
+            << "" << true << 0 << false << 0 << 0.0 << u"Starting World Builder\u2026"_s << failed;
+    }
+
+    void statusLineFollowsTheRun() {
+        QFETCH(QString, mod);
+        QFETCH(bool, worldbuilder);
+        QFETCH(int, stagesTold);
+        QFETCH(bool, starts);
+        QFETCH(int, exitCode);
+        QFETCH(double, seconds);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, after);
+        runner.stages.resize(static_cast<std::size_t>(stagesTold));
+        runner.startError = starts ? "" : "gone";
+        runner.exitCode = exitCode;
+        runner.seconds = seconds;
+        Open();
+        if (!mod.isEmpty()) {
+            Click(window->lstMods, mod);
+        }
+        QString seen;
+        runner.whileRunning = [&] { seen = Status(); };
+        watched.shown = [&] { seen = Status(); };
+        QTest::mouseClick(worldbuilder ? window->btnWorldbuilder : window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(seen, meanwhile);
+        QCOMPARE(Status(), after);
+    }
+
+    void longStatusLinesFitTheLine_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("wider"); // pixels the window is made wider once the line is shown
+        QTest::addColumn<QString>("shown"); // a pattern; \x{2026} is the ellipsis
+        const QString twoPaths = QStringLiteral(
+            R"(Could not copy "C:\Mods\Art.ini" to "C:\Program Files\EA Games\Command and Conquer Generals )"
+            R"(Zero Hour\Data\INI\Object\AmericaTankCrusader.ini": access denied)");
+        const QString unquoted = QStringLiteral(
+            R"(The game could not be started: C:\Program Files\EA Games\Command and Conquer Generals Zero )"
+            R"(Hour\generals.exe was not found)");
+        QTest::newRow("the longer path shortened in its middle")
+            << twoPaths << 0
+            << R"(Could not copy "C:\\Mods\\Art\.ini" to "C:\\[^"\x{2026}]+\x{2026}[^"\x{2026}]*\.ini": access denied)";
+        QTest::newRow("made wide enough, shown whole") << twoPaths << 2000 << QRegularExpression::escape(twoPaths);
+        QTest::newRow("a path with blanks, unquoted")
+            << unquoted << 0
+            << R"(The game could not be started: C:\\[^\x{2026}]+\x{2026}[^\x{2026}]*\.exe was not found)";
+        QTest::newRow("no path: cut after a word")
+            << QStringLiteral("A launch did not finish and the game folders were put back as they were before it "
+                              "began, except for the entries that were changed since then, which were set aside.")
+            << 0 << R"(A launch did not finish [^\x{2026}]*\x{2026})";
+    }
+
+    void longStatusLinesFitTheLine() {
+        QFETCH(QString, text);
+        QFETCH(int, wider);
+        QFETCH(QString, shown);
+        Open();
+        window->SetStatus(text);
+        window->resize(window->width() + wider, window->height());
+        QLabel* line = window->lblStatus;
+        QVERIFY2(line->fontMetrics().horizontalAdvance(line->text()) <= line->contentsRect().width(),
+                 qPrintable(line->text()));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(shown)).match(line->text()).hasMatch(),
+                 qPrintable(line->text()));
+        QCOMPARE(line->toolTip(), line->text() == text ? QString() : text);
+        // Cut at its end, the line ends with a whole word.
+        if (line->text().endsWith(u'\u2026')) {
+            QVERIFY2(text.startsWith(line->text().chopped(1)) && !text.at(line->text().size() - 1).isLetterOrNumber(),
+                     qPrintable(line->text()));
+        }
+    }
+
+    void worldbuilderNeedsItsProgram_data() {
+        QTest::addColumn<QString>("entry"); // written into Zero Hour's folder
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("none") << QString() << false;
+        QTest::newRow("named as the disc installs it") << "WorldBuilder.exe" << true;
+        QTest::newRow("a folder of that name") << "worldbuilder.exe/readme.txt" << false;
+    }
+
+    void worldbuilderNeedsItsProgram() {
+        QFETCH(QString, entry);
+        QFETCH(bool, enabled);
+        if (!entry.isEmpty()) {
+            machine->Write("Games/ZH/" + entry.toStdString(), "map editor");
+        }
+        Open();
+        const QString zeroHour = At(QStringLiteral("C:\\Games\\ZH\\"));
+        const QString why = enabled ? QString() : zeroHour + " has no worldbuilder.exe";
+        QVERIFY(window->btnWorldbuilder->isEnabled());
+        Click(window->lstGames, zeroHour);
+        QCOMPARE(window->btnWorldbuilder->isEnabled(), enabled);
+        QCOMPARE(window->btnWorldbuilder->toolTip(), why);
+        // A launch enables the window's controls again, this one only where it can start something.
+        QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(window->btnWorldbuilder->isEnabled(), enabled);
+        QCOMPARE(window->btnWorldbuilder->toolTip(), why);
+        Click(window->lstGames, At(QStringLiteral("C:\\Games\\Generals\\")));
+        QVERIFY(window->btnWorldbuilder->isEnabled() && window->btnWorldbuilder->toolTip().isEmpty());
     }
 
     void gameLinesTellWhereTheFolderCameFrom() {
