@@ -1,7 +1,9 @@
 #include "startup/startup_sequence.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -143,6 +145,30 @@ int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, Singl
     return aside ? 0 : 1;
 }
 
+namespace {
+
+// Runs a launch without a window; a game that ended at once or with an error code is worth a line on
+// standard error, where whoever started it looks. 0 when the launch succeeded, else 1.
+int TellingHowTheGameEnded(const ProgramValues& values, const LaunchServices& services,
+                           const std::function<bool(const LaunchServices&)>& launch) {
+    LaunchServices telling = services;
+    std::string outcome;
+    telling.ran = [&](const RunResult& result) {
+        if (services.ran) {
+            services.ran(result);
+        }
+        const ModRecord* mod = values.Mods.empty() ? nullptr : &values.Mods.front();
+        outcome = RunOutcome(result, "The game", mod && mod->nPairCount > 0);
+    };
+    const bool launched = launch(telling);
+    if (launched && !outcome.empty()) {
+        std::fprintf(stderr, "%s\n", outcome.c_str());
+    }
+    return launched ? 0 : 1;
+}
+
+} // namespace
+
 int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
                    const std::vector<std::string>& arguments, GameFiles& files) {
     const auto fail = [&](const std::string& why) {
@@ -176,13 +202,17 @@ int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
     }
     std::vector<std::string> command = steam->command;
     const std::string gameProgram = gameFolder + program.substr(separator + 1);
-    return LaunchCommandWithMod(values, services, command, gameProgram, 0) ? 0 : 1;
+    return TellingHowTheGameEnded(values, services, [&](const LaunchServices& telling) {
+        return LaunchCommandWithMod(values, telling, command, gameProgram, 0);
+    });
 }
 
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services) {
     // The literal ends with a blank, so a -mod switch follows two blanks.
     std::string command = values.szGeneralsPath + "generals.exe -nologo ";
-    return LaunchWithMod(values, services, command, 0) ? 0 : 1;
+    return TellingHowTheGameEnded(values, services, [&](const LaunchServices& telling) {
+        return LaunchWithMod(values, telling, command, 0);
+    });
 }
 
 } // namespace vantrel

@@ -1,4 +1,5 @@
 // The program itself in silent mode, against a throw-away Wine prefix and a stand-in for wine.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -21,7 +22,8 @@ namespace fs = std::filesystem;
 
 struct Outcome {
     int exitCode = -1;
-    std::string standardError;
+    std::string standardError; // without the line on how the game ended
+    std::string gameEnded;     // that line: the stand-in always ends within a few seconds
 };
 
 class SilentMode : public ::testing::Test {
@@ -114,6 +116,11 @@ protected:
         }
         posix_spawn_file_actions_destroy(&actions);
         outcome.standardError = test::ReadBytes(errors);
+        if (const std::size_t at = outcome.standardError.find("The game ended after "); at != std::string::npos) {
+            const std::size_t end = outcome.standardError.find('\n', at) + 1;
+            outcome.gameEnded = outcome.standardError.substr(at, end - at);
+            outcome.standardError.erase(at, end - at);
+        }
         return outcome;
     }
 
@@ -148,6 +155,7 @@ TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     const Outcome outcome = Run({"-silent", "Example"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
     EXPECT_EQ(outcome.standardError, "");
+    EXPECT_THAT(outcome.gameEnded, ::testing::MatchesRegex("The game ended after [0-9]\\.[0-9] s; the game folder was put back\\.\n"));
     const std::string seen = test::ReadBytes(log);
     EXPECT_NE(seen.find("cwd: " + machine.HostPath("WorkingFolder").string() + "\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("arg: C:\\Games\\Generals\\generals.exe\narg: -nologo\narg: -mod\narg: Example.big\n"),
@@ -223,6 +231,7 @@ TEST_F(SilentMode, UnreadableModRunsThePlainGame) {
     const std::string before = Game();
     const Outcome outcome = Run({"-SILENT", "Missing"}, "3");
     EXPECT_EQ(outcome.exitCode, 0) << "the game's own exit code is not the launcher's";
+    EXPECT_THAT(outcome.gameEnded, ::testing::MatchesRegex("The game ended after [0-9]\\.[0-9] s with exit code 3\\.\n"));
     EXPECT_NE(test::ReadBytes(log).find("arg: C:\\Games\\Generals\\generals.exe\narg: -nologo\nfile: "), std::string::npos)
         << test::ReadBytes(log);
     EXPECT_EQ(Game(), before);
