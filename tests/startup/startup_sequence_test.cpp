@@ -37,6 +37,7 @@ public:
     std::string folder;
     std::string data;
     std::string state;
+    std::set<std::string> installed;
     std::set<std::string> readOnly;
     std::set<std::string> uncreatable;
     std::vector<std::string> created;
@@ -45,6 +46,9 @@ public:
     std::string ProgramFolder() override { return folder; }
     std::string UserDataFolder() override { return data; }
     std::string UserStateFolder() override { return state; }
+    bool IsInstalledProgramFolder(std::string_view path) override {
+        return installed.contains(std::string(path));
+    }
     bool CanWriteIn(std::string_view path) override {
         const auto host = machine_.diskBrowser().HostPath(path);
         return host && std::filesystem::is_directory(*host) && !readOnly.contains(std::string(path));
