@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launch/launch_journal.h"
+#include "launch/report_text.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 #include "platform/case_fold.h"
@@ -26,6 +27,12 @@ std::vector<std::string> JournalFolders(const ProgramValues& values) {
     return folders;
 }
 
+void AddNotice(ProgramValues& values, const std::string& notice) {
+    if (!notice.empty()) {
+        values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
+    }
+}
+
 } // namespace
 
 void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing) {
@@ -34,10 +41,21 @@ void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, Direc
     bool writable = false;
     if (definitions.empty()) {
         definitions = values.programFolder;
-        writable = environment.CanWriteIn(definitions);
+        // An installed program's folder is never taken, also when this run may write there as root or as
+        // administrator: later runs by the user could not.
+        const bool installed = environment.IsInstalledProgramFolder(definitions);
+        writable = !installed && environment.CanWriteIn(definitions);
         // Listed only when it cannot be written: a writable folder is taken either way.
-        if (!writable && listing.ListFiles(definitions + "\\" + std::string(kDefinitionPattern)).empty()) {
+        const bool holds =
+            !writable && !listing.ListFiles(definitions + "\\" + std::string(kDefinitionPattern)).empty();
+        if (!writable && (installed || !holds)) {
             if (std::string data = environment.UserDataFolder(); !data.empty()) {
+                if (holds) {
+                    AddNotice(values,
+                              "The mod definitions in " + Quoted(definitions) +
+                                  " are not used, as that is an installed program's folder; move them to " +
+                                  Quoted(data) + " to use them.");
+                }
                 definitions = std::move(data);
                 writable = environment.CreateFolder(definitions) && environment.CanWriteIn(definitions);
             }

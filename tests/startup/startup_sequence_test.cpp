@@ -243,10 +243,15 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         std::string stateFolder;
         std::string earlier;
         std::vector<std::string> created;
+        bool installed = false; // the program folder is an installed program's
+        std::string notice = {};
     };
     const std::string data = "User/Data/vantrel";
     const std::string state = "User/State/vantrel";
     const std::string both = "User/AppData/Vantrel";
+    const std::string notUsed = "The mod definitions in \"" + Folder("Program") +
+                                "\" are not used, as that is an installed program's folder; move them to \"" +
+                                Folder(data) + "\" to use them.";
     const Case cases[] = {
         {"an unpacked copy", false, true, false, data, state, {}, {}, "Program", "Program", state, {}},
         {"an unpacked copy with definitions", false, true, true, data, state, {}, {}, "Program", "Program", state, {}},
@@ -261,6 +266,11 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         {"one user folder, definitions in the program folder", false, false, true, both, both, {}, {}, "Program",
          both, "Program", {both}},
         {"no user folders", false, false, false, "", "", {}, {}, "Program", "Program", "", {}},
+        {"an installed copy, run as root", false, true, false, data, state, {}, {}, data, data, state, {data}, true},
+        {"an installed copy with definitions written as root", false, false, true, data, state, {}, {}, data, data,
+         state, {data}, true, notUsed},
+        {"an installed copy with definitions, run as root", false, true, true, data, state, {}, {}, data, data,
+         state, {data}, true, notUsed},
     };
     const auto folders = [&](const std::vector<std::string>& relative) {
         std::vector<std::string> windows;
@@ -293,6 +303,7 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
             environment.uncreatable.insert(Folder(name));
         }
         environment.created.clear();
+        environment.installed = c.installed ? std::set{Folder("Program")} : std::set<std::string>{};
         values = ProgramValues{};
         ChooseFolders(values, environment, machine.directoryListing());
         EXPECT_EQ(values.programFolder, Folder("Program")) << c.name;
@@ -300,6 +311,7 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
         EXPECT_EQ(values.earlierStateFolder, Folder(c.earlier)) << c.name;
         EXPECT_EQ(environment.created, folders(c.created)) << c.name;
+        EXPECT_EQ(values.startupNotice, c.notice) << c.name;
     }
 }
 
