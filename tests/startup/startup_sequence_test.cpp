@@ -84,6 +84,28 @@ private:
     test::TestMachine& machine_;
 };
 
+// The machine's files and lock, but in `folder`, where this run may not write, no file is deleted and
+// (as on Windows, where the lock is a file there) with `lockable` false no lock is taken.
+class ReadOnlyFolder final : public SingleFiles, public LaunchLock {
+public:
+    explicit ReadOnlyFolder(test::TestMachine& machine) : machine_(machine) {}
+
+    std::string folder;
+    bool lockable = true;
+    bool FileExists(std::string_view path) override { return machine_.singleFiles().FileExists(path); }
+    bool DeleteFile(std::string_view path) override {
+        return (folder.empty() || !path.starts_with(folder + "\\")) &&
+               machine_.singleFiles().DeleteFile(path);
+    }
+    bool TryAcquire(std::string_view lockFolder) override {
+        return (lockable || lockFolder != folder) && machine_.launchLock().TryAcquire(lockFolder);
+    }
+    void Release() override { machine_.launchLock().Release(); }
+
+private:
+    test::TestMachine& machine_;
+};
+
 // Records the keys asked for, so that a test can tell what start-up looked up and in which order.
 class FakeRegistry final : public Registry {
 public:
@@ -125,7 +147,7 @@ protected:
     // The same with what it needs to put back a launch that did not finish.
     StartMode StartRecovering() {
         return PrepareStart(values, {guard, environment, registry, machine.directoryListing(), machine.textFiles(),
-                                     messages, &machine.singleFiles(), &machine.swapFiles(), &machine.launchLock()});
+                                     messages, &readOnlyFolder, &machine.swapFiles(), &readOnlyFolder});
     }
 
     // The Windows path of a folder on the machine; empty for none.
@@ -152,6 +174,7 @@ protected:
     test::TestMachine machine;
     FakeGuard guard;
     FakeEnvironment environment{machine};
+    ReadOnlyFolder readOnlyFolder{machine};
     FakeRegistry registry;
     test::RecordingMessages messages;
     ProgramValues values;
@@ -354,18 +377,41 @@ TEST_F(StartupSequence, StartsReadDefinitionsFromTheChosenFolder) {
 }
 
 // A journal is put back from the folder it was written in, also when launches now journal elsewhere
-// because the definitions folder became read-only, or writable again.
+// because the definitions folder became read-only, or writable again, or because the program folder
+// it was written in is an installed program's, which a run as root or as administrator could write.
 TEST_F(StartupSequence, PutsBackALaunchFromTheFolderItsJournalIsIn) {
     struct Case {
         std::string name;
         std::string writtenIn;
         bool definitionsWritable;
         std::string stateFolder;
+        std::string notice;
+        bool installed = false; // the program folder, Vantrel, is an installed program's
+        bool removable = true;  // this run can delete the journal
+        bool lockable = true;   // this run can take the lock where the journal is
     };
+    const std::string putBack = "A launch did not finish; the game folders were put back as they were.";
+    const std::string journal = "\"" + JournalPathFor(Folder("Vantrel"), machine.swapFiles().MachineName()) + "\"";
+    const std::string notUsed = "The mod definitions in \"" + Folder("Vantrel") +
+                                "\" are not used, as that is an installed program's folder; move them to \"" +
+                                Folder("User/Data/vantrel") + "\" to use them. ";
+    const std::string wayOut =
+        "start Vantrel once more the way it was started then (as root or as administrator), "
+        "or delete the journal after checking the game folders.";
     const Case cases[] = {
-        {"in the folder launches use", "Vantrel", true, "Vantrel"},
-        {"beside the definitions, now read-only", "Vantrel", false, "User/State/vantrel"},
-        {"in the state folder, the definitions now writable", "User/State/vantrel", true, "Vantrel"},
+        {"in the folder launches use", "Vantrel", true, "Vantrel", putBack},
+        {"beside the definitions, now read-only", "Vantrel", false, "User/State/vantrel", putBack},
+        {"in the state folder, the definitions now writable", "User/State/vantrel", true, "Vantrel", putBack},
+        {"in an installed program folder, run as root again", "Vantrel", true, "User/Data/vantrel",
+         notUsed + putBack, true},
+        {"in an installed program folder", "Vantrel", false, "User/Data/vantrel",
+         notUsed + "A launch did not finish; the game folders were put back, but its journal " + journal +
+             " could not be removed. It lies where this run cannot write: " + wayOut,
+         true, false},
+        {"in an installed program folder that cannot be locked", "Vantrel", false, "User/Data/vantrel",
+         notUsed + "A launch did not finish, but its journal " + journal +
+             " lies where this run can neither lock nor remove it: unless that launch still runs, " + wayOut,
+         true, false, false},
     };
     for (const auto& c : cases) {
         test::RemoveTree(machine.HostPath("Games"));
@@ -378,14 +424,22 @@ TEST_F(StartupSequence, PutsBackALaunchFromTheFolderItsJournalIsIn) {
         if (!c.definitionsWritable) {
             environment.readOnly.insert(Folder("Vantrel"));
         }
+        environment.installed = c.installed ? std::set{Folder("Vantrel")} : std::set<std::string>{};
+        readOnlyFolder.folder = c.removable ? "" : Folder("Vantrel");
+        readOnlyFolder.lockable = c.lockable;
         values = ProgramValues{};
         EXPECT_EQ(StartRecovering(), StartMode::Interactive) << c.name;
         EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
-        EXPECT_EQ(values.startupNotice, "A launch did not finish; the game folders were put back as they were.")
-            << c.name;
+        EXPECT_EQ(values.startupNotice, c.notice) << c.name;
         const std::string after = test::DescribeTree(machine.HostPath("Games"));
-        EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << c.name;
-        EXPECT_EQ(test::DescribeTree(machine.HostPath(c.writtenIn)).find(".journal"), std::string::npos) << c.name;
+        if (c.lockable) {
+            EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << c.name;
+        } else {
+            EXPECT_TRUE(std::filesystem::exists(machine.HostPath("Games/Generals/Data/Maps.original"))) << c.name;
+        }
+        const std::string left = JournalPathFor(Folder(c.writtenIn), machine.swapFiles().MachineName());
+        EXPECT_EQ(machine.singleFiles().FileExists(left), !c.removable) << c.name;
+        (void)machine.singleFiles().DeleteFile(left);
     }
 }
 
