@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launch/launch_journal.h"
+#include "launch/report_text.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 #include "platform/case_fold.h"
@@ -19,13 +20,43 @@ namespace vantrel {
 
 namespace {
 
-// The folders that may hold this machine's journal: the one launches use now, then the other.
+// The folders that may hold this machine's journal: the one launches use now, the other, and the
+// program's own, where a run as root or as administrator may have kept it.
 std::vector<std::string> JournalFolders(const ProgramValues& values) {
-    std::vector<std::string> folders{values.stateFolder};
-    if (!values.earlierStateFolder.empty()) {
-        folders.push_back(values.earlierStateFolder);
+    std::vector<std::string> folders;
+    for (const auto& folder : {values.stateFolder, values.earlierStateFolder, values.programFolder}) {
+        const auto known = [&](const std::string& listed) { return EqualsIgnoringCase(listed, folder); };
+        if (!folder.empty() && std::none_of(folders.begin(), folders.end(), known)) {
+            folders.push_back(folder);
+        }
     }
     return folders;
+}
+
+void AddNotice(ProgramValues& values, const std::string& notice) {
+    if (!notice.empty()) {
+        values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
+    }
+}
+
+// The way out for a journal that a run as root or as administrator left where this one cannot write.
+constexpr std::string_view kWayOutOfJournal =
+    "start Vantrel once more the way it was started then (as root or as administrator), or delete the "
+    "journal after checking the game folders.";
+
+// What to tell of a journal still there after a try to recover it: nothing more while this run may
+// remove or set it aside, else how to get rid of it.
+std::string JournalNotice(std::string notice, const std::string& path, bool writable) {
+    if (writable) {
+        return notice;
+    }
+    if (notice.empty()) {
+        // On Windows no lock can be made there; elsewhere the launch may still be running.
+        return "A launch did not finish, but its journal " + Quoted(path) +
+               " lies where this run can neither lock nor remove it: unless that launch still runs, " +
+               std::string(kWayOutOfJournal);
+    }
+    return notice + " It lies where this run cannot write: " + std::string(kWayOutOfJournal);
 }
 
 } // namespace
@@ -36,10 +67,21 @@ void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, Direc
     bool writable = false;
     if (definitions.empty()) {
         definitions = values.programFolder;
-        writable = environment.CanWriteIn(definitions);
+        // An installed program's folder is never taken, also when this run may write there as root or as
+        // administrator: later runs by the user could not.
+        const bool installed = environment.IsInstalledProgramFolder(definitions);
+        writable = !installed && environment.CanWriteIn(definitions);
         // Listed only when it cannot be written: a writable folder is taken either way.
-        if (!writable && listing.ListFiles(definitions + "\\" + std::string(kDefinitionPattern)).empty()) {
+        const bool holds =
+            !writable && !listing.ListFiles(definitions + "\\" + std::string(kDefinitionPattern)).empty();
+        if (!writable && (installed || !holds)) {
             if (std::string data = environment.UserDataFolder(); !data.empty()) {
+                if (holds) {
+                    AddNotice(values,
+                              "The mod definitions in " + Quoted(definitions) +
+                                  " are not used, as that is an installed program's folder; move them to " +
+                                  Quoted(data) + " to use them.");
+                }
                 definitions = std::move(data);
                 writable = environment.CreateFolder(definitions) && environment.CanWriteIn(definitions);
             }
@@ -87,11 +129,12 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
             if (folder != values.stateFolder && !services.singleFiles->FileExists(journal.Path())) {
                 continue;
             }
-            const std::string notice =
-                RecoverInterruptedLaunch(journal, *services.swapFiles, *services.launchLock);
-            if (!notice.empty()) {
-                values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
+            std::string notice = RecoverInterruptedLaunch(journal, *services.swapFiles, *services.launchLock);
+            if (services.singleFiles->FileExists(journal.Path())) {
+                notice =
+                    JournalNotice(std::move(notice), journal.Path(), services.environment.CanWriteIn(folder));
             }
+            AddNotice(values, notice);
         }
     }
 
@@ -140,7 +183,8 @@ int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, Singl
     const auto aside = SetAsideJournal(journal, files, stamp, error);
     text += aside ? "\nIt was set aside as " + *aside +
                        "; the game folders were left as they are, so check the entries above by hand."
-                 : "\nIt could not be set aside: " + error;
+                 : "\nIt could not be set aside: " + error + "\nWhere this run cannot write, " +
+                       std::string(kWayOutOfJournal);
     messages.Show(text, MessageIcon::None);
     return aside ? 0 : 1;
 }

@@ -37,6 +37,7 @@ public:
     std::string folder;
     std::string data;
     std::string state;
+    std::set<std::string> installed;
     std::set<std::string> readOnly;
     std::set<std::string> uncreatable;
     std::vector<std::string> created;
@@ -45,6 +46,9 @@ public:
     std::string ProgramFolder() override { return folder; }
     std::string UserDataFolder() override { return data; }
     std::string UserStateFolder() override { return state; }
+    bool IsInstalledProgramFolder(std::string_view path) override {
+        return installed.contains(std::string(path));
+    }
     bool CanWriteIn(std::string_view path) override {
         const auto host = machine_.diskBrowser().HostPath(path);
         return host && std::filesystem::is_directory(*host) && !readOnly.contains(std::string(path));
@@ -75,6 +79,28 @@ public:
         return list;
     }
     std::vector<std::string> argumentList;
+
+private:
+    test::TestMachine& machine_;
+};
+
+// The machine's files and lock, but in `folder`, where this run may not write, no file is deleted and
+// (as on Windows, where the lock is a file there) with `lockable` false no lock is taken.
+class ReadOnlyFolder final : public SingleFiles, public LaunchLock {
+public:
+    explicit ReadOnlyFolder(test::TestMachine& machine) : machine_(machine) {}
+
+    std::string folder;
+    bool lockable = true;
+    bool FileExists(std::string_view path) override { return machine_.singleFiles().FileExists(path); }
+    bool DeleteFile(std::string_view path) override {
+        return (folder.empty() || !path.starts_with(folder + "\\")) &&
+               machine_.singleFiles().DeleteFile(path);
+    }
+    bool TryAcquire(std::string_view lockFolder) override {
+        return (lockable || lockFolder != folder) && machine_.launchLock().TryAcquire(lockFolder);
+    }
+    void Release() override { machine_.launchLock().Release(); }
 
 private:
     test::TestMachine& machine_;
@@ -121,7 +147,7 @@ protected:
     // The same with what it needs to put back a launch that did not finish.
     StartMode StartRecovering() {
         return PrepareStart(values, {guard, environment, registry, machine.directoryListing(), machine.textFiles(),
-                                     messages, &machine.singleFiles(), &machine.swapFiles(), &machine.launchLock()});
+                                     messages, &readOnlyFolder, &machine.swapFiles(), &readOnlyFolder});
     }
 
     // The Windows path of a folder on the machine; empty for none.
@@ -148,6 +174,7 @@ protected:
     test::TestMachine machine;
     FakeGuard guard;
     FakeEnvironment environment{machine};
+    ReadOnlyFolder readOnlyFolder{machine};
     FakeRegistry registry;
     test::RecordingMessages messages;
     ProgramValues values;
@@ -239,10 +266,15 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         std::string stateFolder;
         std::string earlier;
         std::vector<std::string> created;
+        bool installed = false; // the program folder is an installed program's
+        std::string notice = {};
     };
     const std::string data = "User/Data/vantrel";
     const std::string state = "User/State/vantrel";
     const std::string both = "User/AppData/Vantrel";
+    const std::string notUsed = "The mod definitions in \"" + Folder("Program") +
+                                "\" are not used, as that is an installed program's folder; move them to \"" +
+                                Folder(data) + "\" to use them.";
     const Case cases[] = {
         {"an unpacked copy", false, true, false, data, state, {}, {}, "Program", "Program", state, {}},
         {"an unpacked copy with definitions", false, true, true, data, state, {}, {}, "Program", "Program", state, {}},
@@ -257,6 +289,11 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         {"one user folder, definitions in the program folder", false, false, true, both, both, {}, {}, "Program",
          both, "Program", {both}},
         {"no user folders", false, false, false, "", "", {}, {}, "Program", "Program", "", {}},
+        {"an installed copy, run as root", false, true, false, data, state, {}, {}, data, data, state, {data}, true},
+        {"an installed copy with definitions written as root", false, false, true, data, state, {}, {}, data, data,
+         state, {data}, true, notUsed},
+        {"an installed copy with definitions, run as root", false, true, true, data, state, {}, {}, data, data,
+         state, {data}, true, notUsed},
     };
     const auto folders = [&](const std::vector<std::string>& relative) {
         std::vector<std::string> windows;
@@ -289,6 +326,7 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
             environment.uncreatable.insert(Folder(name));
         }
         environment.created.clear();
+        environment.installed = c.installed ? std::set{Folder("Program")} : std::set<std::string>{};
         values = ProgramValues{};
         ChooseFolders(values, environment, machine.directoryListing());
         EXPECT_EQ(values.programFolder, Folder("Program")) << c.name;
@@ -296,6 +334,7 @@ TEST_F(StartupSequence, ChoosesWhereTheDefinitionsAndTheJournalLive) {
         EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
         EXPECT_EQ(values.earlierStateFolder, Folder(c.earlier)) << c.name;
         EXPECT_EQ(environment.created, folders(c.created)) << c.name;
+        EXPECT_EQ(values.startupNotice, c.notice) << c.name;
     }
 }
 
@@ -338,18 +377,41 @@ TEST_F(StartupSequence, StartsReadDefinitionsFromTheChosenFolder) {
 }
 
 // A journal is put back from the folder it was written in, also when launches now journal elsewhere
-// because the definitions folder became read-only, or writable again.
+// because the definitions folder became read-only, or writable again, or because the program folder
+// it was written in is an installed program's, which a run as root or as administrator could write.
 TEST_F(StartupSequence, PutsBackALaunchFromTheFolderItsJournalIsIn) {
     struct Case {
         std::string name;
         std::string writtenIn;
         bool definitionsWritable;
         std::string stateFolder;
+        std::string notice;
+        bool installed = false; // the program folder, Vantrel, is an installed program's
+        bool removable = true;  // this run can delete the journal
+        bool lockable = true;   // this run can take the lock where the journal is
     };
+    const std::string putBack = "A launch did not finish; the game folders were put back as they were.";
+    const std::string journal = "\"" + JournalPathFor(Folder("Vantrel"), machine.swapFiles().MachineName()) + "\"";
+    const std::string notUsed = "The mod definitions in \"" + Folder("Vantrel") +
+                                "\" are not used, as that is an installed program's folder; move them to \"" +
+                                Folder("User/Data/vantrel") + "\" to use them. ";
+    const std::string wayOut =
+        "start Vantrel once more the way it was started then (as root or as administrator), "
+        "or delete the journal after checking the game folders.";
     const Case cases[] = {
-        {"in the folder launches use", "Vantrel", true, "Vantrel"},
-        {"beside the definitions, now read-only", "Vantrel", false, "User/State/vantrel"},
-        {"in the state folder, the definitions now writable", "User/State/vantrel", true, "Vantrel"},
+        {"in the folder launches use", "Vantrel", true, "Vantrel", putBack},
+        {"beside the definitions, now read-only", "Vantrel", false, "User/State/vantrel", putBack},
+        {"in the state folder, the definitions now writable", "User/State/vantrel", true, "Vantrel", putBack},
+        {"in an installed program folder, run as root again", "Vantrel", true, "User/Data/vantrel",
+         notUsed + putBack, true},
+        {"in an installed program folder", "Vantrel", false, "User/Data/vantrel",
+         notUsed + "A launch did not finish; the game folders were put back, but its journal " + journal +
+             " could not be removed. It lies where this run cannot write: " + wayOut,
+         true, false},
+        {"in an installed program folder that cannot be locked", "Vantrel", false, "User/Data/vantrel",
+         notUsed + "A launch did not finish, but its journal " + journal +
+             " lies where this run can neither lock nor remove it: unless that launch still runs, " + wayOut,
+         true, false, false},
     };
     for (const auto& c : cases) {
         test::RemoveTree(machine.HostPath("Games"));
@@ -362,14 +424,22 @@ TEST_F(StartupSequence, PutsBackALaunchFromTheFolderItsJournalIsIn) {
         if (!c.definitionsWritable) {
             environment.readOnly.insert(Folder("Vantrel"));
         }
+        environment.installed = c.installed ? std::set{Folder("Vantrel")} : std::set<std::string>{};
+        readOnlyFolder.folder = c.removable ? "" : Folder("Vantrel");
+        readOnlyFolder.lockable = c.lockable;
         values = ProgramValues{};
         EXPECT_EQ(StartRecovering(), StartMode::Interactive) << c.name;
         EXPECT_EQ(values.stateFolder, Folder(c.stateFolder)) << c.name;
-        EXPECT_EQ(values.startupNotice, "A launch did not finish; the game folders were put back as they were.")
-            << c.name;
+        EXPECT_EQ(values.startupNotice, c.notice) << c.name;
         const std::string after = test::DescribeTree(machine.HostPath("Games"));
-        EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << c.name;
-        EXPECT_EQ(test::DescribeTree(machine.HostPath(c.writtenIn)).find(".journal"), std::string::npos) << c.name;
+        if (c.lockable) {
+            EXPECT_EQ(after, test::AsBeforeALaunch(before, after)) << c.name;
+        } else {
+            EXPECT_TRUE(std::filesystem::exists(machine.HostPath("Games/Generals/Data/Maps.original"))) << c.name;
+        }
+        const std::string left = JournalPathFor(Folder(c.writtenIn), machine.swapFiles().MachineName());
+        EXPECT_EQ(machine.singleFiles().FileExists(left), !c.removable) << c.name;
+        (void)machine.singleFiles().DeleteFile(left);
     }
 }
 

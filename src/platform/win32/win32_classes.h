@@ -58,6 +58,9 @@ public:
     // Both are %LOCALAPPDATA%\Vantrel: Windows keeps no separate place for state.
     [[nodiscard]] std::string UserDataFolder() override;
     [[nodiscard]] std::string UserStateFolder() override { return UserDataFolder(); }
+    // In Program Files (either view) or the Windows folder, as the known folders and the environment name
+    // them.
+    [[nodiscard]] bool IsInstalledProgramFolder(std::string_view folder) override;
     // By creating a file there and deleting it: folder permissions are lists only the system can judge.
     [[nodiscard]] bool CanWriteIn(std::string_view folder) override;
     bool CreateFolder(std::string_view folder) override;

@@ -1,4 +1,5 @@
 // Registry, instance guard, process environment and process runner.
+#include <algorithm>
 #include <array>
 #include <cwchar>
 #include <functional>
@@ -8,6 +9,7 @@
 #include "platform/case_fold.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
+#include "platform/windows_paths.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -100,6 +102,32 @@ std::string Win32ProcessEnvironment::UserDataFolder() {
     }
     CoTaskMemFree(local);
     return folder;
+}
+
+bool Win32ProcessEnvironment::IsInstalledProgramFolder(std::string_view folder) {
+    std::vector<std::string> system;
+    // The 64-bit Program Files has no known folder a 32-bit process may ask for: the environment names it.
+    for (const KNOWNFOLDERID& id :
+         {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_ProgramFilesX64, FOLDERID_Windows}) {
+        wchar_t* path = nullptr;
+        if (SHGetKnownFolderPath(id, 0, nullptr, &path) == S_OK && path && *path) {
+            system.push_back(Utf8(path));
+        }
+        CoTaskMemFree(path);
+    }
+    for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432", L"SystemRoot"}) {
+        std::wstring value(MAX_PATH, L'\0');
+        const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+        if (length > 0 && length < value.size()) {
+            value.resize(length);
+            system.push_back(Utf8(value));
+        }
+    }
+    const std::string key = WindowsPathKey(folder);
+    return std::any_of(system.begin(), system.end(), [&](const std::string& path) {
+        const std::string systemKey = WindowsPathKey(path);
+        return key == systemKey || IsInsideKey(key, systemKey);
+    });
 }
 
 bool Win32ProcessEnvironment::CanWriteIn(std::string_view folder) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace vantrel {
 namespace {
@@ -43,6 +44,18 @@ std::string BaseDirectory(const char* variable, const char* underHome) {
     return home.empty() ? std::string() : home + underHome;
 }
 
+// Where packages and the administrator install programs. /var as a whole is not among them: some
+// systems keep the users' homes in /var/home.
+constexpr std::string_view kSystemFolders[] = {"/usr",     "/opt",   "/bin",    "/sbin", "/lib",
+                                               "/lib32",   "/lib64", "/libx32", "/etc",  "/snap",
+                                               "/var/lib", "/nix",   "/gnu",    "/app"};
+
+bool IsInSystemFolder(std::string_view path) {
+    return std::any_of(std::begin(kSystemFolders), std::end(kSystemFolders), [&](std::string_view top) {
+        return path.starts_with(top) && (path.size() == top.size() || path[top.size()] == '/');
+    });
+}
+
 } // namespace
 
 std::string WineProcessEnvironment::WindowsFolder(const std::string& hostFolder) const {
@@ -71,6 +84,18 @@ std::string WineProcessEnvironment::UserDataFolder() {
 std::string WineProcessEnvironment::UserStateFolder() {
     const std::string base = BaseDirectory("XDG_STATE_HOME", "/.local/state");
     return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
+}
+
+bool WineProcessEnvironment::IsInstalledProgramFolder(std::string_view folder) {
+    const auto host = prefix_.ToHostPath(folder);
+    // The folder where it really is: the prefix reaches the host through its drive links.
+    char real[PATH_MAX];
+    struct stat info {};
+    if (!host || !realpath(host->c_str(), real) || !IsInSystemFolder(real) || stat(real, &info) != 0) {
+        return false;
+    }
+    // Root may write anywhere, so a folder root owns there is the system's whoever runs.
+    return info.st_uid == 0 || access(real, W_OK | X_OK) != 0;
 }
 
 bool WineProcessEnvironment::CanWriteIn(std::string_view folder) {

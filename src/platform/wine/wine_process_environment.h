@@ -21,6 +21,9 @@ public:
     // $XDG_DATA_HOME/vantrel and $XDG_STATE_HOME/vantrel, by default under ~/.local/share and ~/.local/state.
     [[nodiscard]] std::string UserDataFolder() override;
     [[nodiscard]] std::string UserStateFolder() override;
+    // A root-owned folder, or one its user cannot write, in the system's own folders (/usr, /opt, /lib...):
+    // a copy a user unpacked into /opt and owns is theirs.
+    [[nodiscard]] bool IsInstalledProgramFolder(std::string_view folder) override;
     // As the system decides for this process: root may write where the mode bits say no, but not on a
     // read-only mount.
     [[nodiscard]] bool CanWriteIn(std::string_view folder) override;

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -130,6 +131,9 @@ public:
     std::string ProgramFolder() override { return readOnlyProgram.empty() ? real.ProgramFolder() : readOnlyProgram; }
     std::string UserDataFolder() override { return real.UserDataFolder(); }
     std::string UserStateFolder() override { return real.UserStateFolder(); }
+    bool IsInstalledProgramFolder(std::string_view folder) override {
+        return real.IsInstalledProgramFolder(folder);
+    }
     bool CanWriteIn(std::string_view folder) override { return folder != readOnlyProgram && real.CanWriteIn(folder); }
     bool CreateFolder(std::string_view folder) override { return real.CreateFolder(folder); }
     std::string ArgumentText() override { return arguments; }
@@ -154,6 +158,34 @@ TEST(Win32ProcessEnvironment, KeepsTheUsersFilesInLocalAppData) {
     EXPECT_EQ(environment.HomeFolder(), "D:\\Mod Definitions");
     EXPECT_EQ(environment.ProgramFolder(), program) << "VANTREL_HOME names the definitions' folder only";
     SetEnvironmentVariableW(L"VANTREL_HOME", nullptr);
+}
+
+// The system's folders are found in any letter case; a copy elsewhere, or beside them, is not installed.
+TEST(Win32ProcessEnvironment, TellsTheSystemsProgramFoldersFromUnpackedCopies) {
+    test::TestMachine machine;
+    wchar_t programFiles[MAX_PATH] = {};
+    wchar_t windows[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH), 0u);
+    ASSERT_GT(GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH), 0u);
+    const std::string files = win32::Utf8(programFiles);
+    std::string shouted = files;
+    std::transform(shouted.begin(), shouted.end(), shouted.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    struct Case {
+        std::string folder;
+        bool installed;
+    };
+    const Case cases[] = {
+        {files + "\\Vantrel", true},
+        {shouted + "\\VANTREL\\", true},
+        {win32::Utf8(windows), true},
+        {files + " Extra\\Vantrel", false},
+        {machine.WindowsPath("Vantrel"), false},
+    };
+    Win32ProcessEnvironment environment;
+    for (const auto& c : cases) {
+        EXPECT_EQ(environment.IsInstalledProgramFolder(c.folder), c.installed) << c.folder;
+    }
 }
 
 TEST(Win32ProcessEnvironment, CreatesFoldersAndTellsWhereItCanWrite) {

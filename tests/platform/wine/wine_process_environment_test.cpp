@@ -133,6 +133,26 @@ TEST_F(WineProcessEnvironmentTest, CreatesPrivateFoldersAndTellsWhereItCanWrite)
     }
 }
 
+// The system's folders are told by where they really are; a copy elsewhere is not installed, also when
+// root owns it (as this test's folders, when the tests run as root).
+TEST_F(WineProcessEnvironmentTest, TellsTheSystemsProgramFoldersFromUnpackedCopies) {
+    fs::create_directories(root + "/media/usr/bin");
+    fs::create_directories(root + "/media/optional");
+    fs::create_directory_symlink("/usr/bin", root + "/media/link to usr");
+    struct Case {
+        const char* folder;
+        bool installed;
+    };
+    const Case cases[] = {
+        {"Z:\\usr\\bin", true},     {"z:\\USR\\Bin", true},    {"Z:\\usr", true},
+        {"D:\\link to usr", true},  {"D:\\usr\\bin", false},   {"D:\\optional", false},
+        {"D:\\", false},            {"Z:\\usr\\missing", false}, {"Q:\\no drive", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(environment.IsInstalledProgramFolder(c.folder), c.installed) << c.folder;
+    }
+}
+
 // Root writes where the mode bits forbid it, but not on a read-only mount: the folder is mounted so in
 // a child process's own mount namespace.
 TEST_F(WineProcessEnvironmentTest, AReadOnlyMountCannotBeWrittenEvenByRoot) {
