@@ -109,9 +109,9 @@ public:
             ours = Recovering() && IsAsCreated();
             break;
         case PairStep::Copying:
-            // An unfinished copy: nothing but the launch wrote into it. Without identities only the
-            // launch itself can tell it is still the same entry.
-            ours = stable_ ? now == pair_.copy : !Recovering();
+            // An unfinished copy: nothing but the launch wrote into it. Without identities, the name
+            // the record says the launch was creating (the game's entry waits at its backup name).
+            ours = !stable_ || now == pair_.copy;
             break;
         case PairStep::Placed:
             // The launch that ran the game takes what stands there for the mod's entry as the game
@@ -120,7 +120,7 @@ public:
                    ((!stable_ || now == pair_.copy) && files_.MeasureTree(pair_.target) == pair_.content);
             break;
         case PairStep::Undoing:
-            ours = stable_ ? now == pair_.removing : !Recovering();
+            ours = !stable_ || now == pair_.removing;
             break;
         default:
             break;
@@ -194,10 +194,8 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
     case AtTarget::Unproven:
         if (entries.Recovering()) {
             const auto kept = KeepAside(files, target);
-            const std::string how = pair.step == PairStep::Begun ? " stood where the mod was to go"
-                                    : pair.step == PairStep::Placed
-                                        ? " changed since the mod was put in"
-                                        : " may be what is left of the mod's copy, which this drive cannot prove";
+            const std::string how =
+                pair.step == PairStep::Begun ? " stood where the mod was to go" : " changed since the mod was put in";
             if (!kept) {
                 report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
                 return false;

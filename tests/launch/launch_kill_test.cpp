@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -93,6 +96,135 @@ TEST_F(LaunchKill, EveryStepOfTheSwapInAndTheRestore) {
     ASSERT_TRUE(LaunchInChildDyingAt(0, true));
     EXPECT_EQ(Recover(), "A launch did not finish; the game folders were put back as they were.");
     ExpectAsBefore("killed while the game ran");
+}
+
+// A FAT or exFAT disk image, mounted by the kernel's driver or else, for exFAT, its FUSE driver (the
+// FUSE driver for FAT loses a folder's content when it renames it), whose entry numbers last only as
+// long as a mount: a game on a USB drive or an SD card.
+class DiskImage {
+public:
+    DiskImage(std::string kind, const fs::path& folder)
+        : kind_(std::move(kind)), image_(folder / (kind_ + ".img")), mountPoint_(folder / kind_) {}
+    DiskImage(const DiskImage&) = delete;
+    DiskImage& operator=(const DiskImage&) = delete;
+    ~DiskImage() {
+        Unmount();
+        if (!device_.empty()) {
+            (void)Run("losetup -d " + device_);
+        }
+    }
+
+    // Makes and mounts the volume; false with the reason when this machine cannot.
+    bool Make(std::string& why) {
+        fs::create_directories(mountPoint_);
+        if (!Run("truncate -s 64M " + image_.string()) || !Run("/usr/sbin/mkfs." + kind_ + " " + image_.string())) {
+            why = kind_ + ": its formatter is not installed";
+            return false;
+        }
+        if (!Mount()) {
+            why = kind_ + ": this machine mounts no " + kind_ + " image";
+            return false;
+        }
+        return true;
+    }
+
+    bool Mount() {
+        if (!kernel_ && device_.empty()) {
+            kernel_ = Run("mount -o loop -t " + kind_ + " " + image_.string() + " " + mountPoint_.string());
+            if (!kernel_ && kind_ == "exfat" && fs::exists("/usr/sbin/mount.exfat-fuse")) {
+                // The FUSE driver wants a block device.
+                if (FILE* loop = popen(("losetup -f --show " + image_.string() + " 2>/dev/null").c_str(), "r")) {
+                    char line[256] = {};
+                    device_ = std::fgets(line, sizeof line, loop) ? std::string(line, std::strcspn(line, "\n")) : "";
+                    pclose(loop);
+                }
+            }
+            mounted_ = kernel_;
+        }
+        if (!mounted_ && kernel_) {
+            mounted_ = Run("mount -o loop -t " + kind_ + " " + image_.string() + " " + mountPoint_.string());
+        } else if (!mounted_ && !device_.empty()) {
+            mounted_ = Run("mount.exfat-fuse " + device_ + " " + mountPoint_.string());
+        }
+        return mounted_;
+    }
+
+    void Unmount() {
+        if (mounted_) {
+            (void)Run("umount " + mountPoint_.string());
+            mounted_ = false;
+        }
+    }
+
+    [[nodiscard]] const fs::path& Root() const { return mountPoint_; }
+
+private:
+    static bool Run(const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    }
+
+    std::string kind_;
+    fs::path image_;
+    fs::path mountPoint_;
+    std::string device_; // the loop device the FUSE driver mounts
+    bool kernel_ = false;
+    bool mounted_ = false;
+};
+
+// Files and folders only: these volumes keep no permissions.
+void CopyContent(const fs::path& from, const fs::path& to) {
+    for (const auto& entry : fs::recursive_directory_iterator(from)) {
+        const fs::path there = to / entry.path().lexically_relative(from);
+        if (entry.is_directory()) {
+            fs::create_directories(there);
+        } else {
+            test::WriteBytes(there, test::ReadBytes(entry.path()));
+        }
+    }
+}
+
+// On a volume whose entry numbers change when it is mounted again, as between a launcher that died
+// and the next start, the recovery still puts every entry back under its own name.
+TEST_F(LaunchKill, EveryStepOnAVolumeWithoutLastingEntryNumbers) {
+    std::string skipped;
+    for (const std::string kind : {"vfat", "exfat"}) {
+        DiskImage volume(kind, snapshot.Path());
+        std::string why;
+        if (!volume.Make(why)) {
+            skipped += why + "; ";
+            continue;
+        }
+        // The games move onto the volume, reached through a link as a drive's mount point is.
+        CopyContent(machine.HostPath("Games"), volume.Root());
+        test::RemoveTree(machine.HostPath("Games"));
+        fs::create_directory_symlink(volume.Root(), machine.HostPath("Games"));
+        const std::string onVolume = test::DescribeTree(volume.Root());
+        const test::TempFolder copy;
+        CopyContent(volume.Root(), copy.Path());
+        int killPoints = 0;
+        for (int killAt = 1;; ++killAt) {
+            const bool died = LaunchInChildDyingAt(killAt);
+            volume.Unmount();
+            ASSERT_TRUE(volume.Mount()) << kind;
+            if (!died) {
+                break;
+            }
+            ++killPoints;
+            const std::string report = Recover();
+            EXPECT_EQ(test::DescribeTree(volume.Root()), onVolume) << kind << " killed at step " << killAt << ": " << report;
+            EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")), "") << kind << ": no journal is left";
+            for (const auto& entry : fs::directory_iterator(volume.Root())) {
+                fs::remove_all(entry.path());
+            }
+            CopyContent(copy.Path(), volume.Root());
+        }
+        EXPECT_GT(killPoints, 15) << kind;
+        fs::remove(machine.HostPath("Games"));
+        CopyContent(copy.Path(), machine.HostPath("Games"));
+    }
+    if (!skipped.empty()) {
+        GTEST_SKIP() << skipped;
+    }
 }
 
 TEST_F(LaunchKill, EveryStepOfTheRecovery) {
