@@ -187,6 +187,7 @@ void CopyContent(const fs::path& from, const fs::path& to) {
 // and the next start, the recovery still puts every entry back under its own name.
 TEST_F(LaunchKill, EveryStepOnAVolumeWithoutLastingEntryNumbers) {
     std::string skipped;
+    int tested = 0;
     for (const std::string kind : {"vfat", "exfat"}) {
         DiskImage volume(kind, snapshot.Path());
         std::string why;
@@ -194,6 +195,7 @@ TEST_F(LaunchKill, EveryStepOnAVolumeWithoutLastingEntryNumbers) {
             skipped += why + "; ";
             continue;
         }
+        ++tested;
         // The games move onto the volume, reached through a link as a drive's mount point is.
         CopyContent(machine.HostPath("Games"), volume.Root());
         test::RemoveTree(machine.HostPath("Games"));
@@ -222,8 +224,11 @@ TEST_F(LaunchKill, EveryStepOnAVolumeWithoutLastingEntryNumbers) {
         fs::remove(machine.HostPath("Games"));
         CopyContent(copy.Path(), machine.HostPath("Games"));
     }
-    if (!skipped.empty()) {
+    if (tested == 0) {
         GTEST_SKIP() << skipped;
+    }
+    if (!skipped.empty()) {
+        std::fprintf(stderr, "Not tested: %s\n", skipped.c_str());
     }
 }
 
