@@ -11,7 +11,9 @@ namespace vantrel {
 namespace {
 
 constexpr std::string_view kHeader = "Vantrel launch journal";
-constexpr std::uint64_t kVersion = 2;
+constexpr std::uint64_t kVersion = 3;
+// Journals of the version before, whose pairs never move a folder in, are read as well.
+constexpr std::uint64_t kOldestVersion = 2;
 constexpr char kSeparator = '\t';
 
 std::uint64_t Fnv1a(std::string_view text) {
@@ -184,7 +186,8 @@ std::vector<std::string> FormatJournalStart(const JournalContent& content) {
         const PairRecord& pair = content.pairs[i];
         lines.push_back(Line({"pair", std::to_string(i), pair.kind == EntryKind::Folder ? "folder" : "file",
                               pair.decidedAtPlan ? "decided" : "later", IdentityText(pair.displaced),
-                              pair.setsAside ? "1" : "0", pair.restoreAs, pair.backup, pair.target}));
+                              pair.setsAside ? "1" : "0", pair.restoreAs, pair.backup, pair.target,
+                              pair.movedFrom}));
     }
     lines.push_back(Line({"planned", std::to_string(content.pairs.size())}));
     return lines;
@@ -223,9 +226,14 @@ JournalState ParseJournal(const std::vector<std::string>& lines, JournalContent&
     if (!header || header->size() != 2 || (*header)[0] != kHeader || !Number((*header)[1])) {
         return header ? JournalState::Unreadable : cutShort(0);
     }
-    if (*Number((*header)[1]) != kVersion) {
-        return *Number((*header)[1]) > kVersion ? JournalState::NewerFormat : JournalState::Unreadable;
+    const std::uint64_t version = *Number((*header)[1]);
+    if (version > kVersion) {
+        return JournalState::NewerFormat;
     }
+    if (version < kOldestVersion) {
+        return JournalState::Unreadable;
+    }
+    const std::size_t pairFields = version >= 3 ? 10 : 9;
     const auto machine = lines.size() > 1 ? Fields(lines[1]) : std::nullopt;
     if (!machine || machine->size() != 2 || (*machine)[0] != "machine") {
         return machine ? JournalState::Unreadable : cutShort(1);
@@ -247,7 +255,7 @@ JournalState ParseJournal(const std::vector<std::string>& lines, JournalContent&
             break;
         }
         PairRecord pair;
-        if ((*fields)[0] != "pair" || fields->size() != 9 || Number((*fields)[1]) != read.pairs.size() ||
+        if ((*fields)[0] != "pair" || fields->size() != pairFields || Number((*fields)[1]) != read.pairs.size() ||
             ((*fields)[2] != "file" && (*fields)[2] != "folder") ||
             ((*fields)[3] != "decided" && (*fields)[3] != "later") || !ParseIdentity((*fields)[4], pair.displaced) ||
             ((*fields)[5] != "0" && (*fields)[5] != "1")) {
@@ -259,6 +267,9 @@ JournalState ParseJournal(const std::vector<std::string>& lines, JournalContent&
         pair.restoreAs = std::string((*fields)[6]);
         pair.backup = std::string((*fields)[7]);
         pair.target = std::string((*fields)[8]);
+        if (pairFields > 9) {
+            pair.movedFrom = std::string((*fields)[9]);
+        }
         read.pairs.push_back(std::move(pair));
     }
     for (; at < lines.size(); ++at) {

@@ -27,6 +27,9 @@ struct PairRecord {
     // From the definition, fixed before the launch changes anything.
     std::string target; // where the copy goes: the destination folder and the source's last name
     EntryKind kind = EntryKind::None;
+    // When set, the pair moves the folder there into the target for the run, and back after it,
+    // instead of copying: a mod's own user data, of which nothing is ever deleted.
+    std::string movedFrom;
 
     // Decided from what stands on the disk: before the launch changes anything when `decidedAtPlan`
     // (no earlier pair touches the target), else when the pair begins.

@@ -25,6 +25,9 @@ public:
     // journal and lock); they need not exist yet, and may be one folder. Empty when the system names none.
     [[nodiscard]] virtual std::string UserDataFolder() = 0;
     [[nodiscard]] virtual std::string UserStateFolder() = 0;
+    // The user's Documents folder as the games find it, where they keep their user data; empty when
+    // there is none.
+    [[nodiscard]] virtual std::string DocumentsFolder() = 0;
     // Whether the folder is where the system installs programs (under /usr, in Program Files), not a
     // copy a user unpacked: no definitions are kept there, even by a run as root or as administrator.
     [[nodiscard]] virtual bool IsInstalledProgramFolder(std::string_view folder) = 0;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,10 @@ public:
     // the programs of the folder of `gameProgram` (a Windows path of the machine).
     [[nodiscard]] virtual RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
                                                         std::string_view gameProgram) = 0;
+
+    // The file name of a program of the install folder `folder` (a Windows path of the machine
+    // ending with a backslash) that runs now, whoever started it; nullopt when none runs.
+    [[nodiscard]] virtual std::optional<std::string> ProgramRunningFrom(std::string_view folder) = 0;
 
     // True where the games Steam installs need its Proton to run: Linux, unless $WINE names the runner.
     [[nodiscard]] virtual bool NeedsProton() = 0;

@@ -81,6 +81,8 @@ public:
     // Clears the read-only, hidden, system and archive attributes; false when nothing is there. A
     // link keeps what it leads to untouched.
     [[nodiscard]] virtual bool SetAttributesNormal(std::string_view path) = 0;
+    // Creates an empty folder; false when anything is there already or the folder above is missing.
+    [[nodiscard]] virtual bool CreateFolder(std::string_view path) = 0;
     // Renames a file, folder or link in its own folder; false when `to` exists already or `from` does not.
     [[nodiscard]] virtual bool Rename(std::string_view from, std::string_view to) = 0;
     // What a copy of the file or folder at the path would write; zero when nothing is there.

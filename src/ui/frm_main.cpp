@@ -70,6 +70,9 @@ public:
     RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments, std::string_view gameProgram) override {
         return Painting([&] { return inner_.RunArgumentsAndWait(arguments, gameProgram); });
     }
+    std::optional<std::string> ProgramRunningFrom(std::string_view folder) override {
+        return inner_.ProgramRunningFrom(folder);
+    }
     bool NeedsProton() override { return inner_.NeedsProton(); }
     void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override {
         inner_.RunThroughProton(std::move(lookUp));

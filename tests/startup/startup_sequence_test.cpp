@@ -37,6 +37,7 @@ public:
     std::string folder;
     std::string data;
     std::string state;
+    std::string documents;
     std::set<std::string> installed;
     std::set<std::string> readOnly;
     std::set<std::string> uncreatable;
@@ -46,6 +47,7 @@ public:
     std::string ProgramFolder() override { return folder; }
     std::string UserDataFolder() override { return data; }
     std::string UserStateFolder() override { return state; }
+    std::string DocumentsFolder() override { return documents; }
     bool IsInstalledProgramFolder(std::string_view path) override {
         return installed.contains(std::string(path));
     }

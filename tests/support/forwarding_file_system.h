@@ -21,6 +21,7 @@ public:
     bool CanChangeFolder(std::string_view folder) override { return inner_.CanChangeFolder(folder); }
     TreeSize MeasureTree(std::string_view path) override { return inner_.MeasureTree(path); }
     bool SetAttributesNormal(std::string_view path) override { return inner_.SetAttributesNormal(path); }
+    bool CreateFolder(std::string_view path) override { return inner_.CreateFolder(path); }
     bool Rename(std::string_view from, std::string_view to) override { return inner_.Rename(from, to); }
     bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events, TreeSize& placed) override {
         return inner_.CopyFile(from, to, events, placed);

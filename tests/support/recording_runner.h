@@ -34,6 +34,9 @@ public:
         }
         return RunAndWait(line);
     }
+    std::optional<std::string> ProgramRunningFrom(std::string_view folder) override {
+        return runningProgram.empty() || folder != runningFolder ? std::nullopt : std::optional(runningProgram);
+    }
     bool NeedsProton() override { return false; }
     void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override { proton = lookUp(); }
 
@@ -43,6 +46,9 @@ public:
     std::vector<ProtonRun> proton;
     std::function<void()> whileRunning;
     int exitCode = 0;
+    // A program of the folder that runs before the launch, when set.
+    std::string runningFolder;
+    std::string runningProgram;
     double seconds = 0;
     // Told in turn before the program "runs", or before it fails to start.
     std::vector<RunStage> stages;

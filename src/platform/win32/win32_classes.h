@@ -60,6 +60,7 @@ public:
     [[nodiscard]] std::string UserStateFolder() override { return UserDataFolder(); }
     // In Program Files (either view) or the Windows folder, as the known folders and the environment name
     // them.
+    [[nodiscard]] std::string DocumentsFolder() override;
     [[nodiscard]] bool IsInstalledProgramFolder(std::string_view folder) override;
     // By creating a file there and deleting it: folder permissions are lists only the system can judge.
     [[nodiscard]] bool CanWriteIn(std::string_view folder) override;
@@ -125,6 +126,7 @@ public:
     [[nodiscard]] bool HasStableIdentities(std::string_view path) override;
     [[nodiscard]] bool CanChangeFolder(std::string_view folder) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
+    [[nodiscard]] bool CreateFolder(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
     [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
     [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,
@@ -147,6 +149,7 @@ public:
     // CreateProcessW with a line quoted so that the program's C runtime splits it back into `arguments`.
     [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
                                                 std::string_view gameProgram) override;
+    [[nodiscard]] std::optional<std::string> ProgramRunningFrom(std::string_view folder) override;
     // Windows runs the games itself.
     [[nodiscard]] bool NeedsProton() override { return false; }
     void RunThroughProton(std::function<std::vector<ProtonRun>()> /*lookUp*/) override {}

@@ -636,6 +636,11 @@ bool Win32SwapFileSystem::SetAttributesNormal(std::string_view path) {
     return SetFileAttributesA(ansi->c_str(), FILE_ATTRIBUTE_NORMAL) || SystemFailure(lastError_);
 }
 
+bool Win32SwapFileSystem::CreateFolder(std::string_view path) {
+    const auto ansi = AnsiPath(path, lastError_);
+    return ansi && (CreateDirectoryA(ansi->c_str(), nullptr) || SystemFailure(lastError_));
+}
+
 bool Win32SwapFileSystem::Rename(std::string_view from, std::string_view to) {
     const auto source = AnsiPath(from, lastError_);
     const auto target = source ? AnsiPath(to, lastError_) : std::nullopt;

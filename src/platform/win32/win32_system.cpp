@@ -104,6 +104,20 @@ std::string Win32ProcessEnvironment::UserDataFolder() {
     return folder;
 }
 
+std::string Win32ProcessEnvironment::DocumentsFolder() {
+    // The known folder, wherever the user or OneDrive moved it.
+    wchar_t* documents = nullptr;
+    std::string folder;
+    if (SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents) == S_OK && documents) {
+        folder = Utf8(documents);
+        while (!folder.empty() && folder.back() == '\\') {
+            folder.pop_back();
+        }
+    }
+    CoTaskMemFree(documents);
+    return folder;
+}
+
 bool Win32ProcessEnvironment::IsInstalledProgramFolder(std::string_view folder) {
     std::vector<std::string> system;
     // The 64-bit Program Files has no known folder a 32-bit process may ask for: the environment names it.
@@ -204,13 +218,13 @@ std::wstring ProgramPathOf(HANDLE process) {
     return path;
 }
 
-// True while a process other than this one runs a program whose file lies inside `folder` (ending
-// in a backslash), other than `stub`, whoever started it: a store's stub hands the game to its
+// The program of a process other than this one whose file lies inside `folder` (ending in a
+// backslash), other than `stub`, whoever started it; empty when none runs: a store's stub hands the game to its
 // client, which starts it; what else the client runs lies elsewhere and does not count.
-bool AnyProgramOf(const std::wstring& folder, const std::wstring& stub) {
+std::wstring ProgramOf(const std::wstring& folder, const std::wstring& stub) {
     const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (folder.empty() || !snapshot.Valid()) {
-        return false;
+        return {};
     }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
@@ -227,10 +241,10 @@ bool AnyProgramOf(const std::wstring& folder, const std::wstring& stub) {
         const std::wstring path = ProgramPathOf(process.Get());
         if (path.size() > folder.size() && SameNameIgnoringCase(std::wstring_view(path).substr(0, folder.size()), folder) &&
             !(!stub.empty() && SameNameIgnoringCase(path, stub))) {
-            return true;
+            return path;
         }
     }
-    return false;
+    return {};
 }
 
 } // namespace
@@ -311,7 +325,7 @@ RunResult RunWatching(const std::string& program, const std::wstring& gameProgra
                 result.exitCode = static_cast<int>(exitCode);
             }
         }
-        const bool gameRuns = !folder.empty() && AnyProgramOf(folder, stub);
+        const bool gameRuns = !ProgramOf(folder, stub).empty();
         sawGame = sawGame || gameRuns;
         if (programRuns || gameRuns) {
             stage(gameRuns ? RunStage::GameRunning : RunStage::WaitingForGame);
@@ -341,6 +355,11 @@ RunResult RunWatching(const std::string& program, const std::wstring& gameProgra
 }
 
 } // namespace
+
+std::optional<std::string> Win32ProcessRunner::ProgramRunningFrom(std::string_view folder) {
+    const std::wstring running = ProgramOf(Wide(folder), {});
+    return running.empty() ? std::nullopt : std::optional(Utf8(running.substr(running.rfind(L'\\') + 1)));
+}
 
 RunResult Win32ProcessRunner::RunAndWait(std::string_view commandLine) {
     // The program by its full path, never a shorter beginning of the line that Windows' search for an

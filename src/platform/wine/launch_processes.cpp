@@ -52,9 +52,9 @@ bool EndsWithImageExtension(std::string_view path) {
                                EqualsIgnoringCase(path.substr(path.size() - 4), ".dat"));
 }
 
-// Whether Wine's loader in process `pid` runs a Windows program of the folder: it maps the program's
+// The Windows program of the folder that Wine's loader in process `pid` runs: it maps the program's
 // image from its file, beside the DLLs it loads (a stub may load one from the folder).
-bool MapsImageIn(pid_t pid, const std::string& folder, const std::optional<MappedFile>& except) {
+std::optional<std::string> ImageIn(pid_t pid, const std::string& folder, const std::optional<MappedFile>& except) {
     std::istringstream maps(ReadProcFile(pid, "maps"));
     std::string range, permissions, offset, device, path;
     unsigned long inode = 0;
@@ -74,10 +74,10 @@ bool MapsImageIn(pid_t pid, const std::string& folder, const std::optional<Mappe
         const unsigned long deviceMinor =
             colon == std::string::npos ? 0 : std::strtoul(device.c_str() + colon + 1, nullptr, 16);
         if (!IsExcepted(except, deviceMajor, deviceMinor, inode, path)) {
-            return true;
+            return path;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -94,8 +94,8 @@ std::optional<MappedFile> MappedFileAt(const std::string& hostPath) {
     return file;
 }
 
-std::vector<pid_t> ProcessesOfFolder(const std::string& folder, const std::optional<MappedFile>& except) {
-    std::vector<pid_t> found;
+std::vector<std::string> ProcessesOfFolder(const std::string& folder, const std::optional<MappedFile>& except) {
+    std::vector<std::string> found;
     const pid_t self = getpid();
     ForEachProcess([&](pid_t pid) {
         std::error_code unreadable;
@@ -108,16 +108,17 @@ std::vector<pid_t> ProcessesOfFolder(const std::string& folder, const std::optio
             if (stat(program.c_str(), &info) != 0 ||
                 !IsExcepted(except, major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino),
                             program)) {
-                found.push_back(pid);
+                found.push_back(program);
             }
             return;
         }
         // Only Wine's loader maps Windows programs; reading the maps of every process would cost a
         // busy desktop a noticeable share of a core at this rate.
         if (BaseName(program).starts_with("wine") &&
-            !IsWineHousekeeping(std::string_view(ReadProcFile(pid, "cmdline").c_str())) &&
-            MapsImageIn(pid, folder, except)) {
-            found.push_back(pid);
+            !IsWineHousekeeping(std::string_view(ReadProcFile(pid, "cmdline").c_str()))) {
+            if (auto image = ImageIn(pid, folder, except)) {
+                found.push_back(std::move(*image));
+            }
         }
     });
     return found;

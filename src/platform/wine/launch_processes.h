@@ -32,6 +32,8 @@ struct MappedFile {
 // program whose name begins with "wine"), which maps a Windows program's image (".exe", ".dat") from
 // its file. So a game started from its folder by anyone is found (a store's client, which is no
 // child of the launch), in any prefix that shares the folder; Wine's own programs never count.
-[[nodiscard]] std::vector<pid_t> ProcessesOfFolder(const std::string& folder, const std::optional<MappedFile>& except);
+// Returns the host path of each one's program.
+[[nodiscard]] std::vector<std::string> ProcessesOfFolder(const std::string& folder,
+                                                         const std::optional<MappedFile>& except);
 
 } // namespace vantrel

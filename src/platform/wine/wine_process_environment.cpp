@@ -86,6 +86,20 @@ std::string WineProcessEnvironment::UserStateFolder() {
     return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
 }
 
+std::string WineProcessEnvironment::DocumentsFolder() {
+    for (const std::string& user : {Variable("USER"), std::string("steamuser")}) {
+        for (const char* documents : {"Documents", "My Documents"}) {
+            const std::string folder = "C:\\users\\" + user + "\\" + documents;
+            const auto host = user.empty() ? std::nullopt : prefix_.ToHostPath(folder);
+            struct stat info {};
+            if (host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                return folder;
+            }
+        }
+    }
+    return {};
+}
+
 bool WineProcessEnvironment::IsInstalledProgramFolder(std::string_view folder) {
     const auto host = prefix_.ToHostPath(folder);
     // The folder where it really is: the prefix reaches the host through its drive links.

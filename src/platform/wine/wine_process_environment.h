@@ -21,6 +21,9 @@ public:
     // $XDG_DATA_HOME/vantrel and $XDG_STATE_HOME/vantrel, by default under ~/.local/share and ~/.local/state.
     [[nodiscard]] std::string UserDataFolder() override;
     [[nodiscard]] std::string UserStateFolder() override;
+    // The prefix's own: C:\users\<user>\Documents (Proton's user is steamuser; older Wine says "My
+    // Documents"), which Wine often links to the host's.
+    [[nodiscard]] std::string DocumentsFolder() override;
     // A root-owned folder, or one its user cannot write, in the system's own folders (/usr, /opt, /lib...):
     // a copy a user unpacked into /opt and owns is theirs.
     [[nodiscard]] bool IsInstalledProgramFolder(std::string_view folder) override;

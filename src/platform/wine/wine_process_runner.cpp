@@ -232,6 +232,12 @@ std::optional<WindowsCommand> WineProcessRunner::ParseCommandLine(std::string_vi
     return WindowsCommand{parts.program, SplitAtBlanks(parts.rest)};
 }
 
+std::optional<std::string> WineProcessRunner::ProgramRunningFrom(std::string_view folder) {
+    const GameFolder game = FolderOf(std::string(folder) + "generals.exe");
+    const auto running = game.host.empty() ? std::vector<std::string>() : ProcessesOfFolder(game.host, std::nullopt);
+    return running.empty() ? std::nullopt : std::optional(std::string(BaseName(running.front())));
+}
+
 bool WineProcessRunner::NeedsProton() {
     const char* runner = std::getenv("WINE");
     return !(runner && *runner);

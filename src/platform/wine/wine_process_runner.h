@@ -35,6 +35,7 @@ public:
     [[nodiscard]] RunResult RunAndWait(std::string_view commandLine) override;
     [[nodiscard]] RunResult RunArgumentsAndWait(const std::vector<std::string>& arguments,
                                                 std::string_view gameProgram) override;
+    [[nodiscard]] std::optional<std::string> ProgramRunningFrom(std::string_view folder) override;
     [[nodiscard]] bool NeedsProton() override;
     void RunThroughProton(std::function<std::vector<ProtonRun>()> lookUp) override;
 

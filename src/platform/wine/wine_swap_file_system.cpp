@@ -559,6 +559,16 @@ bool WineSwapFileSystem::SetAttributesNormal(std::string_view path) {
     return chmod(host->c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 || FailWithErrno();
 }
 
+bool WineSwapFileSystem::CreateFolder(std::string_view path) {
+    names_.folder.clear();
+    struct stat info {};
+    const auto host = prefix_.ToHostPathExactLeaf(path, &info);
+    if (!host) {
+        return Fail(kNoDrive);
+    }
+    return mkdir(host->c_str(), 0777) == 0 || FailWithErrno();
+}
+
 bool WineSwapFileSystem::Rename(std::string_view from, std::string_view to) {
     names_.folder.clear(); // names change faster than a coarse clock tells
     struct stat fromInfo {};

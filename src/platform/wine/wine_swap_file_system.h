@@ -40,6 +40,7 @@ public:
     [[nodiscard]] bool HasStableIdentities(std::string_view path) override;
     [[nodiscard]] bool CanChangeFolder(std::string_view folder) override;
     [[nodiscard]] bool SetAttributesNormal(std::string_view path) override;
+    [[nodiscard]] bool CreateFolder(std::string_view path) override;
     [[nodiscard]] bool Rename(std::string_view from, std::string_view to) override;
     [[nodiscard]] TreeSize MeasureTree(std::string_view path) override;
     [[nodiscard]] bool CopyFile(std::string_view from, std::string_view to, const CopyEvents& events,

@@ -131,6 +131,7 @@ public:
     std::string ProgramFolder() override { return readOnlyProgram.empty() ? real.ProgramFolder() : readOnlyProgram; }
     std::string UserDataFolder() override { return real.UserDataFolder(); }
     std::string UserStateFolder() override { return real.UserStateFolder(); }
+    std::string DocumentsFolder() override { return real.DocumentsFolder(); }
     bool IsInstalledProgramFolder(std::string_view folder) override {
         return real.IsInstalledProgramFolder(folder);
     }
