@@ -218,7 +218,7 @@ TEST(LaunchJournalFormat, TakesALastLineCutShortAsUnwrittenAndRefusesOtherDamage
     EXPECT_EQ(ParseJournal({std::string(200, '\0')}, read), JournalState::Unstarted) << "a start never written";
     EXPECT_EQ(ParseJournal({"damaged"}, read), JournalState::Unreadable);
     auto newer = FormatJournalStart({"k", "s", {}});
-    newer[0] = "Vantrel launch journal\t3\t" + newer[0].substr(newer[0].rfind('\t') + 1);
+    newer[0] = "Vantrel launch journal\t9\t" + newer[0].substr(newer[0].rfind('\t') + 1);
     EXPECT_EQ(ParseJournal(newer, read), JournalState::Unreadable) << "its checksum no longer holds";
 }
 

@@ -218,6 +218,17 @@ std::wstring ProgramPathOf(HANDLE process) {
     return path;
 }
 
+// The path with its long names; as it is when the system cannot tell them.
+std::wstring LongPath(const std::wstring& path) {
+    std::wstring full(32768, L'\0');
+    const DWORD length = path.empty() ? 0 : GetLongPathNameW(path.c_str(), full.data(), static_cast<DWORD>(full.size()));
+    if (length == 0 || length >= full.size()) {
+        return path;
+    }
+    full.resize(length);
+    return full;
+}
+
 // The program of a process other than this one whose file lies inside `folder` (ending in a
 // backslash), other than `stub`, whoever started it; empty when none runs: a store's stub hands the game to its
 // client, which starts it; what else the client runs lies elsewhere and does not count.
@@ -239,8 +250,9 @@ std::wstring ProgramOf(const std::wstring& folder, const std::wstring& stub) {
             continue;
         }
         const std::wstring path = ProgramPathOf(process.Get());
+        // Directly in the folder: what lies in its subfolders (a store's installer or repair tools) is no game.
         if (path.size() > folder.size() && SameNameIgnoringCase(std::wstring_view(path).substr(0, folder.size()), folder) &&
-            !(!stub.empty() && SameNameIgnoringCase(path, stub))) {
+            path.find(L'\\', folder.size()) == std::wstring::npos && (stub.empty() || !SameNameIgnoringCase(path, stub))) {
             return path;
         }
     }
@@ -297,14 +309,20 @@ RunResult RunWatching(const std::string& program, const std::wstring& gameProgra
     const ULONGLONG begun = GetTickCount64();
     const UniqueHandle running(process.hProcess);
     const UniqueHandle thread(process.hThread);
-    const std::wstring game = gameProgram.empty() ? ProgramPathOf(running.Get()) : gameProgram;
+    // The folder as the system names processes' programs: its long names, not 8.3 ones.
+    const std::wstring game = LongPath(gameProgram.empty() ? ProgramPathOf(running.Get()) : gameProgram);
     const std::wstring folder = game.substr(0, game.rfind(L'\\') + 1);
     const std::wstring name = game.substr(folder.size());
-    // The store's generals.exe only hands the game (game.dat) to its client.
-    const std::wstring stub = SameNameIgnoringCase(name, L"generals.exe") &&
-                                      GetFileAttributesW((folder + L"game.dat").c_str()) != INVALID_FILE_ATTRIBUTES
-                                  ? game
-                                  : std::wstring();
+    // The store's generals.exe only hands the game (game.dat) to its client; one of game.dat's own
+    // size is the game itself (patched).
+    WIN32_FILE_ATTRIBUTE_DATA gameData{};
+    WIN32_FILE_ATTRIBUTE_DATA itself{};
+    const bool isStub = SameNameIgnoringCase(name, L"generals.exe") &&
+                        GetFileAttributesExW((folder + L"game.dat").c_str(), GetFileExInfoStandard, &gameData) &&
+                        GetFileAttributesExW(game.c_str(), GetFileExInfoStandard, &itself) &&
+                        (gameData.nFileSizeLow != itself.nFileSizeLow || gameData.nFileSizeHigh != itself.nFileSizeHigh);
+    const std::wstring stub = isStub ? game : std::wstring();
+    const auto startWait = static_cast<ULONGLONG>(GameStartWait().count());
     result.started = true;
     bool programRuns = true;
     bool sawGame = false;
@@ -338,10 +356,10 @@ RunResult RunWatching(const std::string& program, const std::wstring& gameProgra
                 handing = true;
                 handedOver = GetTickCount64();
             }
-            if (GetTickCount64() - handedOver >= static_cast<ULONGLONG>(GameStartWait().count())) {
+            if (GetTickCount64() - handedOver >= startWait) {
                 result.started = false;
                 result.error = Utf8(game) + " handed the game to its store's client, but the game did not start within " +
-                               std::to_string(GameStartWait().count() / 1000) + " seconds";
+                               std::to_string(startWait / 1000) + " seconds";
                 break;
             }
             stage(RunStage::WaitingForGame);
@@ -357,7 +375,7 @@ RunResult RunWatching(const std::string& program, const std::wstring& gameProgra
 } // namespace
 
 std::optional<std::string> Win32ProcessRunner::ProgramRunningFrom(std::string_view folder) {
-    const std::wstring running = ProgramOf(Wide(folder), {});
+    const std::wstring running = ProgramOf(LongPath(Wide(folder)), {});
     return running.empty() ? std::nullopt : std::optional(Utf8(running.substr(running.rfind(L'\\') + 1)));
 }
 

@@ -47,6 +47,12 @@ bool IsExcepted(const std::optional<MappedFile>& except, unsigned long major, un
     return except && ((except->inode == inode && except->major == major && except->minor == minor) || except->path == path);
 }
 
+// Directly in the folder: what lies in its subfolders (a store's installer or repair tools) is no game.
+bool IsDirectlyIn(std::string_view path, std::string_view folder) {
+    return path.size() > folder.size() + 1 && path.starts_with(folder) && path[folder.size()] == '/' &&
+           path.find('/', folder.size() + 1) == std::string_view::npos;
+}
+
 bool EndsWithImageExtension(std::string_view path) {
     return path.size() > 4 && (EqualsIgnoringCase(path.substr(path.size() - 4), ".exe") ||
                                EqualsIgnoringCase(path.substr(path.size() - 4), ".dat"));
@@ -65,7 +71,8 @@ std::optional<std::string> ImageIn(pid_t pid, const std::string& folder, const s
             continue;
         }
         std::getline(fields >> std::ws, path);
-        if (!path.starts_with(folder) || path.size() <= folder.size() || path[folder.size()] != '/' ||
+        // A program's image is mapped to run; a program may map another's only to read it.
+        if (!IsDirectlyIn(path, folder) || permissions.find('x') == std::string::npos ||
             !EndsWithImageExtension(path)) {
             continue;
         }
@@ -103,7 +110,7 @@ std::vector<std::string> ProcessesOfFolder(const std::string& folder, const std:
         if (pid == self || program.empty()) {
             return;
         }
-        if (program.starts_with(folder) && program.size() > folder.size() && program[folder.size()] == '/') {
+        if (IsDirectlyIn(program, folder)) {
             struct stat info {};
             if (stat(program.c_str(), &info) != 0 ||
                 !IsExcepted(except, major(info.st_dev), minor(info.st_dev), static_cast<unsigned long>(info.st_ino),

@@ -27,7 +27,7 @@ struct MappedFile {
 // The identity of the host file at `hostPath`; nullopt when there is none.
 [[nodiscard]] std::optional<MappedFile> MappedFileAt(const std::string& hostPath);
 
-// The processes other than this one that run a program whose file lies inside the host folder
+// The processes other than this one that run a program whose file lies directly in the host folder
 // `folder` (a real path), other than `except` (a store's stub): natively, or through Wine's loader (a
 // program whose name begins with "wine"), which maps a Windows program's image (".exe", ".dat") from
 // its file. So a game started from its folder by anyone is found (a store's client, which is no

@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,8 +74,13 @@ struct Report {
     int value = 0; // the errno of the failed start, the program's wait status, or its pid
 };
 
-// Whether a process that is no child of this one still runs.
-bool IsRunning(pid_t pid) {
+// Whether a process that is no child of this one still runs: through its pidfd, which a later
+// process of the same number cannot take over, where the system has them.
+bool IsRunning(pid_t pid, int pidfd) {
+    if (pidfd >= 0) {
+        pollfd ended{pidfd, POLLIN, 0};
+        return poll(&ended, 1, 0) == 0;
+    }
     if (pid <= 0 || kill(pid, 0) != 0) {
         return false;
     }
@@ -215,9 +221,13 @@ WineProcessRunner::GameFolder WineProcessRunner::FolderOf(std::string_view gameP
     if (host) {
         found.host = Canonical(host->substr(0, host->rfind('/')));
     }
+    // A store's generals.exe is a small stub; one of game.dat's own size is the game itself (patched).
     const auto gameData = prefix_.ToHostPath(folder + "game.dat");
-    if (EqualsIgnoringCase(gameProgram.substr(slash + 1), "generals.exe") && gameData && MappedFileAt(*gameData)) {
-        found.stub = host ? MappedFileAt(*host) : std::nullopt;
+    struct stat data {};
+    struct stat program {};
+    if (EqualsIgnoringCase(gameProgram.substr(slash + 1), "generals.exe") && gameData && host &&
+        stat(gameData->c_str(), &data) == 0 && stat(host->c_str(), &program) == 0 && data.st_size != program.st_size) {
+        found.stub = MappedFileAt(*host);
     }
     return found;
 }
@@ -358,8 +368,10 @@ RunResult WineProcessRunner::Run(std::vector<std::string> argv, const std::vecto
 RunResult WineProcessRunner::Wait(pid_t keeper, int reports, std::string_view started, const GameFolder& folder,
                                   std::string_view gameProgram) const {
     const auto begun = std::chrono::steady_clock::now();
+    const auto startWait = GameStartWait();
     RunResult result{true, -1, {}};
     pid_t program = 0;          // the started program, once the keeper has told it
+    UniqueFd programFd(-1);
     bool keeping = true;        // the keeper runs and tells how the program ends
     bool programRuns = true;
     bool sawGame = false;
@@ -389,6 +401,7 @@ RunResult WineProcessRunner::Wait(pid_t keeper, int reports, std::string_view st
                 keeping = false;
             } else if (report.kind == Report::kStarted) {
                 program = report.value;
+                programFd = UniqueFd(static_cast<int>(syscall(SYS_pidfd_open, program, 0)));
             } else if (report.kind == Report::kNotStarted) {
                 // The keeper ends by itself once the program it could not start is reaped.
                 WaitForKeeper(keeper, 0);
@@ -404,7 +417,7 @@ RunResult WineProcessRunner::Wait(pid_t keeper, int reports, std::string_view st
             }
         }
         if (!keeping && programRuns) {
-            programRuns = IsRunning(program);
+            programRuns = IsRunning(program, programFd.Get());
         }
         const bool gameRuns = !folder.host.empty() && !ProcessesOfFolder(folder.host, folder.stub).empty();
         sawGame = sawGame || gameRuns;
@@ -420,10 +433,10 @@ RunResult WineProcessRunner::Wait(pid_t keeper, int reports, std::string_view st
                 handing = true;
                 handedOver = now;
             }
-            if (now - handedOver >= GameStartWait()) {
+            if (now - handedOver >= startWait) {
                 result = {false, result.exitCode,
                           std::string(gameProgram) + " handed the game to its store's client, but the game did not start within " +
-                              std::to_string(GameStartWait().count() / 1000) + " seconds"};
+                              std::to_string(startWait.count() / 1000) + " seconds"};
                 break;
             }
             tell(RunStage::WaitingForGame);

@@ -488,15 +488,20 @@ std::optional<EntryIdentity> WineSwapFileSystem::IdentityOf(std::string_view pat
 bool WineSwapFileSystem::HasStableIdentities(std::string_view path) {
     // FAT and exFAT have no inode numbers: the kernel makes them up as it reads an entry, and FUSE
     // drivers (exFAT's, NTFS's, FAT's) number entries as they are looked up, anew at every mount.
+    // (f_type is unsigned on some systems: compared as the low 32 bits.)
     constexpr long kFat = 0x4d44;
     constexpr long kExFat = 0x2011BAB0;
     constexpr long kFuse = 0x65735546;
+    // Windows shares mounted without the server's own numbers (noserverino) number entries anew too.
+    constexpr long kCifs = 0xFF534D42;
+    constexpr long kSmb2 = 0xFE534D42;
+    constexpr long kSmb = 0x517B;
     auto host = prefix_.ToHostPath(path);
     for (std::string folder = host ? *host : std::string(); !folder.empty() && folder != "."; folder = ParentOf(folder)) {
         struct statfs volume {};
         if (statfs(folder.c_str(), &volume) == 0) {
-            const long type = static_cast<long>(volume.f_type);
-            return type != kFat && type != kExFat && type != kFuse;
+            const long type = static_cast<long>(static_cast<std::uint32_t>(volume.f_type));
+            return type != kFat && type != kExFat && type != kFuse && type != kCifs && type != kSmb2 && type != kSmb;
         }
         if (folder == "/") {
             break;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -632,6 +633,8 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
         const bool store = c.start || c.clientDelay;
         if (store) {
             fs::copy_file(VANTREL_FAKE_GAME, machine.HostPath("Games/Generals/game.dat"));
+            // The store's game.dat is larger than its stub: what tells the stub from a patched game.
+            std::ofstream(machine.HostPath("Games/Generals/game.dat"), std::ios::app | std::ios::binary) << "overlay";
         }
         const std::string before = test::DescribeTree(machine.HostPath("Games/Generals"));
         const std::wstring client = machine.HostPath("Client/client.exe").wstring();
