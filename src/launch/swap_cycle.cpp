@@ -191,22 +191,19 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
             return false;
         }
         break;
-    case AtTarget::Unproven:
-        if (entries.Recovering()) {
-            const auto kept = KeepAside(files, target);
-            const std::string how =
-                pair.step == PairStep::Begun ? " stood where the mod was to go" : " changed since the mod was put in";
-            if (!kept) {
-                report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
-                return false;
-            }
-            report.notes.push_back(Quoted(target) + how + "; it was kept as " + Quoted(*kept));
-        } else if (pair.displaced && entries.DisplacedAtBackup()) {
-            report.notes.push_back(Quoted(target) + " is not the mod's copy; the game's entry waits as " +
-                                   Quoted(pair.backup));
+    case AtTarget::Unproven: {
+        // What the launch cannot take for its own is kept, under a name the game does not load, so
+        // that the game's entry gets its name back.
+        const auto kept = KeepAside(files, target);
+        const std::string how =
+            pair.step == PairStep::Begun ? " stood where the mod was to go" : " changed since the mod was put in";
+        if (!kept) {
+            report.notes.push_back(Quoted(target) + how + " and could not be set aside: " + files.LastError());
             return false;
         }
+        report.notes.push_back(Quoted(target) + how + "; it was kept as " + Quoted(*kept));
         break;
+    }
     case AtTarget::Nothing:
         if (pair.step == PairStep::Placed && mode == UndoMode::AfterGame) {
             // Reported; the displaced entry still goes back.
