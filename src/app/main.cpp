@@ -162,6 +162,10 @@ int main(int argc, char** argv) {
     }
     LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.stateFolder,
                           platform.swapFiles->MachineName());
+    // Read when a mod that keeps its own user data is launched, not at every start.
+    const auto userDataFolder = [&](std::string_view gameFolder) {
+        return GameUserDataFolder(values, *platform.registry, *platform.environment, gameFolder);
+    };
     switch (mode) {
     case StartMode::Refused:
         return 1;
@@ -173,7 +177,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
         }
         return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
-                                      platform.launchLock.get()});
+                                      platform.launchLock.get(), {}, userDataFolder});
     case StartMode::SteamLaunch:
         OutlastStopRequests();
         if (!values.startupNotice.empty()) {
@@ -181,7 +185,7 @@ int main(int argc, char** argv) {
         }
         return RunSteamLaunch(values,
                               {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
-                               platform.launchLock.get()},
+                               platform.launchLock.get(), {}, userDataFolder},
                               platform.environment->Arguments(), *platform.gameFiles);
     case StartMode::Interactive:
         break;
@@ -204,7 +208,9 @@ int main(int argc, char** argv) {
                         *platform.instanceGuard,
                         &journal,
                         platform.launchLock.get(),
-                        platform.shortcuts.get()};
+                        platform.shortcuts.get(),
+                        {},
+                        userDataFolder};
     FrmMain frmMain(services);
     frmMain.show();
     return application->exec();

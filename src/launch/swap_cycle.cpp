@@ -101,6 +101,9 @@ public:
                 return AtTarget::Displaced;
             }
         }
+        if (!pair_.movedFrom.empty()) {
+            return AtTarget::Ours; // the mod's own data, whatever the game made of it, and never deleted
+        }
         bool ours = false;
         switch (pair_.step) {
         case PairStep::Begun:
@@ -179,7 +182,25 @@ bool UndoPair(std::vector<PairRecord>& pairs, std::size_t index, SwapFileSystem&
     }
     const std::string& target = pair.target;
     PairEntries entries(files, pair, mode);
-    switch (entries.AtTheTarget()) {
+    const AtTarget at = entries.AtTheTarget();
+    if (!pair.movedFrom.empty() && at == AtTarget::Ours) {
+        if (pair.step != PairStep::Undoing) {
+            pair.removing = files.IdentityOf(target);
+            pair.step = PairStep::Undoing;
+            Note(journal, index, pair);
+        }
+        if (files.KindOf(pair.movedFrom) != EntryKind::None || !files.Rename(target, pair.movedFrom)) {
+            const auto kept = KeepAside(files, target);
+            if (!kept) {
+                report.notes.push_back(Quoted(target) + " could not be moved back to " + Quoted(pair.movedFrom) + ": " +
+                                       files.LastError());
+                return false;
+            }
+            report.notes.push_back(Quoted(target) + " could not be moved back to " + Quoted(pair.movedFrom) +
+                                   "; it was kept as " + Quoted(*kept));
+        }
+    }
+    switch (pair.movedFrom.empty() ? at : AtTarget::Displaced) {
     case AtTarget::Ours:
         if (pair.step != PairStep::Undoing) {
             pair.removing = files.IdentityOf(target);
@@ -276,11 +297,17 @@ private:
 
 class SwapCycle {
 public:
-    SwapCycle(const ModRecord& mod, const ProgramValues& values, const LaunchServices& services)
-        : mod_(mod), values_(values), services_(services), files_(services.files), journal_(services.journal) {}
+    // `userData`: the game's user data folder, for a mod that keeps its own; else empty.
+    SwapCycle(const ModRecord& mod, const ProgramValues& values, const LaunchServices& services, std::string userData)
+        : mod_(mod), values_(values), services_(services), files_(services.files), journal_(services.journal),
+          userData_(std::move(userData)) {}
 
     // Checks every pair before anything changes; false with the reason at the first that cannot go.
     bool Plan(std::string& why) {
+        // First, so that pairs placing files into the user data go into the mod's own.
+        if (!userData_.empty() && !PlanOwnUserData(why)) {
+            return false;
+        }
         const std::size_t count = PairCountOf(mod_);
         const std::string ownFolder = journal_ ? journal_->Folder() : values_.programFolder;
         std::set<std::string> checkedFolders;
@@ -303,7 +330,7 @@ public:
             // The folder as the disk spells it, so that pairs naming it in other letter case meet.
             auto [known, isNew] = folders.try_emplace(destination);
             if (isNew) {
-                known->second = FolderOf(destination);
+                known->second = FolderDuringTheRun(destination);
             }
             if (!known->second) {
                 why = which + "the destination folder " + Quoted(destination) + " does not exist" + GamesNotFound(values_);
@@ -328,7 +355,7 @@ public:
                       (sourceName ? " is neither a file nor a folder" : " was not found");
                 return false;
             }
-            if (checkedFolders.insert(WindowsPathKey(folder)).second && !files_.CanChangeFolder(folder)) {
+            if (checkedFolders.insert(WindowsPathKey(folder)).second && !files_.CanChangeFolder(AsItIsNow(folder))) {
                 why = Quoted(folder) + ": " + files_.LastError() +
                       " — the game folder cannot be changed; Vantrel must be able to create, rename and delete files "
                       "there (run Vantrel as an administrator, or move the game to a folder you own)";
@@ -340,6 +367,80 @@ public:
             sources_.push_back(resolved);
         }
         return CheckPlacesAgainstEachOther(why);
+    }
+
+    // The mod's own user data takes the place of the player's for the run: two folders side by side,
+    // moved by renames, of which nothing is ever deleted. The mod's starts with the player's settings
+    // (resolution, keys); the game makes the rest.
+    bool PlanOwnUserData(std::string& why) {
+        const std::string which = "the mod's own user data: ";
+        const auto documents = FolderOf(ParentWindowsPath(userData_));
+        if (!documents) {
+            why = which + "the folder " + Quoted(ParentWindowsPath(userData_)) + " does not exist";
+            return false;
+        }
+        const std::string target = JoinWindowsPath(*documents, LastWindowsName(userData_));
+        const std::string own = OwnUserDataFolder(target, mod_.szName);
+        if (!files_.CanChangeFolder(*documents)) {
+            why = which + Quoted(*documents) + ": " + files_.LastError();
+            return false;
+        }
+        const EntryKind there = files_.KindOf(own);
+        if (there == EntryKind::File) {
+            why = which + Quoted(own) + " is a file, where the mod's folder belongs";
+            return false;
+        }
+        if (there == EntryKind::None) {
+            const std::string options = JoinWindowsPath(target, "Options.ini");
+            TreeSize copied;
+            if (!files_.CreateFolder(own) ||
+                (files_.KindOf(options) == EntryKind::File &&
+                 !files_.CopyFile(options, JoinWindowsPath(own, "Options.ini"), {}, copied))) {
+                why = which + Quoted(own) + " could not be made: " + files_.LastError();
+                return false;
+            }
+        }
+        PairRecord& pair = pairs_.emplace_back();
+        pair.target = target;
+        pair.kind = EntryKind::Folder;
+        pair.movedFrom = own;
+        sources_.push_back(own);
+        return true;
+    }
+
+    // How a message names pair `index` of the launch.
+    std::string Label(std::size_t index) const {
+        if (userData_.empty()) {
+            return "pair " + std::to_string(index + 1);
+        }
+        return index == 0 ? std::string("the mod's own user data") : "pair " + std::to_string(index);
+    }
+
+    // A destination folder as it will be while the game runs, spelled as the disk does: inside the
+    // player's user data, the mod's own stands in its place. nullopt when there is no such folder.
+    std::optional<std::string> FolderDuringTheRun(const std::string& destination) {
+        const std::string now = AsItIsNow(destination);
+        if (now == destination) {
+            return FolderOf(destination);
+        }
+        const PairRecord& moved = pairs_.front();
+        const auto there = FolderOf(now);
+        return there ? std::optional(moved.target + there->substr(moved.movedFrom.size())) : std::nullopt;
+    }
+
+    // Where what will be at `path` during the run is now: in the mod's own user data for a path in
+    // the player's, which it replaces.
+    std::string AsItIsNow(const std::string& path) const {
+        if (pairs_.empty() || pairs_.front().movedFrom.empty()) {
+            return path;
+        }
+        const PairRecord& moved = pairs_.front();
+        const std::string key = WindowsPathKey(path);
+        const std::string targetKey = WindowsPathKey(moved.target);
+        if (key != targetKey && !IsInsideKey(key, targetKey)) {
+            return path;
+        }
+        return moved.movedFrom + path.substr(std::min(path.size(), moved.target.size()));
     }
 
     // A destination folder as the disk spells it; nullopt when there is no such folder.
@@ -364,8 +465,11 @@ public:
     // Places every pair in order; false with the reason at the first failure.
     bool SwapIn(std::string& why) {
         if (services_.progress) {
-            for (const auto& source : sources_) {
-                const TreeSize size = files_.MeasureTree(source);
+            for (std::size_t i = 0; i < sources_.size(); ++i) {
+                if (!pairs_[i].movedFrom.empty()) {
+                    continue; // moved, not copied
+                }
+                const TreeSize size = files_.MeasureTree(sources_[i]);
                 progress_.entriesTotal += size.entries;
                 progress_.bytesTotal += size.bytes;
             }
@@ -373,7 +477,7 @@ public:
         }
         for (std::size_t i = 0; i < pairs_.size(); ++i) {
             if (!Begin(i, why) || !Copy(i, why)) {
-                why = "pair " + std::to_string(i + 1) + ": " + why;
+                why = Label(i) + ": " + why;
                 return false;
             }
         }
@@ -408,8 +512,8 @@ private:
             const std::string key = WindowsPathKey(pairs_[i].target);
             const auto backupOf = firstAt.find(WindowsPathKey(WithSuffix(key, kBackupSuffix)));
             if (backupOf != firstAt.end()) {
-                why = "pairs " + std::to_string(i + 1) + " and " + std::to_string(backupOf->second + 1) + " place " +
-                      Quoted(pairs_[i].target) + " and its backup name " + Quoted(pairs_[backupOf->second].target);
+                why = Label(i) + " and " + Label(backupOf->second) + " place " + Quoted(pairs_[i].target) +
+                      " and its backup name " + Quoted(pairs_[backupOf->second].target);
                 return false;
             }
             // Decided later: the same target as an earlier pair, or one inside an earlier pair's.
@@ -420,7 +524,7 @@ private:
                 decidedLater = above != firstAt.end() && above->second < i;
             }
             if (!decidedLater && !Decide(i, why)) {
-                why = "pair " + std::to_string(i + 1) + ": " + why;
+                why = Label(i) + ": " + why;
                 return false;
             }
             pairs_[i].decidedAtPlan = !decidedLater;
@@ -527,6 +631,9 @@ private:
 
     bool Copy(std::size_t index, std::string& why) {
         PairRecord& pair = pairs_[index];
+        if (!pair.movedFrom.empty()) {
+            return MoveIn(index, why);
+        }
         CopyEvents events;
         if (!pair.mergesInto) {
             events.created = [&](const EntryIdentity& identity) {
@@ -571,6 +678,24 @@ private:
         return true;
     }
 
+    bool MoveIn(std::size_t index, std::string& why) {
+        PairRecord& pair = pairs_[index];
+        pair.copy = files_.IdentityOf(pair.movedFrom);
+        pair.step = PairStep::Copying;
+        if (journal_ && !journal_->Note(index, pair)) {
+            why = "the launch cannot be recorded in " + Quoted(journal_->Folder()) + ": " + journal_->LastError();
+            return false;
+        }
+        if (!pair.copy || files_.KindOf(pair.target) != EntryKind::None || !files_.Rename(pair.movedFrom, pair.target)) {
+            why = Quoted(pair.movedFrom) + " could not be moved to " + Quoted(pair.target) + ": " +
+                  (files_.KindOf(pair.target) != EntryKind::None ? "that name is taken" : files_.LastError());
+            return false;
+        }
+        pair.step = PairStep::Placed;
+        Note(journal_, index, pair);
+        return true;
+    }
+
     const ModRecord& mod_;
     const ProgramValues& values_;
     const LaunchServices& services_;
@@ -581,6 +706,7 @@ private:
     std::unordered_map<std::string, std::size_t> copies_; // the pair that made each copy, by identity
     std::vector<EntryIdentity> ownFolders_;               // the launcher's folder and those above it
     CopyProgress progress_;
+    std::string userData_;
 };
 
 } // namespace
@@ -599,6 +725,10 @@ std::optional<std::string> PairTarget(std::string_view source, std::string_view 
     return JoinWindowsPath(destinationFolder, name);
 }
 
+std::string OwnUserDataFolder(std::string_view userData, std::string_view modName) {
+    return std::string(userData) + " (" + std::string(modName) + ")";
+}
+
 UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, UndoMode mode, LaunchJournal* journal) {
     UndoReport report;
     for (std::size_t i = pairs.size(); i-- > 0;) {
@@ -613,7 +743,8 @@ namespace {
 
 // The launch itself; `addMod` puts the mod's BIG file on the game's command, `runGame` runs it.
 bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, std::int16_t modIndex,
-                   const std::function<void(const std::string&)>& addMod, const std::function<RunResult()>& runGame) {
+                   std::string_view gameFolder, const std::function<void(const std::string&)>& addMod,
+                   const std::function<RunResult()>& runGame) {
     const auto fail = [&](const std::string& why) {
         services.messages.Show(std::string(kLaunchFailedMessage) + "\n" + why, MessageIcon::None);
         return false;
@@ -625,6 +756,10 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
         }
         return result.started ? std::string() : "the game could not be started: " + result.error + after;
     };
+    // A game started outside Vantrel reads the folders a launch changes, and would hold its files.
+    if (const auto running = gameFolder.empty() ? std::nullopt : services.runner.ProgramRunningFrom(gameFolder)) {
+        return fail(Quoted(*running) + " of " + Quoted(gameFolder) + " is running already; close it first");
+    }
     if (modIndex < 0) {
         const std::string why = run("");
         return why.empty() || fail(why);
@@ -636,7 +771,7 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
     if (Utf8Length(mod.szModFile) > 1) {
         addMod(mod.szModFile);
     }
-    if (PairCountOf(mod) == 0) {
+    if (PairCountOf(mod) == 0 && !mod.ownUserData) {
         // A mod without pairs touches no file: it needs neither a record nor the lock.
         const std::string why = run("");
         return why.empty() || fail(why);
@@ -658,7 +793,15 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
             services.messages.Show(earlier, MessageIcon::Information);
         }
     }
-    SwapCycle cycle(mod, values, services);
+    std::string userData;
+    if (mod.ownUserData) {
+        userData = services.userDataFolder ? services.userDataFolder(gameFolder) : std::string();
+        if (userData.empty()) {
+            return fail("the mod keeps its own settings, maps, replays and saved games, but where " +
+                        Quoted(gameFolder) + "'s game keeps the player's is not known");
+        }
+    }
+    SwapCycle cycle(mod, values, services, std::move(userData));
     std::string why;
     if (!cycle.Plan(why) || !cycle.Record(why)) {
         return fail(why);
@@ -692,15 +835,17 @@ std::string RunOutcome(const RunResult& result, std::string_view what, bool putB
 
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex) {
+    const std::string program = SplitCommandLine(command).program;
     return LaunchRunning(
-        values, services, modIndex, [&](const std::string& modFile) { command += " -mod " + modFile; },
+        values, services, modIndex, std::string_view(program).substr(0, program.rfind('\\') + 1),
+        [&](const std::string& modFile) { command += " -mod " + modFile; },
         [&] { return services.runner.RunAndWait(command); });
 }
 
 bool LaunchCommandWithMod(const ProgramValues& values, const LaunchServices& services,
                           std::vector<std::string>& arguments, std::string_view gameProgram, std::int16_t modIndex) {
     return LaunchRunning(
-        values, services, modIndex,
+        values, services, modIndex, gameProgram.substr(0, gameProgram.rfind('\\') + 1),
         [&](const std::string& modFile) {
             arguments.emplace_back("-mod");
             arguments.push_back(modFile);

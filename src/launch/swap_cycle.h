@@ -43,7 +43,13 @@ struct LaunchServices {
     // Told how the run went once the program has ended, before the installation is put back; may be
     // left empty.
     std::function<void(const RunResult&)> ran = {};
+    // The user data folder (settings, maps, replays, saves) of the game of an install folder; empty
+    // when it is not known. Asked only for a mod that keeps its own.
+    std::function<std::string(std::string_view gameFolder)> userDataFolder = {};
 };
+
+// The name of the folder that holds a mod's own user data, beside the player's `userData`.
+[[nodiscard]] std::string OwnUserDataFolder(std::string_view userData, std::string_view modName);
 
 // Where pair (source, destination folder) goes: the folder followed by the source's last name, one
 // separator between them. nullopt, with the reason, when the source does not end in a name (a
@@ -72,9 +78,11 @@ UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, Undo
 
 // Swaps mod `modIndex` of the catalogue in, runs `command` (to which " -mod <file>" is appended when
 // the mod names a BIG file), waits for it and restores the installation. A negative index only runs
-// the command. Any failure, a program that could not be started among them, is shown once as the
-// launch failure message with a line saying why; a failure before the run undoes the swap-in and
-// does not start the program. True when no failure was shown.
+// the command. A mod that keeps its own user data has it moved into the place of the player's for
+// the run. Any failure, a program that could not be started or a program of the game's folder that
+// runs already among them, is shown once as the launch failure message with a line saying why; a
+// failure before the run undoes the swap-in and does not start the program. True when no failure
+// was shown.
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex);
 

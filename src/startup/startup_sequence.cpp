@@ -202,7 +202,7 @@ int TellingHowTheGameEnded(const ProgramValues& values, const LaunchServices& se
             services.ran(result);
         }
         const ModRecord* mod = values.Mods.empty() ? nullptr : &values.Mods.front();
-        outcome = RunOutcome(result, "The game", mod && mod->nPairCount > 0);
+        outcome = RunOutcome(result, "The game", mod && (mod->nPairCount > 0 || mod->ownUserData));
     };
     const bool launched = launch(telling);
     if (launched && !outcome.empty()) {
@@ -249,6 +249,25 @@ int RunSteamLaunch(const ProgramValues& values, const LaunchServices& services,
     return TellingHowTheGameEnded(values, services, [&](const LaunchServices& telling) {
         return LaunchCommandWithMod(values, telling, command, gameProgram, 0);
     });
+}
+
+std::string GameUserDataFolder(const ProgramValues& values, Registry& registry, ProcessEnvironment& environment,
+                               std::string_view gameFolder) {
+    const bool zeroHour = !values.szZeroHourPath.empty() && EqualsIgnoringCase(gameFolder, values.szZeroHourPath);
+    const bool generals = !values.szGeneralsPath.empty() && EqualsIgnoringCase(gameFolder, values.szGeneralsPath);
+    if (!zeroHour && !generals) {
+        return {};
+    }
+    const std::string documents = environment.DocumentsFolder();
+    if (documents.empty()) {
+        return {};
+    }
+    auto leaf = registry.ReadMachineString(zeroHour ? kZeroHourKey : kGeneralsKey, "UserDataLeafName");
+    // A leaf that would name another folder than one in Documents is not the game's.
+    if (!leaf || leaf->empty() || leaf->find_first_of("\\/:") != std::string::npos || *leaf == "." || *leaf == "..") {
+        leaf = zeroHour ? "Command and Conquer Generals Zero Hour Data" : "Command and Conquer Generals Data";
+    }
+    return documents + "\\" + *leaf;
 }
 
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services) {

@@ -61,6 +61,12 @@ int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, Singl
 // The program's exit status: 0 when the launch went through, 1 when a failure was shown.
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services);
 
+// Where the game of install folder `gameFolder` keeps the player's settings, maps, replays and saved
+// games: the Documents folder, and the leaf the registry names (UserDataLeafName, which the games
+// read) or the game's own; empty for a folder of neither game, or without a Documents folder.
+[[nodiscard]] std::string GameUserDataFolder(const ProgramValues& values, Registry& registry,
+                                             ProcessEnvironment& environment, std::string_view gameFolder);
+
 // After PrepareStart asked for it: plays Mods element 0 with the game whose program Steam's command
 // (from the arguments, "--play <mod> -- <command>") runs, by running that command with "-mod <file>"
 // appended, as silent mode does. A command that runs no game of a known folder, or a mod that could

@@ -688,7 +688,8 @@ void FrmMain::LaunchGame(const std::string& programName) {
     const std::string what = worldBuilder ? "World Builder" : "The game";
     const QString named = worldBuilder ? QStringLiteral("World Builder") : QStringLiteral("the game");
     const bool putBack = modIndex >= 0 && static_cast<std::size_t>(modIndex) < services_.values.Mods.size() &&
-                         services_.values.Mods[static_cast<std::size_t>(modIndex)].nPairCount > 0;
+                         (services_.values.Mods[static_cast<std::size_t>(modIndex)].nPairCount > 0 ||
+                          services_.values.Mods[static_cast<std::size_t>(modIndex)].ownUserData);
     const QString afterwards = putBack ? QStringLiteral(" The game folder will be put back when it ends.") : QString();
     // Running is said only once the runner has seen the program run, never for one that could not start.
     PaintingRunner runner(
@@ -706,7 +707,8 @@ void FrmMain::LaunchGame(const std::string& programName) {
     std::optional<RunResult> ran;
     const bool launched = LaunchWithMod(services_.values,
                                         {services_.swapFiles, runner, messages, copying, services_.journal,
-                                         services_.launchLock, [&ran](const RunResult& result) { ran = result; }},
+                                         services_.launchLock, [&ran](const RunResult& result) { ran = result; },
+                                         services_.userDataFolder},
                                         command, modIndex);
     prgCopy->hide();
     for (auto* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {

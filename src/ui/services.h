@@ -13,7 +13,9 @@
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
@@ -34,6 +36,8 @@ struct UiServices {
     Shortcuts* shortcuts = nullptr;
     // The host folder the BIG-file dialog last showed, so that the next one opens there.
     std::string lastBigFolder = {};
+    // Where the game of an install folder keeps the player's user data; see LaunchServices.
+    std::function<std::string(std::string_view gameFolder)> userDataFolder = {};
 };
 
 } // namespace vantrel

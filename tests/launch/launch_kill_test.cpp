@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "launch/launch_journal.h"
@@ -29,10 +30,20 @@ protected:
     LaunchKill() {
         test::WriteExampleInstallation(machine);
         fs::create_directories(machine.HostPath("Vantrel"));
-        test::SetOnlyMod(values, test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
-                                                            {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
-                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},
-                                                            {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"}}));
+        // The mod keeps its own user data, which a launch before this one made; a pair places a map
+        // into it, as the game finds user maps there.
+        machine.Write("Games/Documents/Command and Conquer Generals Data/Options.ini", "player's options");
+        machine.Write("Games/Documents/Command and Conquer Generals Data/Replays/Last.rep", "player's replay");
+        machine.Write("Games/Documents/Command and Conquer Generals Data (Example)/Options.ini", "mod's options");
+        machine.Write("Games/Documents/Command and Conquer Generals Data (Example)/Maps/Own/Own.map", "mod's map");
+        ModRecord mod = test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
+                                                   {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
+                                                   {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},
+                                                   {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},
+                                                   {"Mods/Example/Maps/Desert",
+                                                    "Games/Documents/Command and Conquer Generals Data/Maps"}});
+        mod.ownUserData = true;
+        test::SetOnlyMod(values, std::move(mod));
         fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
         before = test::DescribeTree(machine.HostPath("Games"));
     }
@@ -53,12 +64,16 @@ protected:
             }
             test::RecordingMessages messages;
             std::string command = "C:\\Games\\Generals\\generals.exe";
-            LaunchWithMod(values, {files, runner, messages, {}, &journal, &lock}, command, 0);
+            LaunchWithMod(values, {files, runner, messages, {}, &journal, &lock, {}, UserData()}, command, 0);
             _exit(0);
         }
         int status = 0;
         waitpid(child, &status, 0);
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+    std::function<std::string(std::string_view)> UserData() const {
+        return [this](std::string_view) { return machine.WindowsPath("Games\\Documents\\Command and Conquer Generals Data"); };
     }
 
     std::string Recover() {
@@ -265,12 +280,52 @@ TEST_F(LaunchKill, ASecondLauncherIsRefusedWhileALaunchRuns) {
     test::RecordingMessages messages;
     std::string command = "C:\\Games\\Generals\\generals.exe";
     const std::string untouched = test::DescribeTree(machine.HostPath("Games"));
-    EXPECT_FALSE(LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock}, command, 0));
+    EXPECT_FALSE(
+        LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock, {}, UserData()}, command, 0));
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(runner.commands.empty());
     EXPECT_EQ(test::DescribeTree(machine.HostPath("Games")), untouched);
     running.Release();
-    EXPECT_TRUE(LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock}, command, 0));
+    EXPECT_TRUE(
+        LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock, {}, UserData()}, command, 0));
+}
+
+// Launched twice, a mod that keeps its own user data finds in place what the game wrote into it the
+// time before, while the player's own folder is as it was each time; a game of the folder that runs
+// already refuses the launch before anything changes.
+TEST_F(LaunchKill, AModsOwnUserDataKeepsWhatTheGameWrote) {
+    LaunchJournal journal(machine.textFiles(), machine.singleFiles(), machine.WindowsPath("Vantrel"),
+                          machine.swapFiles().MachineName());
+    WineLaunchLock lock{prefix};
+    test::RecordingRunner runner;
+    test::RecordingMessages messages;
+    const fs::path userData = machine.HostPath("Games/Documents/Command and Conquer Generals Data");
+    const std::string player = test::DescribeTree(userData);
+    for (const std::string replay : {"First.rep", "Second.rep"}) {
+        runner.whileRunning = [&] {
+            EXPECT_EQ(test::ReadBytes(userData / "Options.ini"), "mod's options");
+            EXPECT_TRUE(fs::exists(userData / "Maps/Own/Own.map") && fs::exists(userData / "Maps/Desert/Desert.map"));
+            test::WriteBytes(userData / "Replays" / replay, "the game's replay");
+        };
+        std::string command = "C:\\Games\\Generals\\generals.exe";
+        EXPECT_TRUE(LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock, {}, UserData()},
+                                  command, 0));
+        EXPECT_EQ(test::DescribeTree(userData), player) << replay;
+    }
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Games/Documents/Command and Conquer Generals Data (Example)")),
+              "Maps/\nMaps/Own/\nMaps/Own/Own.map mod's map\nOptions.ini mod's options\nReplays/\n"
+              "Replays/First.rep the game's replay\nReplays/Second.rep the game's replay\n");
+    runner.runningFolder = "C:\\Games\\Generals\\";
+    runner.runningProgram = "game.dat";
+    const std::string untouched = test::DescribeTree(machine.HostPath("Games"));
+    std::string command = "C:\\Games\\Generals\\generals.exe";
+    EXPECT_FALSE(LaunchWithMod(values, {machine.swapFiles(), runner, messages, {}, &journal, &lock, {}, UserData()},
+                               command, -1));
+    EXPECT_NE(messages.shown.back().text.find("\"game.dat\" of \"C:\\Games\\Generals\\\" is running already"),
+              std::string::npos)
+        << messages.shown.back().text;
+    EXPECT_EQ(runner.commands.size(), 2u);
+    EXPECT_EQ(test::DescribeTree(machine.HostPath("Games")), untouched);
 }
 
 } // namespace
