@@ -1,6 +1,6 @@
 // Launches of large mods beside copying and deleting the same files with cp and rm: one of a 200 MiB
 // tree of 2,000 files in 50 folder pairs, and mods of 2,000 and 8,000 single-file pairs, whose time
-// must grow in step with the pairs.
+// must grow in step with the pairs; and a launch of one file with and without the mod's own user data.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -53,6 +53,27 @@ TestMachine& Machine() {
     return *machine;
 }
 
+constexpr int kReplays = 10000;
+
+// The player's user data folder of 2 GiB in 10,000 replays (sparse: only their names and sizes are
+// ever looked at), and the mod's own beside it.
+std::string UserData() {
+    static std::string folder;
+    if (folder.empty()) {
+        auto& machine = Machine();
+        for (const char* own : {"Documents/Command and Conquer Generals Data", "Documents/Command and Conquer Generals Data (One)"}) {
+            machine.Write(std::string(own) + "/Options.ini", "options");
+            for (int replay = 0; replay < kReplays; ++replay) {
+                const fs::path file = machine.HostPath(std::string(own) + "/Replays/Replay" + std::to_string(replay) + ".rep");
+                vantrel::test::WriteBytes(file, "");
+                fs::resize_file(file, 2ULL * 1024 * 1024 * 1024 / kReplays);
+            }
+        }
+        folder = machine.WindowsPath("Documents\\Command and Conquer Generals Data");
+    }
+    return folder;
+}
+
 void Launch(benchmark::State& state, const vantrel::ModRecord& mod, bool journaled) {
     auto& machine = Machine();
     vantrel::ProgramValues values;
@@ -64,8 +85,14 @@ void Launch(benchmark::State& state, const vantrel::ModRecord& mod, bool journal
                                    machine.swapFiles().MachineName());
     for (auto _ : state) {
         std::string command = "C:\\Games\\Generals\\generals.exe";
-        const vantrel::LaunchServices services{machine.swapFiles(), runner, messages, {},
-                                               journaled ? &journal : nullptr, &machine.launchLock()};
+        const vantrel::LaunchServices services{machine.swapFiles(),
+                                               runner,
+                                               messages,
+                                               {},
+                                               journaled ? &journal : nullptr,
+                                               &machine.launchLock(),
+                                               {},
+                                               [](std::string_view) { return UserData(); }};
         if (!vantrel::LaunchWithMod(values, services, command, 0)) {
             state.SkipWithError(messages.shown.empty() ? "the launch failed" : messages.shown.back().text.c_str());
         }
@@ -115,6 +142,27 @@ void SingleFilePairs(benchmark::State& state) {
     Launch(state, mod, true);
 }
 
+// One small file pair, and the same mod keeping its own user data: what moving 2 GiB of the player's
+// replays aside and the mod's in adds to a launch.
+vantrel::ModRecord OneFile(bool ownUserData) {
+    vantrel::ModRecord mod;
+    mod.szName = "One";
+    mod.szSrcPaths = {Machine().WindowsPath("Mods\\Small\\File0.dat")};
+    mod.szDstFolders = {Machine().WindowsPath("Games\\Generals\\Data\\Small")};
+    mod.nPairCount = 1;
+    mod.ownUserData = ownUserData;
+    (void)UserData();
+    return mod;
+}
+
+void OneFilePair(benchmark::State& state) {
+    Launch(state, OneFile(false), true);
+}
+
+void OneFilePairWithOwnUserData(benchmark::State& state) {
+    Launch(state, OneFile(true), true);
+}
+
 void CopyAndRemoveFilesBaseline(benchmark::State& state) {
     auto& machine = Machine();
     const std::string source = machine.HostPath("Mods/Small").string();
@@ -133,6 +181,8 @@ BENCHMARK(SwapInAndRestore)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(bench
 BENCHMARK(SwapInAndRestoreJournaled)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyAndRemoveBaseline)->Arg(2000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(SingleFilePairs)->Arg(2000)->Arg(8000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(OneFilePair)->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(OneFilePairWithOwnUserData)->Iterations(50)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyAndRemoveFilesBaseline)->Arg(2000)->Arg(8000)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -143,7 +193,8 @@ int main(int argc, char** argv) {
         {std::pair<std::string, std::string>{"SwapInAndRestore", "CopyAndRemoveBaseline"},
          std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "CopyAndRemoveBaseline"},
          std::pair<std::string, std::string>{"SwapInAndRestoreJournaled", "SwapInAndRestore"},
-         std::pair<std::string, std::string>{"SingleFilePairs", "CopyAndRemoveFilesBaseline"}});
+         std::pair<std::string, std::string>{"SingleFilePairs", "CopyAndRemoveFilesBaseline"},
+         std::pair<std::string, std::string>{"OneFilePairWithOwnUserData", "OneFilePair"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double small = reporter.Seconds("SingleFilePairs/2000/iterations:5/real_time");
     const double large = reporter.Seconds("SingleFilePairs/8000/iterations:5/real_time");

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -192,13 +194,15 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     lstMods->installEventFilter(this);
     mnuMods = new QMenu(this);
     mnuCreateShortcut = mnuMods->addAction(QStringLiteral("Create &Shortcut"));
+    mnuOpenModData = mnuMods->addAction(QStringLiteral("Open the Mod's &Data Folder"));
     const std::pair<QObject*, const char*> names[] = {
         {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
         {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
         {chkNoMusic, "chkNoMusic"}, {chkNoAudio, "chkNoAudio"}, {chkRunInWindow, "chkRunInWindow"},
         {chkDebug, "chkDebug"}, {btnAddMod, "btnAddMod"}, {btnEditMod, "btnEditMod"}, {btnDelMod, "btnDelMod"},
         {btnLaunch, "btnLaunch"}, {btnWorldbuilder, "btnWorldbuilder"}, {Frame2, "Frame2"}, {lblStatus, "lblStatus"},
-        {prgCopy, "prgCopy"}, {mnuMods, "mnuMods"}, {mnuCreateShortcut, "mnuCreateShortcut"}};
+        {prgCopy, "prgCopy"}, {mnuMods, "mnuMods"}, {mnuCreateShortcut, "mnuCreateShortcut"},
+        {mnuOpenModData, "mnuOpenModData"}};
     for (const auto& [object, name] : names) {
         object->setObjectName(QString::fromLatin1(name));
     }
@@ -223,6 +227,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     connect(btnLaunch, &QPushButton::clicked, this, &FrmMain::btnLaunch_Click);
     connect(btnWorldbuilder, &QPushButton::clicked, this, &FrmMain::btnWorldbuilder_Click);
     connect(mnuCreateShortcut, &QAction::triggered, this, &FrmMain::mnuCreateShortcut_Click);
+    connect(mnuOpenModData, &QAction::triggered, this, &FrmMain::mnuOpenModData_Click);
 
     Form_Load();
     Label1[5]->setToolTip(DefinitionFolderText());
@@ -432,8 +437,18 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const int row = lstMods->indexAt(help->pos()).row();
         if (row >= 0 && static_cast<std::size_t>(row) < services_.values.Mods.size()) {
-            QToolTip::showText(help->globalPos(), Text(ModSummary(services_.values.Mods[static_cast<std::size_t>(row)])),
-                               lstMods->viewport(), lstMods->visualRect(lstMods->model()->index(row, 0)));
+            const ModRecord& mod = services_.values.Mods[static_cast<std::size_t>(row)];
+            std::string summary = ModSummary(mod);
+            if (mod.ownUserData) {
+                std::string folders;
+                for (const auto& folder : OwnDataFolders(mod)) {
+                    folders += (folders.empty() ? "" : " and ") + folder;
+                }
+                summary += "\nKeeps its own settings, maps, replays and saved games" +
+                           (folders.empty() ? std::string() : " in " + folders);
+            }
+            QToolTip::showText(help->globalPos(), Text(summary), lstMods->viewport(),
+                               lstMods->visualRect(lstMods->model()->index(row, 0)));
         } else {
             // Between the mods: where they come from, which depends on how Vantrel was installed.
             QToolTip::showText(help->globalPos(), DefinitionFolderText(), lstMods->viewport());
@@ -471,7 +486,45 @@ void FrmMain::ShowModMenu(const QPoint& at, int row) {
         lstMods->setCurrentRow(row);
     }
     mnuCreateShortcut->setEnabled(row >= 0 && services_.shortcuts);
+    mnuOpenModData->setEnabled(row >= 0 && static_cast<std::size_t>(row) < services_.values.Mods.size() &&
+                               services_.values.Mods[static_cast<std::size_t>(row)].ownUserData);
     mnuMods->exec(at);
+}
+
+std::vector<std::string> FrmMain::OwnDataFolders(const ModRecord& mod) const {
+    std::vector<std::string> folders;
+    // The selected game's first, where the next launch puts it.
+    std::vector<std::string> games;
+    for (const auto* item : lstGames->selectedItems()) {
+        games.push_back(item->text().toStdString());
+    }
+    games.push_back(services_.values.szGeneralsPath);
+    games.push_back(services_.values.szZeroHourPath);
+    for (const auto& game : games) {
+        const std::string userData = game.empty() || !services_.userDataFolder ? "" : services_.userDataFolder(game);
+        const std::string own = userData.empty() ? "" : OwnUserDataFolder(userData, mod.szName);
+        if (!own.empty() && std::find(folders.begin(), folders.end(), own) == folders.end()) {
+            folders.push_back(own);
+        }
+    }
+    return folders;
+}
+
+void FrmMain::mnuOpenModData_Click() {
+    const int row = SelectedModRow();
+    if (row < 0) {
+        return;
+    }
+    const auto folders = OwnDataFolders(services_.values.Mods[static_cast<std::size_t>(row)]);
+    for (const auto& folder : folders) {
+        const auto host = services_.diskBrowser.HostPath(folder);
+        if (host && services_.diskBrowser.FolderExists(folder)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*host)));
+            return;
+        }
+    }
+    SetStatus(folders.empty() ? QStringLiteral("Where the games keep their user data is not known on this machine.")
+                              : Text(folders.front() + " is made when the mod is first played."));
 }
 
 void FrmMain::mnuCreateShortcut_Click() {
@@ -601,7 +654,24 @@ void FrmMain::btnDelMod_Click() {
         return;
     }
     // A definition that cannot be deleted stays listed; nothing else changes.
+    const ModRecord* removed = nullptr;
+    for (const auto& mod : services_.values.Mods) {
+        removed = mod.definitionFile == path ? &mod : removed;
+    }
+    // The player's replays and saved games with the mod are theirs: kept, and said where.
+    std::string kept;
+    if (removed && removed->ownUserData) {
+        for (const auto& folder : OwnDataFolders(*removed)) {
+            if (services_.diskBrowser.FolderExists(folder)) {
+                kept += (kept.empty() ? "" : " and ") + folder;
+            }
+        }
+    }
     if (services_.singleFiles.DeleteFile(path)) {
+        if (!kept.empty()) {
+            SetStatus(Text(SilentNameOf(path) + " was removed; its own settings, maps, replays and saved games stay in " +
+                           kept + "."));
+        }
         // Its shortcut would start nothing any more.
         const ShortcutTarget target{SilentNameOf(path), path};
         if (services_.shortcuts && !services_.shortcuts->Remove(target)) {

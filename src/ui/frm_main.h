@@ -88,6 +88,7 @@ public:
     // The mod list's menu, opened with the right button, the menu key or Shift+F10.
     QMenu* mnuMods;
     QAction* mnuCreateShortcut;
+    QAction* mnuOpenModData;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,6 +106,9 @@ private:
     void btnLaunch_Click();
     void btnWorldbuilder_Click();
     void mnuCreateShortcut_Click();
+    void mnuOpenModData_Click();
+    // The folders that hold the mod's own user data, one per game found, the selected game's first.
+    [[nodiscard]] std::vector<std::string> OwnDataFolders(const ModRecord& mod) const;
     // Opens the mod list's menu at `at` (global) for the mod in `row`, -1 for none.
     void ShowModMenu(const QPoint& at, int row);
 
