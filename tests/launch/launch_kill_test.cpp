@@ -32,10 +32,7 @@ protected:
         fs::create_directories(machine.HostPath("Vantrel"));
         // The mod keeps its own user data, which a launch before this one made; a pair places a map
         // into it, as the game finds user maps there.
-        machine.Write("Games/Documents/Command and Conquer Generals Data/Options.ini", "player's options");
-        machine.Write("Games/Documents/Command and Conquer Generals Data/Replays/Last.rep", "player's replay");
-        machine.Write("Games/Documents/Command and Conquer Generals Data (Example)/Options.ini", "mod's options");
-        machine.Write("Games/Documents/Command and Conquer Generals Data (Example)/Maps/Own/Own.map", "mod's map");
+        test::WriteExampleUserData(machine);
         ModRecord mod = test::ModOfPairs(machine, {{"Mods/Example/Maps", "Games/Generals/Data"},
                                                    {"Mods/Example/GameData.ini", "Games/Generals/Data/INI"},
                                                    {"Mods/Example/Readme.txt", "Games/ZH/Data/INI"},

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,18 @@ inline void WriteExampleInstallation(const TestMachine& machine) {
     machine.Write("Mods/Example/Readme.txt", "mod readme");
     machine.Write("Mods/Example/GameData.ini", "mod data");
     machine.Write("Mods/Example/README", "no extension");
+}
+
+// The player's user data of Generals under Games\Documents, and the own user data of the mod
+// Example beside it, as a launch before made it.
+inline constexpr std::string_view kExampleUserData = "Games/Documents/Command and Conquer Generals Data";
+
+inline void WriteExampleUserData(const TestMachine& machine) {
+    const std::string player(kExampleUserData);
+    machine.Write(player + "/Options.ini", "player's options");
+    machine.Write(player + "/Replays/Last.rep", "player's replay");
+    machine.Write(player + " (Example)/Options.ini", "mod's options");
+    machine.Write(player + " (Example)/Maps/Own/Own.map", "mod's map");
 }
 
 // The tree of a folder as before a launch, but for the read-only game file that a launch clears

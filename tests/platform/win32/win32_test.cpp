@@ -714,11 +714,15 @@ TEST(Win32KillChild, Launch) {
              {"\\Mods\\Example\\Maps", "\\Games\\Generals\\Data"},
              {"\\Mods\\Example\\GameData.ini", "\\Games\\Generals\\Data\\INI"},
              {"\\Mods\\Example\\Readme.txt", "\\Games\\ZH\\Data\\INI"},
-             {"\\Mods\\Example\\Readme.txt", "\\Games\\ZH\\Data\\INI"}}) {
+             {"\\Mods\\Example\\Readme.txt", "\\Games\\ZH\\Data\\INI"},
+             {"\\Mods\\Example\\Maps\\Desert", "\\Games\\Documents\\Command and Conquer Generals Data\\Maps"}}) {
         mod.szSrcPaths.push_back(folder + source);
         mod.szDstFolders.push_back(folder + destination);
     }
-    mod.nPairCount = 4;
+    mod.nPairCount = 5;
+    // The mod keeps its own user data, moved into the player's place for the run.
+    mod.szName = "Example";
+    mod.ownUserData = true;
     ProgramValues values;
     test::SetOnlyMod(values, mod);
     test::KillSwitch kill(std::atoi(killAt), test::KillSwitch::Mode::Signal);
@@ -732,7 +736,10 @@ TEST(Win32KillChild, Launch) {
     test::RecordingRunner runner;
     test::RecordingMessages messages;
     std::string command = "generals.exe";
-    LaunchWithMod(values, {files, runner, messages, {}, &journal, &lock}, command, 0);
+    LaunchWithMod(values,
+                  {files, runner, messages, {}, &journal, &lock, {},
+                   [&](std::string_view) { return folder + "\\Games\\Documents\\Command and Conquer Generals Data"; }},
+                  command, 0);
 }
 
 // Real deaths under Wine: the launch in a child process is ended with TerminateProcess after each of
@@ -740,6 +747,7 @@ TEST(Win32KillChild, Launch) {
 TEST(Win32KillTest, NextStartPutsBackALaunchTerminatedAtAnyStep) {
     test::TestMachine machine;
     test::WriteExampleInstallation(machine);
+    test::WriteExampleUserData(machine);
     fs::create_directories(machine.HostPath("Vantrel"));
     test::TempFolder snapshot;
     fs::copy(machine.HostPath("Games"), snapshot.Path() / "Games", fs::copy_options::recursive);
