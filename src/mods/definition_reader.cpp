@@ -76,16 +76,24 @@ std::string_view NameFromPath(std::string_view path) {
     return fileName.substr(0, fileName.find('.'));
 }
 
-} // namespace
-
-bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line) {
+// FindLine, setting `ownUserData` when a line it passes over is the own-user-data line.
+bool FindLineNoting(TextFileReader& file, std::string_view key, std::string_view& line, bool& ownUserData) {
     while (file.NextLine(line)) {
         if (BeginsWith(line, key) || line.find(key) != std::string_view::npos) {
             return true;
         }
+        // Lengths are compared first, which settles nearly every line.
+        ownUserData = ownUserData || line == kOwnUserDataLine;
     }
     line = {};
     return false;
+}
+
+} // namespace
+
+bool FindLine(TextFileReader& file, std::string_view key, std::string_view& line) {
+    bool ignored = false;
+    return FindLineNoting(file, key, line, ignored);
 }
 
 bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::string_view path,
@@ -95,6 +103,7 @@ bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::s
     record.szModFolder.clear();
     record.szModFile.clear();
     record.definitionFile.clear();
+    record.ownUserData = false;
     std::string_view line;
     bool result = false;
     if (FindLine(file, "Location=", line)) {
@@ -118,18 +127,25 @@ bool ReadModDefinition(TextFileReader& file, const ProgramValues& values, std::s
     auto& sources = lists.sources;
     auto& destinations = lists.destinations;
     std::size_t pairs = 0;
-    while (pairs < static_cast<std::size_t>(kMaxEntries) && FindLine(file, "Source=", line)) {
+    // Like the pairs, the own-user-data line is looked for after the location only.
+    bool& ownUserData = record.ownUserData;
+    while (pairs < static_cast<std::size_t>(kMaxEntries) &&
+           FindLineNoting(file, "Source=", line, ownUserData)) {
         if (pairs == sources.size()) {
             sources.emplace_back();
             destinations.emplace_back();
         }
         sources[pairs].assign(ValueOf(line)); // taken before the next line replaces it
-        if (!FindLine(file, "Destination=", line)) {
+        if (!FindLineNoting(file, "Destination=", line, ownUserData)) {
             break;
         }
         AssignReplacing(destinations[pairs], ValueOf(line), kDefaultGeneralsFolder, values.szGeneralsPath);
         ReplaceAll(destinations[pairs], kDefaultZeroHourFolder, values.szZeroHourPath);
         ++pairs;
+    }
+    // Pairs past the largest count are ignored, but the line after them still counts.
+    while (pairs == static_cast<std::size_t>(kMaxEntries) && !ownUserData && file.NextLine(line)) {
+        ownUserData = line == kOwnUserDataLine;
     }
     // Pairs the record held beyond the new ones go, as does a source without its destination.
     for (const auto& [from, to] :

@@ -17,6 +17,10 @@ inline constexpr std::string_view kDefaultGeneralsFolder =
 inline constexpr std::string_view kDefaultZeroHourFolder =
     "C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\";
 
+// The line, after the last pair, of a mod that keeps its own settings, maps, replays and saved games.
+// It holds none of the other keys, so that readers that know nothing of it pass over it.
+inline constexpr std::string_view kOwnUserDataLine = "UserData=Own";
+
 // Reads forward to the first line holding `key` anywhere (exact characters) and returns true with
 // that line, good until the next read; false with an empty line at the end of the file or on a read
 // error.

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
 
 namespace vantrel {
@@ -53,7 +54,8 @@ bool IsValidModTitle(std::string_view title) {
 
 bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view definitionFolder,
                         std::string_view title, std::string_view location,
-                        std::span<const std::string> sources, std::span<const std::string> destinations) {
+                        std::span<const std::string> sources, std::span<const std::string> destinations,
+                        bool ownUserData) {
     if (title.empty()) {
         messages.Show(kMissingNameMessage, MessageIcon::None);
         return false;
@@ -75,6 +77,9 @@ bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view d
             !file->WriteLine("Destination=" + destinations[i])) {
             return false;
         }
+    }
+    if (ownUserData && !file->WriteLine(kOwnUserDataLine)) {
+        return false;
     }
     return file->Commit(true);
 }

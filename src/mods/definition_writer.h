@@ -17,11 +17,12 @@ inline constexpr std::string_view kMissingNameMessage = "The name of the mod is 
 // than a file system holds.
 [[nodiscard]] bool IsValidModTitle(std::string_view title);
 
-// Writes "<definitionFolder>\<title>.vtl" as one step, replacing an existing definition of that name.
-// An empty title shows the missing-name message; any failure returns false and leaves the earlier
-// definition and every other file as they were.
+// Writes "<definitionFolder>\<title>.vtl" as one step, replacing an existing definition of that name,
+// with the own-user-data line when `ownUserData`. An empty title shows the missing-name message; any
+// failure returns false and leaves the earlier definition and every other file as they were.
 bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view definitionFolder,
                         std::string_view title, std::string_view location,
-                        std::span<const std::string> sources, std::span<const std::string> destinations);
+                        std::span<const std::string> sources, std::span<const std::string> destinations,
+                        bool ownUserData);
 
 } // namespace vantrel

@@ -20,7 +20,7 @@ struct ModRecord {
     std::vector<std::string> szDstFolders;
     // The definition file it was read from: the listed name alone may stand for several files.
     std::string definitionFile;
-    // The mod keeps its own settings, maps, replays and saved games, apart from the player's.
+    // The mod keeps its own settings, maps, replays and saved games: its definition's "UserData=Own".
     bool ownUserData = false;
 
     friend bool operator==(const ModRecord&, const ModRecord&) = default;

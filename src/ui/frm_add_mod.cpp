@@ -48,12 +48,15 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
     lstFolder = new DirectoryList(services.diskBrowser, this);
     lstFiles = new FileList(services.diskBrowser, this);
     lstResult = new QListWidget(this);
+    chkOwnUserData =
+        new QCheckBox(QStringLiteral("Keep this mod's own settings, maps, replays and saved games"), this);
     btnRemove = new QPushButton(QStringLiteral("&Remove"), this);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     for (const auto& [widget, name] : std::initializer_list<std::pair<QWidget*, const char*>>{
              {txtTitle, "txtTitle"}, {txtLocation, "txtLocation"}, {btnBrowse, "btnBrowse"}, {cboDrive, "cboDrive"},
              {btnAddFolder, "btnAddFolder"}, {btnAddFile, "btnAddFile"}, {lstFolder, "lstFolder"},
-             {lstFiles, "lstFiles"}, {lstResult, "lstResult"}, {btnRemove, "btnRemove"}, {OKButton, "OKButton"}}) {
+             {lstFiles, "lstFiles"}, {lstResult, "lstResult"}, {chkOwnUserData, "chkOwnUserData"},
+             {btnRemove, "btnRemove"}, {OKButton, "OKButton"}}) {
         widget->setObjectName(QString::fromLatin1(name));
     }
     lstResult->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -88,11 +91,12 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
     grid->addLayout(listsRow, 3, 0, 1, 5);
     grid->addWidget(Label1[3], 4, 0, 1, 5);
     grid->addWidget(lstResult, 5, 0, 1, 5);
+    grid->addWidget(chkOwnUserData, 6, 0, 1, 5);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(btnRemove);
     bottomRow->addStretch();
     bottomRow->addWidget(OKButton);
-    grid->addLayout(bottomRow, 6, 0, 1, 5);
+    grid->addLayout(bottomRow, 7, 0, 1, 5);
     grid->setRowStretch(3, 3);
     grid->setRowStretch(5, 2);
     FitDialogToScreen(*this, QSize(560, 480));
@@ -224,7 +228,7 @@ void FrmAddMod::OKButton_Click() {
     const std::string title = txtTitle->text().toStdString();
     const std::string location = txtLocation->text().toStdString();
     if (!WriteModDefinition(services_.textFiles, services_.messages, services_.values.definitionFolder, title,
-                            location, lstSrc, lstDest)) {
+                            location, lstSrc, lstDest, chkOwnUserData->isChecked())) {
         // The editor stays open with everything entered, so that nothing composed is lost; the writer
         // has already named a missing title.
         if (!title.empty()) {
@@ -237,6 +241,7 @@ void FrmAddMod::OKButton_Click() {
     lstSrc.clear();
     lstDest.clear();
     lstResult->clear();
+    chkOwnUserData->setChecked(false);
     hide();
     done(Accepted);
 }

@@ -1,6 +1,7 @@
 // The mod editor: a title, the mod's BIG file and the pairs of what goes where in the game.
 #pragma once
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,6 +62,8 @@ public:
     DirectoryList* lstFolder;
     FileList* lstFiles;
     QListWidget* lstResult;
+    // Ticked, the mod keeps its own settings, maps, replays and saved games.
+    QCheckBox* chkOwnUserData;
     QPushButton* btnRemove;
     QPushButton* OKButton;
     // The pairs, in step with lstResult.

@@ -640,6 +640,7 @@ void FrmMain::btnEditMod_Click() {
     FrmAddMod& editor = AddModDialog();
     editor.txtTitle->setText(Text(record.szName));
     editor.txtLocation->setText(Text(record.szModFolder + record.szModFile));
+    editor.chkOwnUserData->setChecked(record.ownUserData);
     for (std::size_t k = 0; k < record.szSrcPaths.size(); ++k) {
         editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
     }

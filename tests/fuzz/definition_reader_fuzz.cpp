@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the definition reader; a definition it reads must write and read back
-// to the same pairs.
+// to the same pairs and the same own-user-data flag.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -29,12 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     test::RecordingMessages messages;
     if (!WriteModDefinition(files, messages, "C:\\V", "Again", record.szModFolder + record.szModFile,
-                            record.szSrcPaths, record.szDstFolders)) {
+                            record.szSrcPaths, record.szDstFolders, record.ownUserData)) {
         std::abort();
     }
     ModRecord again;
-    if (!ReadModDefinition(files, values, "C:\\V\\Again.vtl", again) || again.szSrcPaths != record.szSrcPaths ||
-        again.szDstFolders != record.szDstFolders) {
+    if (!ReadModDefinition(files, values, "C:\\V\\Again.vtl", again) ||
+        again.szSrcPaths != record.szSrcPaths || again.szDstFolders != record.szDstFolders ||
+        again.ownUserData != record.ownUserData) {
         std::abort();
     }
     return 0;

@@ -116,6 +116,7 @@ TEST_F(ModDefinitionReader, PairsEachSourceWithTheNextDestination) {
         std::string body;
         bool result;
         Pairs pairs;
+        bool ownUserData = false;
     };
     const Case cases[] = {
         {"empty file", "", false, {}},
@@ -133,10 +134,23 @@ TEST_F(ModDefinitionReader, PairsEachSourceWithTheNextDestination) {
         {"last line without line end", "Location=\r\nSource=D:\\a\r\nDestination=D:\\g", true, {{"D:\\a", "D:\\g"}}},
         {"source without destination is dropped", "Location=\r\nSource=D:\\a\r\nDestination=D:\\g\r\nSource=D:\\b\r\n",
          true, {{"D:\\a", "D:\\g"}}},
+        {"own user data after the last pair", "Location=\r\nSource=D:\\a\r\nDestination=D:\\g\r\nUserData=Own\r\n", true,
+         {{"D:\\a", "D:\\g"}}, true},
+        {"own user data without pairs or line end", "Location=D:\\x.big\r\nUserData=Own", true, {}, true},
+        // Anywhere after the location it counts, as a pair's key does, and hides no pair.
+        {"own user data between pairs", "Location=\r\nSource=D:\\a\r\nUserData=Own\r\nDestination=D:\\g\r\n", true,
+         {{"D:\\a", "D:\\g"}}, true},
+        {"own user data before the location is not seen", "UserData=Own\r\nLocation=\r\n", true, {}, false},
+        {"own user data without a location", "UserData=Own\r\n", false, {}, false},
+        // Only the exact line: another value, case or spacing is a line a reader passes over.
+        {"other user data lines", "Location=\r\nUserData=Shared\r\nuserdata=own\r\n UserData=Own\r\nUserData=Own \r\n",
+         true, {}, false},
+        {"own user data ended by a LF alone", "Location=\r\nUserData=Own\n", true, {}, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Read(c.body), c.result) << c.name;
         EXPECT_EQ(PairsRead(), c.pairs) << c.name;
+        EXPECT_EQ(record.ownUserData, c.ownUserData) << c.name;
     }
 }
 
@@ -166,7 +180,8 @@ TEST_F(ModDefinitionReader, StopsAtTheLargestPairCount) {
     for (int i = 0; i < kMaxEntries + 2; ++i) {
         body += "Source=s" + std::to_string(i) + "\r\nDestination=d\r\n";
     }
-    ASSERT_TRUE(Read(body));
+    ASSERT_TRUE(Read(body + "UserData=Own\r\n"));
+    EXPECT_TRUE(record.ownUserData) << "the line after pairs past the largest count";
     EXPECT_EQ(record.nPairCount, kMaxEntries);
     ASSERT_EQ(record.szSrcPaths.size(), static_cast<std::size_t>(kMaxEntries));
     EXPECT_EQ(record.szSrcPaths.back(), "s" + std::to_string(kMaxEntries - 1));
@@ -183,8 +198,8 @@ TEST_F(ModDefinitionReader, ReadsOverAnEarlierRecordAsIntoANewOne) {
         many,
         "Location=D:\\b.big\r\nSource=D:\\s\r\nDestination=" + generals + "x\r\n",
         "Location=X\r\nSource=D:\\s\r\n",                     // one character: no file; no whole pair
-        "Location=b.big\r\n",                                     // no folder
-        "Source=D:\\a\r\nDestination=D:\\b\r\n",                  // no location: nothing of it read
+        "Location=b.big\r\nUserData=Own\r\n",                    // no folder
+        "Source=D:\\a\r\nDestination=D:\\b\r\nUserData=Own\r\n", // no location: nothing of it read
         "",
         "Location=D:\\l.big\r\nSource=D:\\" + std::string(5000, 's') + "\r\nDestination=D:\\d\r\n", // a long line
         many,

@@ -23,8 +23,9 @@ protected:
     }
 
     bool Write(std::string_view title, std::string_view location, const Strings& sources = {},
-               const Strings& destinations = {}) {
-        return WriteModDefinition(machine.textFiles(), messages, folder, title, location, sources, destinations);
+               const Strings& destinations = {}, bool ownUserData = false) {
+        return WriteModDefinition(machine.textFiles(), messages, folder, title, location, sources, destinations,
+                                  ownUserData);
     }
 
     std::string Folder() const { return test::DescribeTree(machine.HostPath("Vantrel")); }
@@ -35,18 +36,23 @@ protected:
 };
 
 TEST_F(ModDefinitionWriter, WritesTheWorkedExampleByteForByte) {
-    ASSERT_TRUE(Write("Example", "D:\\Mods\\Example\\Example.big",
-                      {"D:\\Mods\\Example\\Maps", "D:\\Mods\\Example\\Readme.txt"},
-                      {"C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data",
-                       "C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\Data\\INI"}));
-    EXPECT_EQ(machine.Read("Vantrel/Example.vtl"),
-              "Location=D:\\Mods\\Example\\Example.big\r\n"
-              "[Folder]\r\n"
-              "Source=D:\\Mods\\Example\\Maps\r\n"
-              "Destination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\r\n"
-              "[Folder]\r\n"
-              "Source=D:\\Mods\\Example\\Readme.txt\r\n"
-              "Destination=C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\Data\\INI\r\n");
+    // A mod with its own user data has one line more, after the last pair.
+    for (const bool ownUserData : {false, true}) {
+        ASSERT_TRUE(Write("Example", "D:\\Mods\\Example\\Example.big",
+                          {"D:\\Mods\\Example\\Maps", "D:\\Mods\\Example\\Readme.txt"},
+                          {"C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data",
+                           "C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\Data\\INI"},
+                          ownUserData));
+        EXPECT_EQ(machine.Read("Vantrel/Example.vtl"),
+                  std::string("Location=D:\\Mods\\Example\\Example.big\r\n"
+                              "[Folder]\r\n"
+                              "Source=D:\\Mods\\Example\\Maps\r\n"
+                              "Destination=C:\\Program Files\\EA Games\\Command and Conquer Generals\\Data\r\n"
+                              "[Folder]\r\n"
+                              "Source=D:\\Mods\\Example\\Readme.txt\r\n"
+                              "Destination=C:\\Program Files\\EA Games\\Command & Conquer Generals Zero Hour\\Data\\INI\r\n") +
+                      (ownUserData ? "UserData=Own\r\n" : ""));
+    }
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -55,6 +61,8 @@ TEST_F(ModDefinitionWriter, WritesTheLocationLineAloneWithoutPairs) {
     EXPECT_EQ(machine.Read("Vantrel/Plain.vtl"), "Location=\r\n");
     ASSERT_TRUE(Write("Spaced", " D:\\x.big "));
     EXPECT_EQ(machine.Read("Vantrel/Spaced.vtl"), "Location= D:\\x.big \r\n");
+    ASSERT_TRUE(Write("Own", "", {}, {}, true));
+    EXPECT_EQ(machine.Read("Vantrel/Own.vtl"), "Location=\r\nUserData=Own\r\n");
 }
 
 TEST_F(ModDefinitionWriter, ReplacesADefinitionOfTheSameTitle) {
@@ -118,17 +126,20 @@ TEST_F(ModDefinitionWriter, WrittenDefinitionReadsBackIdentically) {
     const std::string title = "Mod \xC3\xA9t\xC3\xA9 \xE2\x82\xAC";
     const Strings sources = {"D:\\Mods\\\xC3\x9C" "ber\\Maps", "D:\\Mods\\readme"};
     const Strings destinations = {"E:\\Jeux\\G\xC3\xA9n\xC3\xA9raux\\Data", "E:\\ZH"};
-    ASSERT_TRUE(Write(title, "D:\\Mods\\\xC3\x9C" "ber\\\xC3\x9C" "ber.big", sources, destinations));
-    EXPECT_TRUE(machine.Read("Vantrel/" + title + ".vtl").starts_with("Location=D:\\Mods\\\xDC" "ber\\\xDC" "ber.big\r\n"))
-        << "stored in Windows-1252";
+    for (const bool ownUserData : {true, false}) {
+        ASSERT_TRUE(Write(title, "D:\\Mods\\\xC3\x9C" "ber\\\xC3\x9C" "ber.big", sources, destinations, ownUserData));
+        EXPECT_TRUE(machine.Read("Vantrel/" + title + ".vtl").starts_with("Location=D:\\Mods\\\xDC" "ber\\\xDC" "ber.big\r\n"))
+            << "stored in Windows-1252";
 
-    ProgramValues values;
-    ModRecord record;
-    ASSERT_TRUE(ReadModDefinition(machine.textFiles(), values, folder + "\\" + title + ".vtl", record));
-    EXPECT_EQ(record.szName, title);
-    EXPECT_EQ(record.szModFolder + record.szModFile, "D:\\Mods\\\xC3\x9C" "ber\\\xC3\x9C" "ber.big");
-    EXPECT_EQ(record.szSrcPaths, sources);
-    EXPECT_EQ(record.szDstFolders, destinations);
+        ProgramValues values;
+        ModRecord record;
+        ASSERT_TRUE(ReadModDefinition(machine.textFiles(), values, folder + "\\" + title + ".vtl", record));
+        EXPECT_EQ(record.szName, title);
+        EXPECT_EQ(record.szModFolder + record.szModFile, "D:\\Mods\\\xC3\x9C" "ber\\\xC3\x9C" "ber.big");
+        EXPECT_EQ(record.szSrcPaths, sources);
+        EXPECT_EQ(record.szDstFolders, destinations);
+        EXPECT_EQ(record.ownUserData, ownUserData);
+    }
 }
 
 } // namespace

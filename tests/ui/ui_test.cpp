@@ -529,26 +529,43 @@ private slots:
         QVERIFY(!guard.held);
     }
 
+    void addWritesTheDefinitionAndRefillsTheList_data() {
+        QTest::addColumn<bool>("ownUserData"); // the box ticked
+        QTest::addColumn<QString>("lastLine");
+        QTest::newRow("shared user data") << false << QString();
+        QTest::newRow("own user data") << true << QStringLiteral("UserData=Own\r\n");
+    }
+
     void addWritesTheDefinitionAndRefillsTheList() {
+        QFETCH(bool, ownUserData);
+        QFETCH(QString, lastLine);
         Open();
         WhenModal([&] {
             FrmAddMod* editor = window->addModDialog();
             QVERIFY(editor && editor->isVisible());
             QVERIFY(!window->btnAddMod->isEnabled());
             QVERIFY(editor->txtTitle->text().isEmpty());
+            QVERIFY(!editor->chkOwnUserData->isChecked());
             QTest::keyClicks(editor->txtTitle, "Zulu");
             QTest::keyClicks(editor->txtLocation, "C:\\Mods\\Zulu.big");
             editor->AddItem("C:\\Mods\\Example\\Maps", "C:\\Games\\Generals\\Data");
+            if (ownUserData) {
+                // On the box itself: the row is wider than what a click there ticks.
+                QCheckBox* box = editor->chkOwnUserData;
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            }
             QTest::mouseClick(editor->OKButton, Qt::LeftButton);
         });
         QTest::mouseClick(window->btnAddMod, Qt::LeftButton);
         QCOMPARE(Mods(), (QStringList{"Alpha", "Example", "Zulu"}));
         QCOMPARE(QString::fromStdString(machine->Read("Vantrel/Zulu.vtl")),
                  QStringLiteral("Location=C:\\Mods\\Zulu.big\r\n[Folder]\r\nSource=C:\\Mods\\Example\\Maps\r\n"
-                                "Destination=C:\\Games\\Generals\\Data\r\n"));
+                                "Destination=C:\\Games\\Generals\\Data\r\n") + lastLine);
+        QCOMPARE(values->Mods[2].ownUserData, ownUserData);
         QVERIFY(window->btnAddMod->isEnabled());
         QVERIFY(window->addModDialog() && !window->addModDialog()->isVisible());
         QVERIFY(window->addModDialog()->lstSrc.empty() && window->addModDialog()->lstResult->count() == 0);
+        QVERIFY2(!window->addModDialog()->chkOwnUserData->isChecked(), "the next mod starts with the box clear");
     }
 
     // A title the writer refuses leaves the editor open with everything entered, saying why.
