@@ -621,6 +621,7 @@ void FrmMain::btnAddMod_Click() {
     FrmAddMod& editor = AddModDialog();
     editor.txtLocation->setText(QString());
     editor.txtTitle->setText(QString());
+    editor.chkOwnUserData->setChecked(false);
     btnAddMod->setEnabled(false);
     editor.ShowModal();
     CloseAddModIfClosed();

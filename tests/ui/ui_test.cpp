@@ -647,6 +647,40 @@ private slots:
         QVERIFY(!window->btnEditMod->isEnabled());
     }
 
+    // A mod that keeps its own user data: the editor shows it and keeps it, its menu offers its
+    // folder, and removing it keeps the folder, saying where.
+    void aModsOwnUserDataIsKeptAndShown() {
+        machine->Write("Vantrel/Own.vtl", At("Location=C:\\Mods\\Own.big\r\nUserData=Own\r\n"));
+        machine->Write("Documents/Command and Conquer Generals Data (Own)/Options.ini", "mod's options");
+        services->userDataFolder = [this](std::string_view) {
+            return machine->WindowsPath("Documents\\Command and Conquer Generals Data");
+        };
+        Open();
+        Click(window->lstMods, "Own");
+        WhenModal([&] {
+            QVERIFY(window->addModDialog()->chkOwnUserData->isChecked());
+            QTest::mouseClick(window->addModDialog()->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->btnEditMod, Qt::LeftButton);
+        QVERIFY(machine->Read("Vantrel/Own.vtl").ends_with("UserData=Own\r\n"));
+        const int own = static_cast<int>(Mods().indexOf("Own"));
+        window->lstMods->setCurrentRow(own);
+        QObject waiting;
+        bool offered = false;
+        QTimer::singleShot(0, &waiting, [&] {
+            offered = window->mnuOpenModData->isEnabled();
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        });
+        QTest::keyClick(window->lstMods, Qt::Key_Menu);
+        QVERIFY2(offered, "the menu offers the mod's own folder");
+        QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
+        QVERIFY(!Mods().contains("Own"));
+        QCOMPARE(Status(), QString::fromStdString("Own was removed; its own settings, maps, replays and saved games stay in " +
+                                                  machine->WindowsPath("Documents\\Command and Conquer Generals Data (Own)") +
+                                                  "."));
+        QVERIFY(fs::exists(machine->HostPath("Documents/Command and Conquer Generals Data (Own)/Options.ini")));
+    }
+
     void editOfAnUnreadableDefinitionDoesNothing() {
         machine->Write("Vantrel/Broken.Mod.vtl", "Location=\r\n");
         Open();
