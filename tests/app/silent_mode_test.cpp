@@ -227,6 +227,24 @@ TEST_F(SilentMode, NoRecoveryUnderAGameThatStillRuns) {
     EXPECT_EQ(Game(), before);
 }
 
+// A mod that keeps its own user data plays with it in the place of the player's, in the prefix's
+// Documents: it starts with the player's settings, keeps them, and the player's folder is as it was.
+TEST_F(SilentMode, AModPlaysWithItsOwnUserData) {
+    const std::string player = "users/steamuser/Documents/Command and Conquer Generals Data";
+    machine.Write(player + "/Options.ini", "player's options");
+    machine.Write(player + "/Replays/Mine.rep", "player's replay");
+    machine.Write("Vantrel/Own.vtl", "Location=C:\\Mods\\Example\\Example.big\r\nUserData=Own\r\n");
+    const std::string before = test::DescribeTree(machine.HostPath(player));
+    environmentChanges = {"USER", "FAKE_WINE_GAME=" + machine.HostPath(player).string()};
+    const Outcome outcome = Run({"-SILENT", "Own"});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
+    const std::string seen = test::ReadBytes(log);
+    EXPECT_NE(seen.find("./Options.ini\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("Mine.rep"), std::string::npos) << "the player's replays are not the mod's\n" << seen;
+    EXPECT_EQ(test::DescribeTree(machine.HostPath(player)), before);
+    EXPECT_EQ(test::DescribeTree(machine.HostPath(player + " (Own)")), "Options.ini player's options\n");
+}
+
 TEST_F(SilentMode, UnreadableModRunsThePlainGame) {
     const std::string before = Game();
     const Outcome outcome = Run({"-SILENT", "Missing"}, "3");
