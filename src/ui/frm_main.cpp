@@ -646,8 +646,24 @@ void FrmMain::btnEditMod_Click() {
         editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
     }
     editor.ShowModal();
+    const std::string title = editor.txtTitle->text().toStdString();
     CloseAddModIfClosed();
     RefreshModList();
+    // Saved under a new name, the mod starts its own user data afresh: the old one's stays where it is.
+    const bool savedAnew = std::any_of(services_.values.Mods.begin(), services_.values.Mods.end(),
+                                       [&](const ModRecord& mod) { return SilentNameOf(mod.definitionFile) == title; });
+    if (record.ownUserData && title != record.szName && savedAnew) {
+        std::string kept;
+        for (const auto& folder : OwnDataFolders(record)) {
+            if (services_.diskBrowser.FolderExists(folder)) {
+                kept += (kept.empty() ? "" : " and ") + folder;
+            }
+        }
+        if (!kept.empty()) {
+            SetStatus(Text(title + " keeps its own settings, maps, replays and saved games apart from " + record.szName +
+                           "'s, which stay in " + kept + "."));
+        }
+    }
 }
 
 void FrmMain::btnDelMod_Click() {

@@ -663,6 +663,16 @@ private slots:
         });
         QTest::mouseClick(window->btnEditMod, Qt::LeftButton);
         QVERIFY(machine->Read("Vantrel/Own.vtl").ends_with("UserData=Own\r\n"));
+        const std::string ownFolder = machine->WindowsPath("Documents\\Command and Conquer Generals Data (Own)");
+        // Saved under a new name, it starts afresh; the old one's folder stays, and the player is told.
+        Click(window->lstMods, "Own");
+        WhenModal([&] {
+            window->addModDialog()->txtTitle->setText(QStringLiteral("Own Two"));
+            QTest::mouseClick(window->addModDialog()->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(window->btnEditMod, Qt::LeftButton);
+        QCOMPARE(Status(), QString::fromStdString("Own Two keeps its own settings, maps, replays and saved games apart "
+                                                  "from Own's, which stay in " + ownFolder + "."));
         const int own = static_cast<int>(Mods().indexOf("Own"));
         window->lstMods->setCurrentRow(own);
         QObject waiting;
@@ -676,8 +686,7 @@ private slots:
         QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
         QVERIFY(!Mods().contains("Own"));
         QCOMPARE(Status(), QString::fromStdString("Own was removed; its own settings, maps, replays and saved games stay in " +
-                                                  machine->WindowsPath("Documents\\Command and Conquer Generals Data (Own)") +
-                                                  "."));
+                                                  ownFolder + "."));
         QVERIFY(fs::exists(machine->HostPath("Documents/Command and Conquer Generals Data (Own)/Options.ini")));
     }
 
