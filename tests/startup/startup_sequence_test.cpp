@@ -112,11 +112,13 @@ private:
 class FakeRegistry final : public Registry {
 public:
     std::map<std::string, std::string, std::less<>> installPaths;
+    std::map<std::string, std::string, std::less<>> leafNames; // UserDataLeafName by key
     std::vector<std::string> asked;
     std::optional<std::string> ReadMachineString(std::string_view key, std::string_view value) override {
         asked.emplace_back(key);
-        const auto found = installPaths.find(key);
-        if (value != "InstallPath" || found == installPaths.end()) {
+        const auto& values = value == "UserDataLeafName" ? leafNames : installPaths;
+        const auto found = values.find(key);
+        if ((value != "InstallPath" && value != "UserDataLeafName") || found == values.end()) {
             return std::nullopt;
         }
         return found->second;
@@ -458,6 +460,40 @@ TEST_F(StartupSequence, SetsAsideAJournalLeftBesideDefinitionsNowReadOnly) {
     EXPECT_NE(messages.shown[0].text.find("It was set aside as " + Folder("Vantrel")), std::string::npos)
         << messages.shown[0].text;
     EXPECT_FALSE(machine.singleFiles().FileExists(journal));
+}
+
+// The game's user data folder: Documents and the leaf the registry names, else the game's own; none
+// for a folder of neither game or without Documents, and never a leaf that leaves Documents.
+TEST(GameUserData, IsTheDocumentsFolderAndTheGamesLeaf) {
+    test::TestMachine machine;
+    FakeEnvironment environment(machine);
+    FakeRegistry registry;
+    ProgramValues values;
+    values.szGeneralsPath = "C:\\Games\\Generals\\";
+    values.szZeroHourPath = "C:\\Games\\ZH\\";
+    struct Case {
+        std::string folder;
+        std::string documents;
+        std::optional<std::string> leaf; // Zero Hour's UserDataLeafName
+        std::string expected;
+    };
+    const std::string docs = "C:\\users\\me\\Documents";
+    const Case cases[] = {
+        {"C:\\Games\\ZH\\", docs, std::nullopt, docs + "\\Command and Conquer Generals Zero Hour Data"},
+        {"c:\\games\\zh\\", docs, "Zero Hour Saves", docs + "\\Zero Hour Saves"},
+        {"C:\\Games\\Generals\\", docs, "Zero Hour Saves", docs + "\\Command and Conquer Generals Data"},
+        {"C:\\Games\\ZH\\", docs, "..\\..\\Windows", docs + "\\Command and Conquer Generals Zero Hour Data"},
+        {"C:\\Games\\Other\\", docs, std::nullopt, ""},
+        {"C:\\Games\\ZH\\", "", std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        environment.documents = c.documents;
+        registry.leafNames.clear();
+        if (c.leaf) {
+            registry.leafNames[std::string(kZeroHourKey)] = *c.leaf;
+        }
+        EXPECT_EQ(GameUserDataFolder(values, registry, environment, c.folder), c.expected) << c.folder;
+    }
 }
 
 } // namespace
