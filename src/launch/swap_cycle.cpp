@@ -7,6 +7,7 @@
 
 #include "launch/launch_journal.h"
 #include "launch/report_text.h"
+#include "platform/case_fold.h"
 #include "platform/utf8.h"
 #include "platform/windows_paths.h"
 
@@ -380,7 +381,7 @@ public:
             return false;
         }
         const std::string target = JoinWindowsPath(*documents, LastWindowsName(userData_));
-        const std::string own = OwnUserDataFolder(target, mod_.szName);
+        const std::string own = OwnUserDataFolder(target, mod_);
         if (!files_.CanChangeFolder(*documents)) {
             why = which + Quoted(*documents) + ": " + files_.LastError();
             return false;
@@ -725,8 +726,13 @@ std::optional<std::string> PairTarget(std::string_view source, std::string_view 
     return JoinWindowsPath(destinationFolder, name);
 }
 
-std::string OwnUserDataFolder(std::string_view userData, std::string_view modName) {
-    return std::string(userData) + " (" + std::string(modName) + ")";
+std::string OwnUserDataFolder(std::string_view userData, const ModRecord& mod) {
+    std::string_view name = LastWindowsName(mod.definitionFile);
+    constexpr std::string_view kExtension = ".vtl";
+    if (name.size() > kExtension.size() && EqualsIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension)) {
+        name.remove_suffix(kExtension.size());
+    }
+    return std::string(userData) + " (" + std::string(name.empty() ? std::string_view(mod.szName) : name) + ")";
 }
 
 UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, UndoMode mode, LaunchJournal* journal) {

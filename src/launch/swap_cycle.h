@@ -48,8 +48,9 @@ struct LaunchServices {
     std::function<std::string(std::string_view gameFolder)> userDataFolder = {};
 };
 
-// The name of the folder that holds a mod's own user data, beside the player's `userData`.
-[[nodiscard]] std::string OwnUserDataFolder(std::string_view userData, std::string_view modName);
+// The folder that holds a mod's own user data, beside the player's `userData`: named after the
+// mod's definition file, whole, so that "A.B" and "A.C" (both listed as "A") keep theirs apart.
+[[nodiscard]] std::string OwnUserDataFolder(std::string_view userData, const ModRecord& mod);
 
 // Where pair (source, destination folder) goes: the folder followed by the source's last name, one
 // separator between them. nullopt, with the reason, when the source does not end in a name (a

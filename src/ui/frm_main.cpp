@@ -502,7 +502,7 @@ std::vector<std::string> FrmMain::OwnDataFolders(const ModRecord& mod) const {
     games.push_back(services_.values.szZeroHourPath);
     for (const auto& game : games) {
         const std::string userData = game.empty() || !services_.userDataFolder ? "" : services_.userDataFolder(game);
-        const std::string own = userData.empty() ? "" : OwnUserDataFolder(userData, mod.szName);
+        const std::string own = userData.empty() ? "" : OwnUserDataFolder(userData, mod);
         if (!own.empty() && std::find(folders.begin(), folders.end(), own) == folders.end()) {
             folders.push_back(own);
         }

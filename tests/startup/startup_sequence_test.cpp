@@ -494,6 +494,11 @@ TEST(GameUserData, IsTheDocumentsFolderAndTheGamesLeaf) {
         }
         EXPECT_EQ(GameUserDataFolder(values, registry, environment, c.folder), c.expected) << c.folder;
     }
+    // A mod's own beside it bears its definition's whole name: A.B.vtl and A.C.vtl are both listed as A.
+    ModRecord mod;
+    mod.szName = "A";
+    mod.definitionFile = "C:\\Vantrel\\A.B.VTL";
+    EXPECT_EQ(OwnUserDataFolder(docs + "\\Data", mod), docs + "\\Data (A.B)");
 }
 
 } // namespace
