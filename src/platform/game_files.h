@@ -18,8 +18,8 @@ public:
     virtual ~GameFiles() = default;
 
     // Steam's own folders that the system knows of outside the registry (on Linux: ~/.steam/steam,
-    // ~/.local/share/Steam and the Flatpak's), once each, in that order; those the machine cannot
-    // reach are left out. Empty where the registry names them (Windows).
+    // ~/.local/share/Steam, the Flatpak's and the Snap's), once each, in that order; those the
+    // machine cannot reach are left out. Empty where the registry names them (Windows).
     [[nodiscard]] virtual std::vector<std::string> SteamFolders() = 0;
     // A folder as Steam's own files name it (a host path on Linux) as a path of the machine; nullopt
     // when it is not there or the machine cannot reach it.

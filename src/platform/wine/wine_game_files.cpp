@@ -25,8 +25,9 @@ std::vector<std::string> WineGameFiles::SteamFolders() {
         return folders;
     }
     // ~/.steam/steam is usually a link to one of the others: each folder counts once.
-    for (const char* relative :
-         {"/.steam/steam", "/.local/share/Steam", "/.var/app/com.valvesoftware.Steam/.local/share/Steam"}) {
+    for (const char* relative : {"/.steam/steam", "/.local/share/Steam",
+                                 "/.var/app/com.valvesoftware.Steam/.local/share/Steam",
+                                 "/snap/steam/common/.local/share/Steam"}) {
         auto folder = MachinePath(home_ + relative);
         if (!folder) {
             continue;

@@ -143,6 +143,7 @@ TEST_F(WinePrefixTest, GivesSteamsHostFoldersThroughTheDrives) {
     fs::create_directories(home + "/.steam");
     fs::create_directory_symlink(home + "/.local/share/Steam", home + "/.steam/steam");
     fs::create_directories(home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam");
+    fs::create_directories(home + "/snap/steam/common/.local/share/Steam");
     fs::create_directories(root + "/media/SteamLibrary");
     const auto onZ = [](std::string path) {
         std::replace(path.begin(), path.end(), '/', '\\');
@@ -151,7 +152,8 @@ TEST_F(WinePrefixTest, GivesSteamsHostFoldersThroughTheDrives) {
     WineGameFiles files(prefix, home);
     EXPECT_EQ(files.SteamFolders(),
               (std::vector<std::string>{onZ(home + "/.local/share/Steam"),
-                                        onZ(home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam")}))
+                                        onZ(home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam"),
+                                        onZ(home + "/snap/steam/common/.local/share/Steam")}))
         << "the link and the folder it names count once";
     EXPECT_EQ(WineGameFiles(prefix, root + "/nobody").SteamFolders(), std::vector<std::string>{});
 
