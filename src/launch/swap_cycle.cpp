@@ -735,6 +735,15 @@ std::string OwnUserDataFolder(std::string_view userData, const ModRecord& mod) {
     return std::string(userData) + " (" + std::string(name.empty() ? std::string_view(mod.szName) : name) + ")";
 }
 
+std::string ModArgument(const ModRecord& mod, std::string_view userData) {
+    const std::string_view folder = mod.szModFolder;
+    const bool absolute = IsDrivePath(folder) || folder.starts_with('\\');
+    if (!absolute || (!userData.empty() && WindowsPathKey(folder) == WindowsPathKey(userData))) {
+        return mod.szModFile;
+    }
+    return std::string(folder) + mod.szModFile;
+}
+
 UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, UndoMode mode, LaunchJournal* journal) {
     UndoReport report;
     for (std::size_t i = pairs.size(); i-- > 0;) {
@@ -774,8 +783,10 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
         return fail("there is no mod number " + std::to_string(modIndex + 1) + " in the list");
     }
     const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
+    const std::string playerData = services.userDataFolder && !gameFolder.empty() ? services.userDataFolder(gameFolder)
+                                                                                 : std::string();
     if (Utf8Length(mod.szModFile) > 1) {
-        addMod(mod.szModFile);
+        addMod(ModArgument(mod, playerData));
     }
     if (PairCountOf(mod) == 0 && !mod.ownUserData) {
         // A mod without pairs touches no file: it needs neither a record nor the lock.
@@ -801,7 +812,7 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
     }
     std::string userData;
     if (mod.ownUserData) {
-        userData = services.userDataFolder ? services.userDataFolder(gameFolder) : std::string();
+        userData = playerData;
         if (userData.empty()) {
             return fail("the mod keeps its own settings, maps, replays and saved games, but where " +
                         Quoted(gameFolder) + "'s game keeps the player's is not known");
@@ -844,7 +855,10 @@ bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, 
     const std::string program = SplitCommandLine(command).program;
     return LaunchRunning(
         values, services, modIndex, std::string_view(program).substr(0, program.rfind('\\') + 1),
-        [&](const std::string& modFile) { command += " -mod " + modFile; },
+        [&](const std::string& modFile) {
+            // The games take a whole argument in double quotes, so a blank does not split the path.
+            command += " -mod " + (modFile.find(' ') == std::string::npos ? modFile : '"' + modFile + '"');
+        },
         [&] { return services.runner.RunAndWait(command); });
 }
 

@@ -58,6 +58,11 @@ struct LaunchServices {
 [[nodiscard]] std::optional<std::string> PairTarget(std::string_view source, std::string_view destinationFolder,
                                                     std::string& why);
 
+// What follows "-mod" for `mod`: the BIG file's name alone when it lies in the player's user data
+// folder `userData` (where the games look for a name without a drive) or the location names no
+// folder; its full path otherwise, since a game that does not find the file starts without the mod.
+[[nodiscard]] std::string ModArgument(const ModRecord& mod, std::string_view userData);
+
 // Who undoes a launch's pairs, which decides what may be taken for the launch's own.
 enum class UndoMode {
     SwapInFailed, // the launch itself, before the game ran: only entries it can prove are its own
@@ -77,13 +82,13 @@ struct UndoReport {
 // back is left as it stands and the others go on.
 UndoReport UndoPairs(std::vector<PairRecord>& pairs, SwapFileSystem& files, UndoMode mode, LaunchJournal* journal);
 
-// Swaps mod `modIndex` of the catalogue in, runs `command` (to which " -mod <file>" is appended when
-// the mod names a BIG file), waits for it and restores the installation. A negative index only runs
-// the command. A mod that keeps its own user data has it moved into the place of the player's for
-// the run. Any failure, a program that could not be started or a program of the game's folder that
-// runs already among them, is shown once as the launch failure message with a line saying why; a
-// failure before the run undoes the swap-in and does not start the program. True when no failure
-// was shown.
+// Swaps mod `modIndex` of the catalogue in, runs `command` (to which " -mod " and ModArgument, in
+// double quotes when it holds a blank, are appended when the mod names a BIG file), waits for it and
+// restores the installation. A negative index only runs the command. A mod that keeps its own user
+// data has it moved into the place of the player's for the run. Any failure, a program that could
+// not be started or a program of the game's folder that runs already among them, is shown once as
+// the launch failure message with a line saying why; a failure before the run undoes the swap-in and
+// does not start the program. True when no failure was shown.
 bool LaunchWithMod(const ProgramValues& values, const LaunchServices& services, std::string& command,
                    std::int16_t modIndex);
 

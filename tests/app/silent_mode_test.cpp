@@ -158,7 +158,7 @@ TEST_F(SilentMode, PlaysTheModAndLeavesTheGameAsItWas) {
     EXPECT_THAT(outcome.gameEnded, ::testing::MatchesRegex("The game ended after [0-9]\\.[0-9] s; the game folder was put back\\.\n"));
     const std::string seen = test::ReadBytes(log);
     EXPECT_NE(seen.find("cwd: " + machine.HostPath("WorkingFolder").string() + "\n"), std::string::npos) << seen;
-    EXPECT_NE(seen.find("arg: C:\\Games\\Generals\\generals.exe\narg: -nologo\narg: -mod\narg: Example.big\n"),
+    EXPECT_NE(seen.find("arg: C:\\Games\\Generals\\generals.exe\narg: -nologo\narg: -mod\narg: C:\\Mods\\Example\\Example.big\n"),
               std::string::npos)
         << seen;
     EXPECT_NE(seen.find("./Data/Maps/Mod.map"), std::string::npos) << "the mod is in place while the game runs\n" << seen;
@@ -360,7 +360,7 @@ TEST_F(SilentMode, StartsASteamGameThroughItsProton) {
     EXPECT_TRUE(seen.starts_with("STEAM_COMPAT_DATA_PATH: " + steam + "/steamapps/compatdata/2229870\n"
                                  "STEAM_COMPAT_CLIENT_INSTALL_PATH: " + steam + "\nSteamAppId: 2229870\n"
                                  "WINEPREFIX: (unset)\narg: waitforexitandrun\narg: " + game +
-                                 "/generals.exe\narg: -nologo\narg: -mod\narg: Example.big\n"))
+                                 "/generals.exe\narg: -nologo\narg: -mod\narg: C:\\Mods\\Example\\Example.big\n"))
         << seen;
     EXPECT_NE(seen.find("file: ./Data/Maps/Mod.map\n"), std::string::npos) << "the mod is in place while it runs\n" << seen;
     EXPECT_FALSE(fs::exists(log)) << "wine itself is not started";
@@ -403,7 +403,7 @@ TEST_F(SilentMode, PlaysAModFromSteamsLaunchOptions) {
             EXPECT_TRUE(seen.starts_with("STEAM_COMPAT_DATA_PATH: " + machine.HostPath("compatdata/2229870").string() +
                                          "\n"))
                 << c.name << ": Steam's own environment is passed on\n" << seen;
-            EXPECT_NE(seen.find("arg: waitforexitandrun\narg: " + program + "\narg: -win\narg: -mod\narg: Example.big\n"
+            EXPECT_NE(seen.find("arg: waitforexitandrun\narg: " + program + "\narg: -win\narg: -mod\narg: C:\\Mods\\Example\\Example.big\n"
                                 "file: "),
                       std::string::npos)
                 << c.name << "\n" << seen;

@@ -57,7 +57,7 @@ echo "Silent mode plays the mod with the stand-in game"
 FAKE_GAME_LOG='C:\game.log' VANTREL_MESSAGES=stderr wine "$work/Vantrel/vantrel.exe" -SILENT Alpha ||
   fail "silent mode ended with status $?"
 log=$(tr -d '\r' <"$drive/game.log")
-grep -q -- '-mod Alpha.big' <<<"$log" || fail "the game was not started with the mod: $log"
+grep -qF -- '-mod C:\Mods\Alpha\Alpha.big' <<<"$log" || fail "the game was not started with the mod: $log"
 grep -q 'GameData.ini mod ini' <<<"$log" || fail "the mod's file was not in place while the game ran: $log"
 [ "$(describe)" = "$before" ] || fail "the game folder differs after the launch: $(diff <(echo "$before") <(describe))"
 

@@ -97,24 +97,38 @@ TEST_F(SwapCycle, WithoutAModOnlyRunsTheCommand) {
     EXPECT_EQ(Games(), before);
 }
 
-TEST_F(SwapCycle, AddsTheModSwitchForFileNamesOfTwoCharactersOrMore) {
+TEST_F(SwapCycle, AddsTheModSwitchWithAPathTheGameFinds) {
     struct Case {
+        std::string modFolder;
         std::string modFile;
         std::string command;
     };
+    // The player's user data folder of the game is C:\Users\Me\Documents\Generals Data.
     const Case cases[] = {
-        {"", "generals.exe -nologo "},
-        {"X", "generals.exe -nologo "},
-        {"\xC3\xA9", "generals.exe -nologo "},
-        {"XY", "generals.exe -nologo  -mod XY"},
-        {"Example.big", "generals.exe -nologo  -mod Example.big"},
-        {"My Mod.big", "generals.exe -nologo  -mod My Mod.big"},
+        {"", "", "generals.exe -nologo "},
+        {"", "X", "generals.exe -nologo "},
+        {"", "\xC3\xA9", "generals.exe -nologo "},
+        {"", "XY", "generals.exe -nologo  -mod XY"},
+        {"", "Example.big", "generals.exe -nologo  -mod Example.big"},
+        {"", "My Mod.big", "generals.exe -nologo  -mod \"My Mod.big\""},
+        {"C:\\Users\\Me\\Documents\\Generals Data\\", "Example.big", "generals.exe -nologo  -mod Example.big"},
+        {"c:\\users\\me\\documents\\generals data\\", "Example.big", "generals.exe -nologo  -mod Example.big"},
+        {"C:\\Users\\Me\\Documents\\Generals Data\\Mods\\", "X.big",
+         "generals.exe -nologo  -mod \"C:\\Users\\Me\\Documents\\Generals Data\\Mods\\X.big\""},
+        {"C:\\Mods\\", "Example.big", "generals.exe -nologo  -mod C:\\Mods\\Example.big"},
+        {"D:\\My Mods\\", "X.big", "generals.exe -nologo  -mod \"D:\\My Mods\\X.big\""},
+        {"\\\\server\\mods\\", "X.big", "generals.exe -nologo  -mod \\\\server\\mods\\X.big"},
+        {"Mods\\", "X.big", "generals.exe -nologo  -mod X.big"},
     };
     for (const auto& c : cases) {
         SetMod({}, c.modFile);
+        values.Mods[0].szModFolder = c.modFolder;
         runner.commands.clear();
-        ASSERT_TRUE(Launch(0, "generals.exe -nologo "));
-        EXPECT_EQ(runner.commands, std::vector<std::string>{c.command}) << c.modFile;
+        std::string command = "C:\\Games\\Generals\\generals.exe -nologo ";
+        const auto userData = [](std::string_view) { return std::string("C:\\Users\\Me\\Documents\\Generals Data"); };
+        ASSERT_TRUE(LaunchWithMod(values, {files(), runner, messages, {}, nullptr, nullptr, {}, userData}, command, 0));
+        EXPECT_EQ(runner.commands, std::vector<std::string>{"C:\\Games\\Generals\\" + c.command})
+            << c.modFolder << c.modFile;
     }
 }
 

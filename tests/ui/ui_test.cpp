@@ -296,7 +296,7 @@ private slots:
         QTest::newRow("nothing") << QStringList{} << "" << false << game + "generals.exe";
         QTest::newRow("intro and window, with mod")
             << QStringList{"chkRunInWindow", "chkNoIntro"} << "Example" << false
-            << game + "generals.exe -nologo -win -mod Example.big";
+            << game + "generals.exe -nologo -win -mod C:\\Mods\\Example\\Example.big";
         QTest::newRow("debug alone") << QStringList{"chkDebug"} << "" << false
                                      << game + "generals.exe -constantdebug -scriptdebug";
         QTest::newRow("worldbuilder with everything")
@@ -304,7 +304,7 @@ private slots:
             << "" << true
             << game + "worldbuilder.exe -nologo -noshellmap -nomusic -noaudio -win -constantdebug -scriptdebug";
         QTest::newRow("worldbuilder with a mod") << QStringList{"chkNoMusic"} << "Alpha" << true
-                                                 << game + "worldbuilder.exe -nomusic -mod Alpha.big";
+                                                 << game + "worldbuilder.exe -nomusic -mod C:\\Mods\\Alpha.big";
     }
 
     void launchBuildsTheCommandLine() {

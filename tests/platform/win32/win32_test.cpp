@@ -670,7 +670,10 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
             EXPECT_TRUE(running.Valid() && WaitForSingleObject(running.Get(), 0) == WAIT_TIMEOUT) << c.name;
             TerminateProcess(running.Get(), 0);
         }
-        EXPECT_NE(seen.find("command: \"" + generals + "generals.exe\" -nologo  -mod Example.big\n"), std::string::npos)
+        const std::string big = machine.WindowsPath("Mods\\Example\\Example.big");
+        const std::string modArgument = big.find(' ') == std::string::npos ? big : '"' + big + '"';
+        EXPECT_NE(seen.find("command: \"" + generals + "generals.exe\" -nologo  -mod " + modArgument + "\n"),
+                  std::string::npos)
             << c.name << "\n" << seen;
         if (c.gameStarts) {
             EXPECT_TRUE(messages.shown.empty()) << c.name;
