@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
     // Windows need an application object; message boxes too, unless they go to standard error.
     std::unique_ptr<QApplication> application;
     std::unique_ptr<Messages> messages;
-    if (MessagesGoToStderr()) {
+    // An import from the command line answers on the command line.
+    const bool importing = ImportFromArguments(platform.environment->Arguments()).has_value();
+    if (importing || MessagesGoToStderr()) {
         messages = std::make_unique<StderrMessages>();
     } else {
         messages = std::make_unique<OnDemandQtMessages>(argc, argv, application);
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
     const bool steamLaunch =
         !AsksForSilentMode(arguments) && SteamLaunchFromArguments(platform.environment->Arguments()).has_value();
     const bool opensWindow =
-        HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments) && !steamLaunch;
+        HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments) && !steamLaunch && !importing;
     ProgramValues values;
     HeldMessages held;
     const auto prepare = [&](Messages& shown) {
@@ -178,6 +180,21 @@ int main(int argc, char** argv) {
         }
         return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
                                       platform.launchLock.get(), {}, userDataFolder});
+    case StartMode::Import: {
+        const auto gameUserData = [&](GameId game) {
+            return userDataFolder(game == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath);
+        };
+        const ImportResult result =
+            RunImportMode(values, {*platform.importFiles, *platform.textFiles, *messages, {}, gameUserData},
+                          platform.environment->Arguments());
+        if (!result.ok) {
+            std::fprintf(stderr, "%s\n", result.error.c_str());
+            return 1;
+        }
+        // The name last, alone, for scripts that go on to play it.
+        std::printf("%s\n%s\n", ImportSummary(result).c_str(), result.name.c_str());
+        return 0;
+    }
     case StartMode::SteamLaunch:
         OutlastStopRequests();
         if (!values.startupNotice.empty()) {

@@ -7,6 +7,7 @@
 
 #include "launch/launch_journal.h"
 #include "launch/report_text.h"
+#include "mods/mod_placement.h"
 #include "platform/case_fold.h"
 #include "platform/utf8.h"
 #include "platform/windows_paths.h"
@@ -304,6 +305,35 @@ public:
           userData_(std::move(userData)) {}
 
     // Checks every pair before anything changes; false with the reason at the first that cannot go.
+    // A destination in a game's user data folder, which moves with the machine, as this one names it
+    // in `resolved`; left empty for any other destination.
+    bool ResolveUserData(const std::string& destination, std::string (&known)[2], std::string& resolved,
+                         std::string& why) const {
+        for (const GameId game : {GameId::Generals, GameId::ZeroHour}) {
+            const std::string_view placeholder = UserDataPlaceholder(game);
+            if (!destination.starts_with(placeholder) &&
+                destination != placeholder.substr(0, placeholder.size() - 1)) {
+                continue;
+            }
+            std::string& folder = known[game == GameId::Generals ? 0 : 1];
+            const std::string& install = game == GameId::Generals ? values_.szGeneralsPath : values_.szZeroHourPath;
+            if (folder.empty() && !install.empty() && services_.userDataFolder) {
+                folder = services_.userDataFolder(install);
+            }
+            if (folder.empty()) {
+                why = std::string("the destination is ") + (game == GameId::Generals ? "Generals'" : "Zero Hour's") +
+                      " user data folder, which is not known on this machine" +
+                      (install.empty() ? GamesNotFound(values_) : "");
+                return false;
+            }
+            resolved = destination.size() <= placeholder.size()
+                           ? folder
+                           : JoinWindowsPath(folder, std::string_view(destination).substr(placeholder.size()));
+            return true;
+        }
+        return true;
+    }
+
     bool Plan(std::string& why) {
         // First, so that pairs placing files into the user data go into the mod's own.
         if (!userData_.empty() && !PlanOwnUserData(why)) {
@@ -319,10 +349,16 @@ public:
                 ownFolders_.push_back(*identity);
             }
         }
+        std::string playerData[2]; // Generals', Zero Hour's: asked once, when a pair names one
         for (std::size_t i = 0; i < count; ++i) {
             const std::string& source = mod_.szSrcPaths[i];
-            const std::string& destination = mod_.szDstFolders[i];
             const std::string which = "pair " + std::to_string(i + 1) + ": ";
+            std::string withUserData;
+            if (!ResolveUserData(mod_.szDstFolders[i], playerData, withUserData, why)) {
+                why = which + why;
+                return false;
+            }
+            const std::string& destination = withUserData.empty() ? mod_.szDstFolders[i] : withUserData;
             if (!IsDrivePath(destination) || HasControlCharacter(destination)) {
                 why = which + "the destination " + Quoted(destination) + " is not a full path on a drive" +
                       GamesNotFound(values_);

@@ -13,7 +13,9 @@ char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool IsDeviceName(std::string_view baseName) {
+} // namespace
+
+bool IsWindowsDeviceName(std::string_view baseName) {
     while (!baseName.empty() && (baseName.back() == ' ' || baseName.back() == '.')) {
         baseName.remove_suffix(1);
     }
@@ -36,8 +38,6 @@ bool IsDeviceName(std::string_view baseName) {
     return false;
 }
 
-} // namespace
-
 bool IsValidModTitle(std::string_view title) {
     if (title.empty()) {
         return false;
@@ -49,7 +49,7 @@ bool IsValidModTitle(std::string_view title) {
     }
     // File systems hold names of at most 255 units; counted in UTF-8 bytes, the stricter of the two.
     const std::string fileName = std::string(title) + std::string(kDefinitionExtension);
-    return fileName.size() <= 255 && !IsDeviceName(std::string_view(fileName).substr(0, fileName.find('.')));
+    return fileName.size() <= 255 && !IsWindowsDeviceName(std::string_view(fileName).substr(0, fileName.find('.')));
 }
 
 bool WriteModDefinition(TextFiles& files, Messages& messages, std::string_view definitionFolder,

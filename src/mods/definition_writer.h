@@ -12,6 +12,10 @@ namespace vantrel {
 
 inline constexpr std::string_view kMissingNameMessage = "The name of the mod is missing!";
 
+// True when `baseName` (a file name up to its first dot) names a device, such as CON or NUL, which
+// Windows opens in place of a file of that name; blanks and dots after it do not change that.
+[[nodiscard]] bool IsWindowsDeviceName(std::string_view baseName);
+
 // True when `title` followed by ".vtl" is a plain file name that Windows accepts in a folder: no
 // separators, wildcards or control characters, no device name such as CON or NUL, and not longer
 // than a file system holds.

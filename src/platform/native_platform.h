@@ -9,6 +9,7 @@
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
 #include "platform/game_files.h"
+#include "platform/import_files.h"
 #include "platform/instance_guard.h"
 #include "platform/launch_lock.h"
 #include "platform/process_environment.h"
@@ -40,6 +41,7 @@ struct NativePlatform {
     std::unique_ptr<LaunchLock> launchLock;
     std::unique_ptr<Shortcuts> shortcuts;
     std::unique_ptr<GameFiles> gameFiles;
+    std::unique_ptr<ImportFiles> importFiles;
     // False where the program may still pick the machine by where the games are (Linux without
     // WINEPREFIX).
     bool machineFixed = true;

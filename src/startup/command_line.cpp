@@ -35,6 +35,44 @@ std::optional<SteamLaunch> SteamLaunchFromArguments(const std::vector<std::strin
     return SteamLaunch{arguments[1], std::vector<std::string>(arguments.begin() + 3, arguments.end())};
 }
 
+std::optional<ImportArguments> ImportFromArguments(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments[0] != kImportSwitch) {
+        return std::nullopt;
+    }
+    ImportArguments import;
+    const auto refuse = [](std::string why) {
+        ImportArguments refused;
+        refused.error = std::move(why);
+        return refused;
+    };
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--game" || argument == "--name") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                return refuse(argument + " needs a value");
+            }
+            std::string& value = argument == "--game" ? import.game : import.name;
+            if (!value.empty()) {
+                return refuse(argument + " is given twice");
+            }
+            value = arguments[++i];
+        } else if (argument.starts_with("--") && argument.size() > 2) {
+            return refuse("unknown option " + argument);
+        } else if (!import.source.empty()) {
+            return refuse("one archive or folder at a time; " + argument + " is one too many");
+        } else {
+            import.source = argument;
+        }
+    }
+    if (import.source.empty()) {
+        return refuse("--import needs the archive or folder of the mod");
+    }
+    if (!import.game.empty() && import.game != "generals" && import.game != "zerohour") {
+        return refuse("unknown game " + import.game + "; --game takes generals or zerohour");
+    }
+    return import;
+}
+
 std::string ProgramOfSteamCommand(const std::vector<std::string>& command) {
     // Steam's command may wrap Proton in its own programs (its reaper, the runtime's entry point).
     for (std::size_t i = 1; i + 1 < command.size(); ++i) {

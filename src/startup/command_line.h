@@ -11,6 +11,15 @@ namespace vantrel {
 inline constexpr std::string_view kSilentSwitch = "-SILENT";
 inline constexpr std::string_view kSetAsideJournalSwitch = "--set-aside-journal";
 inline constexpr std::string_view kPlaySwitch = "--play";
+inline constexpr std::string_view kImportSwitch = "--import";
+
+// "--import <archive or folder> [--game generals|zerohour] [--name <name>]".
+struct ImportArguments {
+    std::string source; // as given: a path of the system the program runs on
+    std::string name;   // empty when not given
+    std::string game;   // "generals", "zerohour", or empty when not given
+    std::string error;  // why the arguments cannot be taken; the rest is then empty
+};
 
 // A start from a game's launch options in Steam: "--play <mod> -- %command%".
 struct SteamLaunch {
@@ -27,6 +36,10 @@ struct SteamLaunch {
 // The Steam form when the arguments are "--play", a mod's name, "--" and the game's command (at least
 // one argument), and none holds the silent switch, which keeps its own meaning; nullopt otherwise.
 [[nodiscard]] std::optional<SteamLaunch> SteamLaunchFromArguments(const std::vector<std::string>& arguments);
+
+// The import form when the first argument is "--import"; nullopt otherwise. An unknown option or game,
+// a missing value or a second source gives the reason in `error`.
+[[nodiscard]] std::optional<ImportArguments> ImportFromArguments(const std::vector<std::string>& arguments);
 
 // The game's program in Steam's command: the argument after Proton's verb ("<folder>/proton
 // waitforexitandrun <program>", "run" alike), else the first argument.

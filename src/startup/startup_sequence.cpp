@@ -104,7 +104,9 @@ void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, Direc
 }
 
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
-    if (services.instanceGuard.IsAnotherInstanceOpen()) {
+    // An import writes a new definition only; an open window takes it in at its next scan.
+    const bool import = ImportFromArguments(services.environment.Arguments()).has_value();
+    if (!import && services.instanceGuard.IsAnotherInstanceOpen()) {
         services.messages.Show(kAnotherInstanceMessage, MessageIcon::Information);
         return StartMode::Refused;
     }
@@ -142,7 +144,7 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
                                                       : std::nullopt;
     if (values.szSilentModFile.empty() && !steam) {
         LoadModCatalogue(values, services.directoryListing, services.textFiles);
-        return StartMode::Interactive;
+        return import ? StartMode::Import : StartMode::Interactive;
     }
     ResetCatalogue(values);
     ModRecord record;
@@ -159,6 +161,27 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
 } // namespace vantrel
 
 namespace vantrel {
+
+ImportResult RunImportMode(const ProgramValues& values, const ImportServices& services,
+                           const std::vector<std::string>& arguments) {
+    const auto parsed = ImportFromArguments(arguments);
+    ImportResult refused;
+    if (!parsed || !parsed->error.empty()) {
+        refused.error = "Vantrel --import: " + (parsed ? parsed->error : std::string("no import asked for")) +
+                        ".\nUse: vantrel --import <archive or folder> [--game generals|zerohour] [--name <name>]";
+        return refused;
+    }
+    const auto source = services.files.MachinePathOfArgument(parsed->source);
+    if (!source) {
+        refused.error = "\"" + parsed->source + "\" cannot be reached from the machine the games run on.";
+        return refused;
+    }
+    ImportRequest request{*source, parsed->name, std::nullopt};
+    if (!parsed->game.empty()) {
+        request.game = parsed->game == "generals" ? GameId::Generals : GameId::ZeroHour;
+    }
+    return ImportMod(values, services, request);
+}
 
 int SetAsideJournalMode(const ProgramValues& values, TextFiles& textFiles, SingleFiles& singleFiles,
                         SwapFileSystem& files, Messages& messages) {

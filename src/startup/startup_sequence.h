@@ -2,6 +2,7 @@
 #pragma once
 
 #include "launch/swap_cycle.h"
+#include "mods/mod_import.h"
 #include "mods/program_values.h"
 #include "platform/directory_listing.h"
 #include "platform/game_files.h"
@@ -23,6 +24,7 @@ enum class StartMode {
     Silent,      // Mods element 0 holds the named mod, or is empty when it could not be read
     Interactive, // the catalogue holds every readable definition of the definition folder
     SetAsideJournal, // the user asked to set aside a launch journal that blocks launches
+    Import,      // the command line asks to import a mod ("--import"); the catalogue holds every mod
     SteamLaunch, // Steam started the program for a game (--play): Mods element 0 holds the named mod, or
                  // is empty when it could not be read
 };
@@ -66,6 +68,11 @@ int RunSilentMode(const ProgramValues& values, const LaunchServices& services);
 // read) or the game's own; empty for a folder of neither game, or without a Documents folder.
 [[nodiscard]] std::string GameUserDataFolder(const ProgramValues& values, Registry& registry,
                                              ProcessEnvironment& environment, std::string_view gameFolder);
+
+// After PrepareStart asked for it: imports the mod the arguments ("--import ...") name, as ImportMod
+// does; a bad command line is a failure that changes nothing.
+[[nodiscard]] ImportResult RunImportMode(const ProgramValues& values, const ImportServices& services,
+                                         const std::vector<std::string>& arguments);
 
 // After PrepareStart asked for it: plays Mods element 0 with the game whose program Steam's command
 // (from the arguments, "--play <mod> -- <command>") runs, by running that command with "-mod <file>"

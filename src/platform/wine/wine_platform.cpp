@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/native_platform.h"
+#include "platform/portable/std_import_files.h"
 #include "platform/wine/desktop_shortcuts.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
@@ -40,6 +41,13 @@ NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::s
     platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
     platform.shortcuts = std::make_unique<DesktopShortcuts>(DesktopShortcuts::SettingsFromEnvironment(*prefix));
     platform.gameFiles = std::make_unique<WineGameFiles>(*prefix, WineGameFiles::HomeFromEnvironment());
+    const auto mapped = [](std::optional<std::string> host) {
+        return host ? std::optional<std::filesystem::path>(std::move(*host)) : std::nullopt;
+    };
+    platform.importFiles = std::make_unique<StdImportFiles>(MachinePaths{
+        [prefix = prefix.get(), mapped](std::string_view path) { return mapped(prefix->ToHostPath(path)); },
+        [prefix = prefix.get(), mapped](std::string_view path) { return mapped(prefix->ToHostPathExactLeaf(path)); },
+        [prefix = prefix.get()](const std::filesystem::path& host) { return prefix->ToWindowsPath(host.string()); }});
     platform.machine = std::move(prefix);
     return platform;
 }

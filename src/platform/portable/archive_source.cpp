@@ -1,0 +1,175 @@
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <fstream>
+#include <vector>
+
+#include "platform/portable/std_import_files.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// libarchive reads through these, so that one open of a file by its wide or narrow name serves every
+// system.
+class ArchiveFileSource final : public ModSource {
+public:
+    ~ArchiveFileSource() override {
+        if (archive_) {
+            archive_read_free(archive_);
+        }
+    }
+
+    bool Open(const fs::path& path, std::string& why) {
+        std::error_code error;
+        size_ = fs::file_size(path, error);
+        file_.open(path, std::ios::binary);
+        if (error || !file_) {
+            why = error ? error.message() : "it cannot be opened";
+            return false;
+        }
+        archive_ = archive_read_new();
+        // Only the formats mods come in: an mtree "archive" would name files elsewhere on the disk, and
+        // filters such as lrzip would run other programs.
+        archive_read_support_format_zip(archive_);
+        archive_read_support_format_7zip(archive_);
+        archive_read_support_format_rar(archive_);
+        archive_read_support_format_rar5(archive_);
+        archive_read_support_format_tar(archive_);
+        archive_read_support_filter_gzip(archive_);
+        archive_read_support_filter_bzip2(archive_);
+        archive_read_support_filter_xz(archive_);
+        archive_read_support_filter_lzma(archive_);
+        archive_read_set_callback_data(archive_, this);
+        archive_read_set_read_callback(archive_, &ArchiveFileSource::Read);
+        archive_read_set_seek_callback(archive_, &ArchiveFileSource::Seek);
+        archive_read_set_skip_callback(archive_, &ArchiveFileSource::Skip);
+        if (archive_read_open1(archive_) != ARCHIVE_OK) {
+            why = Reason("it is not an archive Vantrel can unpack (zip, 7z, rar, tar)");
+            return false;
+        }
+        return true;
+    }
+
+    Step Next(SourceEntry& entry, std::string& why) override {
+        archive_entry* header = nullptr;
+        const int status = archive_read_next_header(archive_, &header);
+        if (status == ARCHIVE_EOF) {
+            return Step::End;
+        }
+        // A warning (a name in another code page, say) still gives the entry.
+        if (status < ARCHIVE_WARN || !header) {
+            why = Reason("the archive is damaged or cut short");
+            return Step::Failed;
+        }
+        const char* utf8 = archive_entry_pathname_utf8(header);
+        const char* stored = utf8 ? utf8 : archive_entry_pathname(header);
+        entry.name = stored ? stored : "";
+        entry.legacyCodePage = (archive_format(archive_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP ? 437 : 1252;
+        const auto type = archive_entry_filetype(header);
+        if (archive_entry_hardlink(header) || type == AE_IFLNK) {
+            entry.kind = SourceEntry::Kind::Link;
+        } else if (type == AE_IFDIR) {
+            entry.kind = SourceEntry::Kind::Folder;
+        } else if (type == AE_IFREG || type == 0) {
+            entry.kind = SourceEntry::Kind::File;
+        } else {
+            entry.kind = SourceEntry::Kind::Other;
+        }
+        entry.sizeKnown = archive_entry_size_is_set(header) != 0;
+        entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(header), 0)) : 0;
+        entry.encrypted = archive_entry_is_encrypted(header) != 0;
+        return Step::Entry;
+    }
+
+    bool ReadData(const Sink& sink, std::string& why) override {
+        const void* block = nullptr;
+        std::size_t size = 0;
+        la_int64_t offset = 0;
+        std::uint64_t written = 0;
+        for (;;) {
+            const int status = archive_read_data_block(archive_, &block, &size, &offset);
+            if (status == ARCHIVE_EOF) {
+                return true;
+            }
+            if (status < ARCHIVE_WARN) {
+                why = Reason("the archive is damaged or cut short");
+                return false;
+            }
+            // A sparse entry leaves holes between its blocks; they read as zeros.
+            static const std::vector<char> zeros(64 * 1024);
+            while (written < static_cast<std::uint64_t>(offset)) {
+                const std::size_t gap = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(zeros.size(), static_cast<std::uint64_t>(offset) - written));
+                if (!sink(zeros.data(), gap)) {
+                    return false;
+                }
+                written += gap;
+            }
+            if (size > 0 && !sink(static_cast<const char*>(block), size)) {
+                return false;
+            }
+            written += size;
+        }
+    }
+
+    std::uint64_t BytesRead() override { return position_; }
+    std::uint64_t BytesInAll() override { return size_; }
+
+private:
+    std::string Reason(std::string_view otherwise) const {
+        const char* said = archive_ ? archive_error_string(archive_) : nullptr;
+        return said && *said ? std::string(otherwise) + " (" + said + ")" : std::string(otherwise);
+    }
+
+    static la_ssize_t Read(archive*, void* data, const void** buffer) {
+        auto* self = static_cast<ArchiveFileSource*>(data);
+        self->file_.read(self->buffer_.data(), static_cast<std::streamsize>(self->buffer_.size()));
+        const auto got = self->file_.gcount();
+        if (got <= 0 && self->file_.bad()) {
+            return -1;
+        }
+        self->file_.clear();
+        self->position_ += static_cast<std::uint64_t>(got);
+        *buffer = self->buffer_.data();
+        return got;
+    }
+
+    static la_int64_t Seek(archive*, void* data, la_int64_t offset, int whence) {
+        auto* self = static_cast<ArchiveFileSource*>(data);
+        const auto direction = whence == SEEK_SET ? std::ios::beg : whence == SEEK_CUR ? std::ios::cur : std::ios::end;
+        self->file_.clear();
+        self->file_.seekg(offset, direction);
+        const auto at = self->file_.tellg();
+        if (!self->file_ || at < 0) {
+            return ARCHIVE_FATAL;
+        }
+        self->position_ = static_cast<std::uint64_t>(at);
+        return at;
+    }
+
+    static la_int64_t Skip(archive* a, void* data, la_int64_t request) {
+        auto* self = static_cast<ArchiveFileSource*>(data);
+        const std::uint64_t before = self->position_;
+        return Seek(a, data, request, SEEK_CUR) < 0 ? 0 : static_cast<la_int64_t>(self->position_ - before);
+    }
+
+    archive* archive_ = nullptr;
+    std::ifstream file_;
+    std::vector<char> buffer_ = std::vector<char>(1024 * 1024);
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<ModSource> OpenArchiveFile(const fs::path& path, std::string& why) {
+    auto source = std::make_unique<ArchiveFileSource>();
+    if (!source->Open(path, why)) {
+        return nullptr;
+    }
+    return source;
+}
+
+} // namespace vantrel
