@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-ensure_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libfontconfig-dev x11-utils
+ensure_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libfontconfig-dev libarchive-dev x11-utils
 cmake --preset app >/dev/null
 cmake --build --preset app
 

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-ensure_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libfontconfig-dev wine
+ensure_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libfontconfig-dev libarchive-dev wine
 
 cmake --preset app >/dev/null
 cmake --build --preset app

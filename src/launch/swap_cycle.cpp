@@ -358,7 +358,13 @@ public:
                 why = which + why;
                 return false;
             }
-            const std::string& destination = withUserData.empty() ? mod_.szDstFolders[i] : withUserData;
+            std::string_view written = withUserData.empty() ? std::string_view(mod_.szDstFolders[i]) : withUserData;
+            // The install-folder placeholders end in a backslash: a pair into the install folder itself
+            // names it with one. Only a drive's root keeps it.
+            while (written.size() > 3 && written.ends_with('\\')) {
+                written.remove_suffix(1);
+            }
+            const std::string destination(written);
             if (!IsDrivePath(destination) || HasControlCharacter(destination)) {
                 why = which + "the destination " + Quoted(destination) + " is not a full path on a drive" +
                       GamesNotFound(values_);

@@ -60,6 +60,10 @@ std::string_view GameName(GameId game) {
     return game == GameId::Generals ? "Generals" : "Zero Hour";
 }
 
+std::string_view GamesOwn(GameId game) {
+    return game == GameId::Generals ? "Generals'" : "Zero Hour's";
+}
+
 struct Unpacked {
     std::string path; // below the mod's folder, spelled as created
     bool folder = false;
@@ -209,7 +213,10 @@ private:
             std::string unsafe;
             const std::vector<std::string> names = SafeEntryPath(shown, unsafe);
             if (names.empty()) {
-                result_.notUnpacked.push_back(shown + ": " + unsafe);
+                // "./", which archives made of a folder's content begin with, is the mod's folder itself.
+                if (entry.kind != SourceEntry::Kind::Folder || shown.find_first_not_of("./\\") != std::string::npos) {
+                    result_.notUnpacked.push_back(shown + ": " + unsafe);
+                }
                 continue;
             }
             if (entry.kind == SourceEntry::Kind::Link || entry.kind == SourceEntry::Kind::Other) {
@@ -346,7 +353,7 @@ private:
                                                .substr((intoInstall ? InstallPlaceholder(result_.game)
                                                                 : UserDataPlaceholder(result_.game))
                                                            .size());
-            const std::string where = std::string(GameName(result_.game)) + (intoInstall ? "'s folder" : "'s user data folder");
+            const std::string where = std::string(GamesOwn(result_.game)) + (intoInstall ? " folder" : " user data folder");
             result_.placed.push_back(pair.source + " \xE2\x86\x92 " +
                                      (below.empty() ? where : where + ", " + std::string(below)));
             sources_.push_back(source);

@@ -60,6 +60,7 @@ public:
     [[nodiscard]] const std::string& Name() const { return name_; }
     [[nodiscard]] bool IsFolder() const { return folder_; }
     [[nodiscard]] const std::vector<std::unique_ptr<Node>>& Children() const { return children_; }
+    [[nodiscard]] Node* Parent() const { return parent_; }
 
     [[nodiscard]] Node* Child(std::string_view name) const {
         const auto found = index_.find(NameOrderKey(name));
@@ -209,6 +210,9 @@ public:
 
 private:
     void LeaveOut(const Node& node, std::string why = {}) {
+        if (node.IsFolder() && node.Children().empty()) {
+            return; // emptied by moving what it held where the game reads it
+        }
         if (why.empty()) {
             why = node.IsFolder() ? "a folder the game does not read" : AsideReason(node.Name());
         }
@@ -218,7 +222,8 @@ private:
         placement_.leftOut.push_back(node.Path() + ": " + (why.empty() ? "a file the game does not read" : why));
     }
 
-    // Renames the node inside `parent` where the game finds it, creating the folders of `home`.
+    // Renames the node to `name` in the folder `home` below `top`, where the game finds it, creating
+    // the folders on the way.
     void MoveInto(Node& top, Node& node, std::string_view home, std::string name) {
         Node* folder = &top;
         std::string_view rest = home;
@@ -233,14 +238,28 @@ private:
             folder = child ? child : folder->Add(std::string(part), true);
             rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
         }
-        if (Node* there = folder->Child(name)) {
+        Move(node, *folder, std::move(name));
+    }
+
+    // A folder meeting a folder of the same name is merged into it, entry by entry.
+    void Move(Node& node, Node& folder, std::string name) {
+        Node* there = folder.Child(name);
+        if (there && there->IsFolder() && node.IsFolder()) {
+            std::vector<Node*> children;
+            for (const auto& child : node.Children()) {
+                children.push_back(child.get());
+            }
+            for (Node* child : children) {
+                Move(*child, *there, child->Name());
+            }
+            return;
+        }
+        if (there) {
             LeaveOut(node, "the mod has " + there->Path() + " too");
             return;
         }
         const std::string from = node.Path();
-        Node* parent = &top;
-        // Only the mod's top level is arranged, so the node's parent is `top`.
-        parent->MoveTo(&node, folder, std::move(name));
+        node.Parent()->MoveTo(&node, &folder, std::move(name));
         placement_.moves.push_back({from, node.Path()});
     }
 

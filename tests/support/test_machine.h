@@ -10,6 +10,7 @@
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
 #include "platform/game_files.h"
+#include "platform/import_files.h"
 #include "platform/launch_lock.h"
 #include "platform/process_runner.h"
 #include "platform/registry.h"
@@ -52,6 +53,7 @@ public:
     SingleFiles& singleFiles();
     Registry& registry();
     SwapFileSystem& swapFiles();
+    ImportFiles& importFiles();
     ProcessRunner& processRunner();
     DiskBrowser& diskBrowser();
     LaunchLock& launchLock();

@@ -60,7 +60,9 @@ public:
         }
         // A warning (a name in another code page, say) still gives the entry.
         if (status < ARCHIVE_WARN || !header) {
-            why = Reason("the archive is damaged or cut short");
+            why = archive_read_has_encrypted_entries(archive_) > 0
+                      ? "it is encrypted, which Vantrel cannot unpack; unpack it with its password, then import the folder"
+                      : Reason("the archive is damaged or cut short");
             return Step::Failed;
         }
         const char* utf8 = archive_entry_pathname_utf8(header);

@@ -1,5 +1,5 @@
 #include "platform/native_platform.h"
-#include "platform/portable/std_import_files.h"
+#include "platform/win32/win32_import_files.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/win32_shortcuts.h"
 
@@ -25,14 +25,7 @@ NativePlatform CreateNativePlatform(std::vector<std::string>) {
     platform.launchLock = std::make_unique<Win32LaunchLock>();
     platform.shortcuts = std::make_unique<Win32Shortcuts>();
     platform.gameFiles = std::make_unique<Win32GameFiles>();
-    const auto path = [](std::string_view utf8) {
-        return std::optional<std::filesystem::path>(std::u8string(utf8.begin(), utf8.end()));
-    };
-    const auto machine = [](const std::filesystem::path& system) {
-        const std::u8string text = system.u8string();
-        return std::optional<std::string>(std::string(text.begin(), text.end()));
-    };
-    platform.importFiles = std::make_unique<StdImportFiles>(MachinePaths{path, path, machine});
+    platform.importFiles = MakeWin32ImportFiles();
     return platform;
 }
 

@@ -4,11 +4,11 @@
 #include <cstdlib>
 
 #include "platform/native_platform.h"
-#include "platform/portable/std_import_files.h"
 #include "platform/wine/desktop_shortcuts.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_game_files.h"
+#include "platform/wine/wine_import_files.h"
 #include "platform/wine/wine_instance_guard.h"
 #include "platform/wine/wine_launch_lock.h"
 #include "platform/wine/wine_process_environment.h"
@@ -41,13 +41,7 @@ NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::s
     platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
     platform.shortcuts = std::make_unique<DesktopShortcuts>(DesktopShortcuts::SettingsFromEnvironment(*prefix));
     platform.gameFiles = std::make_unique<WineGameFiles>(*prefix, WineGameFiles::HomeFromEnvironment());
-    const auto mapped = [](std::optional<std::string> host) {
-        return host ? std::optional<std::filesystem::path>(std::move(*host)) : std::nullopt;
-    };
-    platform.importFiles = std::make_unique<StdImportFiles>(MachinePaths{
-        [prefix = prefix.get(), mapped](std::string_view path) { return mapped(prefix->ToHostPath(path)); },
-        [prefix = prefix.get(), mapped](std::string_view path) { return mapped(prefix->ToHostPathExactLeaf(path)); },
-        [prefix = prefix.get()](const std::filesystem::path& host) { return prefix->ToWindowsPath(host.string()); }});
+    platform.importFiles = MakeWineImportFiles(*prefix);
     platform.machine = std::move(prefix);
     return platform;
 }

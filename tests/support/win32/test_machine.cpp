@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/win32_import_files.h"
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
 
@@ -23,6 +24,7 @@ struct TestMachine::Impl {
     Win32Registry registry;
     Win32LaunchLock launchLock;
     Win32GameFiles gameFiles;
+    std::unique_ptr<ImportFiles> importFiles = MakeWin32ImportFiles();
 };
 
 namespace {
@@ -84,6 +86,7 @@ DirectoryListing& TestMachine::directoryListing() { return impl_->listing; }
 SingleFiles& TestMachine::singleFiles() { return impl_->singleFiles; }
 Registry& TestMachine::registry() { return impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
+ImportFiles& TestMachine::importFiles() { return *impl_->importFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
 LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }

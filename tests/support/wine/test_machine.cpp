@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/wine/wine_import_files.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_game_files.h"
@@ -36,6 +37,7 @@ struct TestMachine::Impl {
     WineLaunchLock launchLock{prefix};
     WineGameFiles gameFiles;
     std::unique_ptr<WineRegistry> registry = std::make_unique<WineRegistry>(prefix);
+    std::unique_ptr<ImportFiles> importFiles = MakeWineImportFiles(prefix);
 };
 
 namespace {
@@ -94,6 +96,7 @@ DirectoryListing& TestMachine::directoryListing() { return impl_->listing; }
 SingleFiles& TestMachine::singleFiles() { return impl_->singleFiles; }
 Registry& TestMachine::registry() { return *impl_->registry; }
 SwapFileSystem& TestMachine::swapFiles() { return impl_->swapFiles; }
+ImportFiles& TestMachine::importFiles() { return *impl_->importFiles; }
 ProcessRunner& TestMachine::processRunner() { return impl_->processRunner; }
 DiskBrowser& TestMachine::diskBrowser() { return impl_->diskBrowser; }
 LaunchLock& TestMachine::launchLock() { return impl_->launchLock; }

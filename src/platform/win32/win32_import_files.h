@@ -1,0 +1,12 @@
+// The import's file layer on Windows: its paths are the system's own.
+#pragma once
+
+#include <memory>
+
+#include "platform/import_files.h"
+
+namespace vantrel {
+
+[[nodiscard]] std::unique_ptr<ImportFiles> MakeWin32ImportFiles();
+
+} // namespace vantrel
