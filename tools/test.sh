@@ -52,9 +52,22 @@ fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in definition_reader key_values registry_file; do
+for target in archive_import definition_reader key_values registry_file; do
   corpus=$(mktemp -d)
-  cp tests/fuzz/corpus/"$target"/* "$corpus"/
+  if [ "$target" = archive_import ]; then
+    # Small mods packed by each tool, made here rather than kept as binaries.
+    seed=$(mktemp -d)
+    mkdir -p "$seed/Mod/Data/INI" "$seed/Mod/Maps/Desert"
+    printf 'Weapon' >"$seed/Mod/Data/INI/Weapon.ini"
+    printf 'map' >"$seed/Mod/Maps/Desert/Desert.map"
+    printf 'big' >"$seed/Mod/!Mod.gib"
+    ln -s ../.. "$seed/Mod/Up"
+    (cd "$seed" && zip -qry "$corpus/mod.zip" Mod && 7zz a -snl -bso0 -bsp0 "$corpus/mod.7z" Mod >/dev/null &&
+      bsdtar -czf "$corpus/mod.tgz" Mod && bsdtar -cJf "$corpus/mod.txz" Mod && bsdtar -cjf "$corpus/mod.tbz" Mod)
+    rm -rf "$seed"
+  else
+    cp tests/fuzz/corpus/"$target"/* "$corpus"/
+  fi
   echo "Fuzzing $target for 30 seconds"
   if build/fuzz/tests/fuzz/"$target"_fuzz -max_total_time=30 -max_len=4096 -print_final_stats=0 \
       -artifact_prefix=build/fuzz/"$target"- "$corpus" >"$log" 2>&1; then

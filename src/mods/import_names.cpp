@@ -1,11 +1,11 @@
 #include "mods/import_names.h"
 
-#include <array>
-#include <cstdint>
-
 #include "mods/definition_writer.h"
 #include "platform/codepage_1252.h"
 #include "platform/utf8.h"
+
+#include <array>
+#include <cstdint>
 
 namespace vantrel {
 namespace {
@@ -50,7 +50,8 @@ std::string Lower(std::string_view text) {
 // "v1.2", "1.87", "2.0b", "beta": a word that tells a release, not the mod.
 bool IsVersionWord(std::string_view word) {
     const std::string lower = Lower(word);
-    for (std::string_view noise : {"beta", "alpha", "final", "release", "patch", "full", "version", "ver", "rc"}) {
+    for (std::string_view noise :
+         {"beta", "alpha", "final", "release", "patch", "full", "version", "ver", "rc"}) {
         if (lower == noise) {
             return true;
         }
@@ -163,7 +164,8 @@ std::string ModNameFromDownload(std::string_view fileName) {
             break;
         }
         const std::string extension = Lower(std::string_view(name).substr(dot + 1));
-        for (std::string_view known : {"zip", "7z", "rar", "tar", "gz", "tgz", "bz2", "tbz", "tbz2", "xz", "txz"}) {
+        for (std::string_view known :
+             {"zip", "7z", "rar", "tar", "gz", "tgz", "bz2", "tbz", "tbz2", "xz", "txz"}) {
             if (extension == known) {
                 name.resize(dot);
                 stripped = true;
@@ -194,7 +196,8 @@ std::string ModNameFromDownload(std::string_view fileName) {
     // A dot would end the name the list shows, and blanks at either end do not show.
     std::string clean;
     for (const char c : name.empty() ? whole : name) {
-        const char kept = c == '.' || c == '_' || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos ||
+        const char kept = c == '.' || c == '_' ||
+                                  std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos ||
                                   static_cast<unsigned char>(c) < 0x20
                               ? ' '
                               : c;

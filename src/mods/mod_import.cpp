@@ -1,15 +1,15 @@
 #include "mods/mod_import.h"
 
-#include <cstdio>
-#include <unordered_map>
-#include <utility>
-
 #include "mods/definition_writer.h"
 #include "mods/import_names.h"
 #include "mods/mod_catalogue.h"
 #include "platform/case_fold.h"
 #include "platform/codepage_1252.h"
 #include "platform/windows_paths.h"
+
+#include <cstdio>
+#include <unordered_map>
+#include <utility>
 
 namespace vantrel {
 namespace {
@@ -80,7 +80,7 @@ public:
         }
         const bool done = Unpack() && Place() && Finish();
         if (!done) {
-            files_.RemoveTree(temporary_);
+            files_.RemoveTree(createdMods_ ? ImportedModsFolder(values_) : temporary_);
         }
         result_.ok = done;
         return std::move(result_);
@@ -100,11 +100,12 @@ private:
         if (name.empty()) {
             return Fail("No name for the mod could be made from " + Quoted(leaf) + "; give one.");
         }
-        if (!IsValidModTitle(name) || !WhyNotAWindowsName(name).empty() || name.find('.') != std::string::npos ||
-            !Windows1252FromUtf8(name)) {
-            return Fail("The name " + Quoted(name) +
-                        " cannot be a mod's name: it must be a Windows file name without dots, in the characters "
-                        "of the game's code page.");
+        if (!IsValidModTitle(name) || !WhyNotAWindowsName(name).empty() ||
+            name.find('.') != std::string::npos || !Windows1252FromUtf8(name)) {
+            return Fail(
+                "The name " + Quoted(name) +
+                " cannot be a mod's name: it must be a Windows file name without dots, in the characters "
+                "of the game's code page.");
         }
         for (std::int16_t i = 0; i < values_.nModCount; ++i) {
             if (EqualsIgnoringCase(values_.Mods[static_cast<std::size_t>(i)].szName, name)) {
@@ -112,7 +113,8 @@ private:
                             " exists already; it was left as it is. Give the import another name.");
             }
         }
-        result_.definition = JoinWindowsPath(values_.definitionFolder, name + std::string(kDefinitionExtension));
+        result_.definition =
+            JoinWindowsPath(values_.definitionFolder, name + std::string(kDefinitionExtension));
         if (files_.KindOf(result_.definition) != EntryKind::None) {
             return Fail("A mod named " + Quoted(name) + " exists already (" + result_.definition +
                         "); it was left as it is. Give the import another name.");
@@ -123,31 +125,40 @@ private:
         }
         const std::string lower = Lower(leaf);
         if (kind == EntryKind::File && (lower.ends_with(".exe") || lower.ends_with(".msi"))) {
-            return Fail(Quoted(leaf) +
-                        " is an installer, not an archive. Run it first; then import the folder it installed the mod "
-                        "into.");
+            return Fail(
+                Quoted(leaf) +
+                " is an installer, not an archive. Run it first; then import the folder it installed the mod "
+                "into.");
         }
         zeroHourNamed_ = MentionsZeroHour(leaf);
+        source_ = kind == EntryKind::Folder ? files_.OpenFolder(source) : files_.OpenArchive(source);
+        if (!source_) {
+            return Fail(Quoted(source) + " cannot be read: " + files_.LastError());
+        }
         const std::string mods = ImportedModsFolder(values_);
         result_.modFolder = JoinWindowsPath(mods, name);
         if (files_.KindOf(result_.modFolder) != EntryKind::None) {
-            return Fail("The folder " + Quoted(result_.modFolder) +
-                        " exists already; it was left as it is. Move it away or give the import another name.");
+            return Fail(
+                "The folder " + Quoted(result_.modFolder) +
+                " exists already; it was left as it is. Move it away or give the import another name.");
         }
-        if (files_.KindOf(mods) == EntryKind::None && !files_.CreateFolder(mods)) {
-            return Fail("The folder " + Quoted(mods) + " could not be created: " + files_.LastError());
+        if (files_.KindOf(mods) == EntryKind::None) {
+            if (!files_.CreateFolder(mods)) {
+                return Fail("The folder " + Quoted(mods) + " could not be created: " + files_.LastError());
+            }
+            createdMods_ = true;
         }
         // An import killed on its way leaves its folder; this import of the same name clears it.
         temporary_ = result_.modFolder + ".importing";
         if (files_.KindOf(temporary_) != EntryKind::None) {
             files_.RemoveTree(temporary_);
         }
-        source_ = kind == EntryKind::Folder ? files_.OpenFolder(source) : files_.OpenArchive(source);
-        if (!source_) {
-            return Fail(Quoted(source) + " cannot be read: " + files_.LastError());
-        }
         if (!files_.CreateFolder(temporary_)) {
-            return Fail("The folder " + Quoted(temporary_) + " could not be created: " + files_.LastError());
+            Fail("The folder " + Quoted(temporary_) + " could not be created: " + files_.LastError());
+            if (createdMods_) {
+                files_.RemoveTree(mods);
+            }
+            return false;
         }
         return true;
     }
@@ -184,7 +195,8 @@ private:
             if (!added) {
                 const Unpacked& there = unpacked_[it->second];
                 if (!there.folder) {
-                    return Fail("The archive holds " + Quoted(there.path) + " both as a file and as a folder.");
+                    return Fail("The archive holds " + Quoted(there.path) +
+                                " both as a file and as a folder.");
                 }
                 path = there.path; // spelled as first seen: Windows takes both for one folder
                 continue;
@@ -207,26 +219,29 @@ private:
                 break;
             }
             if (step == ModSource::Step::Failed) {
-                return Fail(Quoted(request_.source) + " cannot be unpacked: " + why + ". Nothing of it was kept.");
+                return Fail(Quoted(request_.source) + " cannot be unpacked: " + why +
+                            ". Nothing of it was kept.");
             }
             const std::string shown = NameAsUtf8(entry.name, entry.legacyCodePage);
             std::string unsafe;
             const std::vector<std::string> names = SafeEntryPath(shown, unsafe);
             if (names.empty()) {
                 // "./", which archives made of a folder's content begin with, is the mod's folder itself.
-                if (entry.kind != SourceEntry::Kind::Folder || shown.find_first_not_of("./\\") != std::string::npos) {
+                if (entry.kind != SourceEntry::Kind::Folder ||
+                    shown.find_first_not_of("./\\") != std::string::npos) {
                     result_.notUnpacked.push_back(shown + ": " + unsafe);
                 }
                 continue;
             }
             if (entry.kind == SourceEntry::Kind::Link || entry.kind == SourceEntry::Kind::Other) {
-                result_.notUnpacked.push_back(shown + (entry.kind == SourceEntry::Kind::Link ? ": a link"
-                                                                                          : ": a device or pipe"));
+                result_.notUnpacked.push_back(
+                    shown + (entry.kind == SourceEntry::Kind::Link ? ": a link" : ": a device or pipe"));
                 continue;
             }
             if (entry.encrypted) {
-                return Fail(Quoted(LastWindowsName(request_.source)) + " holds encrypted files (" + shown +
-                            "), which Vantrel cannot unpack. Unpack it with its password, then import the folder.");
+                return Fail(
+                    Quoted(LastWindowsName(request_.source)) + " holds encrypted files (" + shown +
+                    "), which Vantrel cannot unpack. Unpack it with its password, then import the folder.");
             }
             zeroHourNamed_ = zeroHourNamed_ || MentionsZeroHour(shown);
             const bool folder = entry.kind == SourceEntry::Kind::Folder;
@@ -247,12 +262,13 @@ private:
         return true;
     }
 
-    bool WriteFile(const SourceEntry& entry, const std::string& parent, const std::string& name, std::string& why) {
+    bool WriteFile(const SourceEntry& entry, const std::string& parent, const std::string& name,
+                   std::string& why) {
         const std::string path = parent.empty() ? name : parent + "\\" + name;
         const auto [it, added] = seen_.try_emplace(NameOrderKey(path), unpacked_.size());
         if (!added) {
-            return Fail("The archive holds both " + Quoted(unpacked_[it->second].path) + " and " + Quoted(path) +
-                        ", which Windows takes for one name.");
+            return Fail("The archive holds both " + Quoted(unpacked_[it->second].path) + " and " +
+                        Quoted(path) + ", which Windows takes for one name.");
         }
         unpacked_.push_back({path, false});
         if (entry.sizeKnown && !HasRoom(entry.size, path, entry.size)) {
@@ -344,16 +360,18 @@ private:
         for (PlannedPair& pair : placement.pairs) {
             const std::string source = JoinWindowsPath(result_.modFolder, pair.source);
             if (!Windows1252FromUtf8(source)) {
-                result_.leftOut.push_back(pair.source + ": a name the game cannot read (a character outside its "
-                                                        "code page)");
+                result_.leftOut.push_back(pair.source +
+                                          ": a name the game cannot read (a character outside its "
+                                          "code page)");
                 continue;
             }
             const bool intoInstall = pair.destination.starts_with(InstallPlaceholder(result_.game));
             const std::string_view below = std::string_view(pair.destination)
                                                .substr((intoInstall ? InstallPlaceholder(result_.game)
-                                                                : UserDataPlaceholder(result_.game))
+                                                                    : UserDataPlaceholder(result_.game))
                                                            .size());
-            const std::string where = std::string(GamesOwn(result_.game)) + (intoInstall ? " folder" : " user data folder");
+            const std::string where =
+                std::string(GamesOwn(result_.game)) + (intoInstall ? " folder" : " user data folder");
             result_.placed.push_back(pair.source + " \xE2\x86\x92 " +
                                      (below.empty() ? where : where + ", " + std::string(below)));
             sources_.push_back(source);
@@ -361,19 +379,21 @@ private:
         }
         if (sources_.size() > static_cast<std::size_t>(kMaxEntries)) {
             return Fail("The mod would need " + std::to_string(sources_.size()) +
-                        " files and folders placed one by one; a mod holds at most " + std::to_string(kMaxEntries) +
-                        ".");
+                        " files and folders placed one by one; a mod holds at most " +
+                        std::to_string(kMaxEntries) + ".");
         }
         if (sources_.empty() && !result_.needsItsOwnProgram) {
-            return Fail(Quoted(LastWindowsName(request_.source)) +
-                        " holds nothing that Generals or Zero Hour reads (no BIG file, no Data, Art, Window or Maps "
-                        "folder, no game files). Nothing of it was kept.");
+            return Fail(
+                Quoted(LastWindowsName(request_.source)) +
+                " holds nothing that Generals or Zero Hour reads (no BIG file, no Data, Art, Window or Maps "
+                "folder, no game files). Nothing of it was kept.");
         }
         return true;
     }
 
     bool MakeFoldersAbove(const std::string& path) {
-        for (std::size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+        for (std::size_t slash = path.find('\\'); slash != std::string::npos;
+             slash = path.find('\\', slash + 1)) {
             const std::string folder = temporary_ + "\\" + path.substr(0, slash);
             if (files_.KindOf(folder) == EntryKind::None && !files_.CreateFolder(folder)) {
                 return false;
@@ -387,15 +407,16 @@ private:
             return false;
         }
         if (!files_.Rename(temporary_, result_.modFolder)) {
-            return Fail("The folder " + Quoted(result_.modFolder) + " could not be made: " + files_.LastError());
+            return Fail("The folder " + Quoted(result_.modFolder) +
+                        " could not be made: " + files_.LastError());
         }
         // From here the mod's folder is in place; a failure takes it away again.
         temporary_ = result_.modFolder;
         if (files_.KindOf(result_.definition) != EntryKind::None) {
             return Fail("A mod named " + Quoted(result_.name) + " was made meanwhile; it was left as it is.");
         }
-        if (!WriteModDefinition(services_.textFiles, services_.messages, values_.definitionFolder, result_.name, "",
-                                sources_, destinations_, false)) {
+        if (!WriteModDefinition(services_.textFiles, services_.messages, values_.definitionFolder,
+                                result_.name, "", sources_, destinations_, false)) {
             return Fail("The definition " + Quoted(result_.definition) + " could not be written.");
         }
         return true;
@@ -415,6 +436,7 @@ private:
     std::uint64_t room_ = 0;
     std::uint64_t written_ = 0;
     bool zeroHourNamed_ = false;
+    bool createdMods_ = false; // the mods folder is this import's, to be taken away with it
 };
 
 } // namespace
@@ -423,7 +445,8 @@ std::string ImportedModsFolder(const ProgramValues& values) {
     return JoinWindowsPath(values.definitionFolder, "Mods");
 }
 
-ImportResult ImportMod(const ProgramValues& values, const ImportServices& services, const ImportRequest& request) {
+ImportResult ImportMod(const ProgramValues& values, const ImportServices& services,
+                       const ImportRequest& request) {
     return Importer(values, services, request).Run();
 }
 

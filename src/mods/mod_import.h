@@ -2,18 +2,18 @@
 // files planned into the game, and a definition written for it, all or nothing.
 #pragma once
 
+#include "mods/mod_placement.h"
+#include "mods/program_values.h"
+#include "platform/import_files.h"
+#include "platform/messages.h"
+#include "platform/text_files.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "mods/mod_placement.h"
-#include "mods/program_values.h"
-#include "platform/import_files.h"
-#include "platform/messages.h"
-#include "platform/text_files.h"
 
 namespace vantrel {
 
@@ -46,7 +46,7 @@ struct ImportResult {
     std::string definition; // the definition written
     std::string modFolder;  // where the mod's files are kept
     GameId game = GameId::Generals;
-    std::vector<std::string> placed; // "Data\INI\Weapon.ini → Zero Hour: Data\INI", one a pair
+    std::vector<std::string> placed;      // "Data\INI\Weapon.ini → Zero Hour: Data\INI", one a pair
     std::vector<std::string> leftOut;     // kept in the mod's folder, not placed into the game
     std::vector<std::string> notUnpacked; // entries not safe to unpack, or not files or folders
     bool needsItsOwnProgram = false;

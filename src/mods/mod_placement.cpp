@@ -1,12 +1,12 @@
 #include "mods/mod_placement.h"
 
-#include <memory>
-#include <unordered_map>
-#include <utility>
-
 #include "mods/definition_reader.h"
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
+
+#include <memory>
+#include <unordered_map>
+#include <utility>
 
 namespace vantrel {
 namespace {
@@ -41,13 +41,15 @@ bool IsNamed(std::string_view name, std::initializer_list<std::string_view> name
 // Why the game would not read a file the mod keeps beside its game files; empty for a game file.
 std::string AsideReason(std::string_view name) {
     const std::string extension = LowerExtension(name);
-    if (IsOneOf(extension, {"txt", "rtf", "pdf", "doc", "docx", "odt", "htm", "html", "md", "nfo", "url", "diz"})) {
+    if (IsOneOf(extension,
+                {"txt", "rtf", "pdf", "doc", "docx", "odt", "htm", "html", "md", "nfo", "url", "diz"})) {
         return "a read-me";
     }
     if (IsOneOf(extension, {"jpg", "jpeg", "png", "bmp", "gif", "ico", "webp"})) {
         return "a picture";
     }
-    if (IsOneOf(extension, {"exe", "dll", "bat", "cmd", "com", "msi", "lnk", "ps1", "vbs", "jar", "reg", "sh"})) {
+    if (IsOneOf(extension,
+                {"exe", "dll", "bat", "cmd", "com", "msi", "lnk", "ps1", "vbs", "jar", "reg", "sh"})) {
         return "a program";
     }
     return {};
@@ -55,7 +57,8 @@ std::string AsideReason(std::string_view name) {
 
 class Node {
 public:
-    Node(std::string name, bool folder, Node* parent) : name_(std::move(name)), folder_(folder), parent_(parent) {}
+    Node(std::string name, bool folder, Node* parent)
+        : name_(std::move(name)), folder_(folder), parent_(parent) {}
 
     [[nodiscard]] const std::string& Name() const { return name_; }
     [[nodiscard]] bool IsFolder() const { return folder_; }
@@ -187,7 +190,8 @@ public:
             Node* only = nullptr;
             bool wrapper = true;
             for (const auto& child : root->Children()) {
-                if (IsModContent(*child) || (child->IsFolder() && !IsNamed(child->Name(), {"__MACOSX"}) && only)) {
+                if (IsModContent(*child) ||
+                    (child->IsFolder() && !IsNamed(child->Name(), {"__MACOSX"}) && only)) {
                     wrapper = false;
                 } else if (child->IsFolder() && !IsNamed(child->Name(), {"__MACOSX"})) {
                     only = child.get();
@@ -219,7 +223,8 @@ private:
         if (why == "a program") {
             hasProgram_ = true;
         }
-        placement_.leftOut.push_back(node.Path() + ": " + (why.empty() ? "a file the game does not read" : why));
+        placement_.leftOut.push_back(node.Path() + ": " +
+                                     (why.empty() ? "a file the game does not read" : why));
     }
 
     // Renames the node to `name` in the folder `home` below `top`, where the game finds it, creating

@@ -2,13 +2,13 @@
 // own folders, or into the player's user data folder (maps), and what the game would not read.
 #pragma once
 
+#include "platform/swap_file_system.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/swap_file_system.h"
 
 namespace vantrel {
 
@@ -16,7 +16,8 @@ enum class GameId { Generals, ZeroHour };
 
 // Destinations that move with the machine: the reader puts the install folders found in the place of
 // these, and the launch the player's user data folder of the game; none can be a real path.
-inline constexpr std::string_view kGeneralsUserDataPlaceholder = "<Documents>\\Command and Conquer Generals Data\\";
+inline constexpr std::string_view kGeneralsUserDataPlaceholder =
+    "<Documents>\\Command and Conquer Generals Data\\";
 inline constexpr std::string_view kZeroHourUserDataPlaceholder =
     "<Documents>\\Command and Conquer Generals Zero Hour Data\\";
 

@@ -3,6 +3,8 @@
 // operation reports failure as false (or null) and keeps the system's reason for LastError().
 #pragma once
 
+#include "platform/swap_file_system.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "platform/swap_file_system.h"
 
 namespace vantrel {
 

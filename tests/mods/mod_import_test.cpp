@@ -1,20 +1,18 @@
+#include "launch/swap_cycle.h"
+#include "mods/definition_reader.h"
+#include "mods/import_names.h"
 #include "mods/mod_import.h"
-
-#include <gtest/gtest.h>
+#include "support/recording_messages.h"
+#include "support/recording_runner.h"
+#include "support/test_machine.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "launch/swap_cycle.h"
-#include "mods/definition_reader.h"
-#include "mods/import_names.h"
-#include "support/recording_messages.h"
-#include "support/recording_runner.h"
-#include "support/test_machine.h"
 
 namespace vantrel {
 namespace {
@@ -61,7 +59,8 @@ protected:
         machine.Write("Games/ZH/generals.exe", "zero hour");
         machine.Write("Games/ZH/Data/INI/GameData.ini", "zh data");
         machine.Write("Games/ZH/Data/INI/Weapon.ini", "zh weapon");
-        machine.Write("Users/Me/Documents/Command and Conquer Generals Zero Hour Data/Maps/Mine/Mine.map", "mine");
+        machine.Write("Users/Me/Documents/Command and Conquer Generals Zero Hour Data/Maps/Mine/Mine.map",
+                      "mine");
         machine.Write("Users/Me/Documents/Command and Conquer Generals Data/Options.ini", "options");
         fs::create_directories(machine.HostPath("Vantrel"));
         fs::create_directories(machine.HostPath("Downloads"));
@@ -95,7 +94,10 @@ protected:
     ImportResult Import(const std::string& source, std::optional<GameId> game = std::nullopt,
                         ImportFiles* files = nullptr) {
         return ImportMod(values,
-                         {files ? *files : machine.importFiles(), machine.textFiles(), messages, {},
+                         {files ? *files : machine.importFiles(),
+                          machine.textFiles(),
+                          messages,
+                          {},
                           [this](GameId g) { return UserData(g); }},
                          {source, "", game});
     }
@@ -134,13 +136,17 @@ TEST_F(ModImport, PlacesEveryLayoutWhereTheGameReadsIt) {
          {zh + "!ModA.big a", zh + "!ModB.big b", zh + "generals.exe zero hour"},
          {"Readme.txt: a read-me"}},
         {"One BIG file in a wrapper folder",
-         {{"Cold War 2.1/!ColdWar.big", "big"}, {"Cold War 2.1/Screenshots/1.jpg", "pic"}, {"Install.txt", "x"}},
+         {{"Cold War 2.1/!ColdWar.big", "big"},
+          {"Cold War 2.1/Screenshots/1.jpg", "pic"},
+          {"Install.txt", "x"}},
          GameId::ZeroHour,
          GameId::ZeroHour,
          {zh + "!ColdWar.big big"},
          {"Install.txt: a read-me", "Cold War 2.1\\Screenshots: a folder the game does not read"}},
         {"Loose Data merged with the game's",
-         {{"Data/INI/Weapon.ini", "mod weapon"}, {"Data/INI/Object/Tank.ini", "tank"}, {"Art/Textures/t.dds", "t"}},
+         {{"Data/INI/Weapon.ini", "mod weapon"},
+          {"Data/INI/Object/Tank.ini", "tank"},
+          {"Art/Textures/t.dds", "t"}},
          GameId::ZeroHour,
          GameId::ZeroHour,
          {zh + "Data/INI/Weapon.ini mod weapon", zh + "Data/INI/GameData.ini zh data",
@@ -157,7 +163,8 @@ TEST_F(ModImport, PlacesEveryLayoutWhereTheGameReadsIt) {
          {{"Weapon.ini", "mod weapon"}, {"INI/Object/Tank.ini", "tank"}, {"Tank.w3d", "model"}},
          GameId::ZeroHour,
          GameId::ZeroHour,
-         {zh + "Data/INI/Weapon.ini mod weapon", zh + "Data/INI/Object/Tank.ini tank", zh + "Art/W3D/Tank.w3d model"},
+         {zh + "Data/INI/Weapon.ini mod weapon", zh + "Data/INI/Object/Tank.ini tank",
+          zh + "Art/W3D/Tank.w3d model"},
          {}},
         {"A mod for Generals",
          {{"!Gen.big", "gen"}, {"Data/INI/GameData.ini", "mod data"}},
@@ -182,7 +189,8 @@ TEST_F(ModImport, PlacesEveryLayoutWhereTheGameReadsIt) {
             EXPECT_EQ(result.name, name) << what;
             EXPECT_EQ(result.game, c.expectedGame) << what;
             for (const std::string& line : c.leftOut) {
-                EXPECT_NE(ImportSummary(result).find(line), std::string::npos) << what << "\n" << ImportSummary(result);
+                EXPECT_NE(ImportSummary(result).find(line), std::string::npos) << what << "\n"
+                                                                               << ImportSummary(result);
             }
 
             ProgramValues played = values;
@@ -193,24 +201,29 @@ TEST_F(ModImport, PlacesEveryLayoutWhereTheGameReadsIt) {
             test::RecordingRunner runner;
             std::string during;
             runner.whileRunning = [&] {
-                during = test::DescribeTree(machine.HostPath("Games")) + test::DescribeTree(machine.HostPath("Users"));
+                during = test::DescribeTree(machine.HostPath("Games")) +
+                         test::DescribeTree(machine.HostPath("Users"));
             };
-            std::string command = (c.expectedGame == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath) +
-                                  "generals.exe";
+            std::string command =
+                (c.expectedGame == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath) +
+                "generals.exe";
             const auto userData = [&](std::string_view folder) {
                 return UserData(folder == values.szGeneralsPath ? GameId::Generals : GameId::ZeroHour);
             };
-            const std::string installed = test::DescribeTree(machine.HostPath("Games")) +
-                                          test::DescribeTree(machine.HostPath("Users"));
-            ASSERT_TRUE(LaunchWithMod(played, {machine.swapFiles(), runner, messages, {}, nullptr, nullptr, {}, userData},
-                                      command, 0))
+            const std::string installed =
+                test::DescribeTree(machine.HostPath("Games")) + test::DescribeTree(machine.HostPath("Users"));
+            ASSERT_TRUE(LaunchWithMod(
+                played, {machine.swapFiles(), runner, messages, {}, nullptr, nullptr, {}, userData}, command,
+                0))
                 << what << ": " << (messages.shown.empty() ? "" : messages.shown.back().text);
             for (const std::string& line : c.during) {
                 // Paths in the trees are relative to Games or Users.
                 const std::string relative = line.substr(line.find('/') + 1);
-                EXPECT_NE(during.find(relative + "\n"), std::string::npos) << what << ": " << line << "\n" << during;
+                EXPECT_NE(during.find(relative + "\n"), std::string::npos) << what << ": " << line << "\n"
+                                                                           << during;
             }
-            EXPECT_EQ(test::DescribeTree(machine.HostPath("Games")) + test::DescribeTree(machine.HostPath("Users")),
+            EXPECT_EQ(test::DescribeTree(machine.HostPath("Games")) +
+                          test::DescribeTree(machine.HostPath("Users")),
                       installed)
                 << what;
             EXPECT_NE(Machine(), before) << what;
@@ -227,32 +240,42 @@ TEST_F(ModImport, HostileArchivesFailCleanlyOrKeepOnlyWhatIsSafe) {
         std::string said; // in the error, or in the summary of what was not unpacked
     };
     const Case cases[] = {
-        {"Leading out", "echo x >Evil.ini && bsdtar -P -s ',^Evil,../../Evil,' -cf x.zip --format zip Evil.ini Data",
+        {"Leading out",
+         "echo x >Evil.ini && bsdtar -P -s ',^Evil,../../Evil,' -cf x.zip --format zip Evil.ini Data",
          "x.zip", true, "../../Evil.ini: a path leading out of the mod's folder"},
-        {"Absolute", "echo x >Abs.ini && bsdtar -P -s ',^Abs,/tmp/vantrel-import-absolute,' -cf x.tar Abs.ini Data",
+        {"Absolute",
+         "echo x >Abs.ini && bsdtar -P -s ',^Abs,/tmp/vantrel-import-absolute,' -cf x.tar Abs.ini Data",
          "x.tar", true, "an absolute path"},
-        {"Links", "ln -s /tmp Outside && ln -s ../../../../.. Data/Up && ln Data/INI/Safe.ini Hard.ini && "
-                  "bsdtar -cf x.tar Outside Data Hard.ini",
+        {"Links",
+         "ln -s /tmp Outside && ln -s ../../../../.. Data/Up && ln Data/INI/Safe.ini Hard.ini && "
+         "bsdtar -cf x.tar Outside Data Hard.ini",
          "x.tar", true, "Outside: a link"},
         {"Pipe", "mkfifo Pipe && bsdtar -cf x.tar Pipe Data", "x.tar", true, "Pipe: a device or pipe"},
-        {"Windows names", "echo x >CON.ini && echo x >'a:b.ini' && echo x >'Trail.' && zip -qr x.zip .", "x.zip", true,
-         "CON.ini: the name of a Windows device"},
+        {"Windows names", "echo x >CON.ini && echo x >'a:b.ini' && echo x >'Trail.' && zip -qr x.zip .",
+         "x.zip", true, "CON.ini: the name of a Windows device"},
         {"Case only", "mkdir -p data/ini && echo y >data/ini/safe.ini && zip -qr x.zip .", "x.zip", false,
          "which Windows takes for one name"},
         {"Encrypted zip", "zip -qr -P secret x.zip .", "x.zip", false, "holds encrypted files"},
         {"Encrypted 7z", "7zz a -bso0 -psecret x.7z .", "x.7z", false, "holds encrypted files"},
         {"Encrypted 7z headers", "7zz a -bso0 -psecret -mhe=on x.7z .", "x.7z", false, "it is encrypted"},
-        {"Cut short", "head -c 2000000 /dev/urandom >Data/Big.bin && bsdtar -czf ../y.tgz . && head -c 1000000 ../y.tgz >x.tgz",
+        {"Cut short",
+         "head -c 2000000 /dev/urandom >Data/Big.bin && bsdtar -czf ../y.tgz . && head -c 1000000 ../y.tgz "
+         ">x.tgz",
          "x.tgz", false, "damaged or cut short"},
-        {"7z cut short", "head -c 2000000 /dev/urandom >Data/Big.bin && 7zz a -bso0 ../y.7z . && head -c 1000000 ../y.7z >x.7z",
+        {"7z cut short",
+         "head -c 2000000 /dev/urandom >Data/Big.bin && 7zz a -bso0 ../y.7z . && head -c 1000000 ../y.7z "
+         ">x.7z",
          "x.7z", false, "cannot be"},
         {"Not an archive", "echo hello >x.zip", "x.zip", false, "not an archive Vantrel can unpack"},
         {"An installer", "echo MZ >Setup.exe", "Setup.exe", false, "is an installer"},
-        {"More than the disk holds", "head -c 50000000 /dev/zero >Data/Zeros.bin && zip -qr x.zip .", "x.zip", false,
-         "has only 1.0 MB free"},
-        {"100,000 entries", "mkdir -p Data/Many && cd Data/Many && seq 100000 | xargs touch && cd ../.. && bsdtar -cf x.tar Data",
+        {"More than the disk holds", "head -c 50000000 /dev/zero >Data/Zeros.bin && zip -qr x.zip .", "x.zip",
+         false, "has only 1.0 MB free"},
+        {"100,000 entries",
+         "mkdir -p Data/Many && cd Data/Many && seq 100000 | xargs touch && cd ../.. && bsdtar -cf x.tar "
+         "Data",
          "x.tar", true, "Data\\Many \xE2\x86\x92 Zero Hour's folder, Data"},
-        {"Old code pages", "printf x >\"$(printf 'Data/INI/Caf\\202.ini')\" && zip -qr x.zip .", "x.zip", true, ""},
+        {"Old code pages", "printf x >\"$(printf 'Data/INI/Caf\\202.ini')\" && zip -qr x.zip .", "x.zip",
+         true, ""},
     };
     for (const auto& c : cases) {
         const std::string downloads = "Downloads/" + c.name;
@@ -260,9 +283,8 @@ TEST_F(ModImport, HostileArchivesFailCleanlyOrKeepOnlyWhatIsSafe) {
         Shell(machine.HostPath(downloads), c.make);
         const std::string before = Machine();
         SmallDisk small(machine.importFiles(), 1000 * 1000);
-        const ImportResult result =
-            Import(machine.WindowsPath(downloads + "/" + c.archive), GameId::ZeroHour,
-                   c.name == "More than the disk holds" ? &small : nullptr);
+        const ImportResult result = Import(machine.WindowsPath(downloads + "/" + c.archive), GameId::ZeroHour,
+                                           c.name == "More than the disk holds" ? &small : nullptr);
         EXPECT_EQ(result.ok, c.imports) << c.name << ": " << result.error;
         const std::string said = result.ok ? ImportSummary(result) : result.error;
         EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;

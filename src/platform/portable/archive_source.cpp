@@ -1,10 +1,9 @@
+#include "platform/portable/std_import_files.h"
+
 #include <archive.h>
 #include <archive_entry.h>
-
 #include <fstream>
 #include <vector>
-
-#include "platform/portable/std_import_files.h"
 
 namespace vantrel {
 namespace {
@@ -61,14 +60,16 @@ public:
         // A warning (a name in another code page, say) still gives the entry.
         if (status < ARCHIVE_WARN || !header) {
             why = archive_read_has_encrypted_entries(archive_) > 0
-                      ? "it is encrypted, which Vantrel cannot unpack; unpack it with its password, then import the folder"
+                      ? "it is encrypted, which Vantrel cannot unpack; unpack it with its password, then "
+                        "import the folder"
                       : Reason("the archive is damaged or cut short");
             return Step::Failed;
         }
         const char* utf8 = archive_entry_pathname_utf8(header);
         const char* stored = utf8 ? utf8 : archive_entry_pathname(header);
         entry.name = stored ? stored : "";
-        entry.legacyCodePage = (archive_format(archive_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP ? 437 : 1252;
+        entry.legacyCodePage =
+            (archive_format(archive_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP ? 437 : 1252;
         const auto type = archive_entry_filetype(header);
         if (archive_entry_hardlink(header) || type == AE_IFLNK) {
             entry.kind = SourceEntry::Kind::Link;
@@ -80,7 +81,9 @@ public:
             entry.kind = SourceEntry::Kind::Other;
         }
         entry.sizeKnown = archive_entry_size_is_set(header) != 0;
-        entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(header), 0)) : 0;
+        entry.size = entry.sizeKnown
+                         ? static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(header), 0))
+                         : 0;
         entry.encrypted = archive_entry_is_encrypted(header) != 0;
         return Step::Entry;
     }
@@ -140,7 +143,9 @@ private:
 
     static la_int64_t Seek(archive*, void* data, la_int64_t offset, int whence) {
         auto* self = static_cast<ArchiveFileSource*>(data);
-        const auto direction = whence == SEEK_SET ? std::ios::beg : whence == SEEK_CUR ? std::ios::cur : std::ios::end;
+        const auto direction = whence == SEEK_SET   ? std::ios::beg
+                               : whence == SEEK_CUR ? std::ios::cur
+                                                    : std::ios::end;
         self->file_.clear();
         self->file_.seekg(offset, direction);
         const auto at = self->file_.tellg();

@@ -119,7 +119,8 @@ private:
 
 class StdNewFile final : public NewFile {
 public:
-    StdNewFile(const fs::path& path, std::string& lastError) : file_(path, std::ios::binary), lastError_(lastError) {}
+    StdNewFile(const fs::path& path, std::string& lastError)
+        : file_(path, std::ios::binary), lastError_(lastError) {}
 
     [[nodiscard]] bool IsOpen() const { return file_.is_open(); }
 
@@ -194,7 +195,9 @@ EntryKind StdImportFiles::KindOf(std::string_view path) {
     if (!mapped || error) {
         return EntryKind::None;
     }
-    return fs::is_directory(status) ? EntryKind::Folder : fs::exists(status) ? EntryKind::File : EntryKind::None;
+    return fs::is_directory(status) ? EntryKind::Folder
+           : fs::exists(status)     ? EntryKind::File
+                                    : EntryKind::None;
 }
 
 std::optional<std::uint64_t> StdImportFiles::FreeSpace(std::string_view folder) {

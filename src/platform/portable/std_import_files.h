@@ -2,14 +2,14 @@
 // paths the caller maps from the machine's.
 #pragma once
 
+#include "platform/import_files.h"
+
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "platform/import_files.h"
 
 namespace vantrel {
 

@@ -1,9 +1,9 @@
 // The import's file layer on Windows: its paths are the system's own.
 #pragma once
 
-#include <memory>
-
 #include "platform/import_files.h"
+
+#include <memory>
 
 namespace vantrel {
 

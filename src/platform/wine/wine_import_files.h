@@ -1,10 +1,10 @@
 // The import's file layer on a Wine prefix: Windows paths through its drives.
 #pragma once
 
-#include <memory>
-
 #include "platform/import_files.h"
 #include "platform/wine/wine_prefix.h"
+
+#include <memory>
 
 namespace vantrel {
 
