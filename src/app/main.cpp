@@ -227,7 +227,8 @@ int main(int argc, char** argv) {
                         platform.launchLock.get(),
                         platform.shortcuts.get(),
                         {},
-                        userDataFolder};
+                        userDataFolder,
+                        platform.importFiles.get()};
     FrmMain frmMain(services);
     frmMain.show();
     return application->exec();

@@ -473,24 +473,23 @@ std::string ImportSummary(const ImportResult& result) {
         summary += "\nThe mod comes with a program of its own and nothing else the game loads: start that "
                    "program from the mod's folder to play it.";
     }
-    if (!result.placed.empty()) {
-        summary += "\nPlaced when played:";
-        for (const std::string& line : result.placed) {
-            summary += "\n  " + line;
+    // A mod of thousands of files is summed up, not listed whole.
+    constexpr std::size_t kShown = 30;
+    const auto list = [&](const char* heading, const std::vector<std::string>& lines) {
+        if (lines.empty()) {
+            return;
         }
-    }
-    if (!result.notUnpacked.empty()) {
-        summary += "\nNot unpacked, since it could reach outside the mod's folder or is no file:";
-        for (const std::string& line : result.notUnpacked) {
-            summary += "\n  " + line;
+        summary += heading;
+        for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) {
+            summary += "\n  " + lines[i];
         }
-    }
-    if (!result.leftOut.empty()) {
-        summary += "\nKept in the mod's folder but not placed into the game:";
-        for (const std::string& line : result.leftOut) {
-            summary += "\n  " + line;
+        if (lines.size() > kShown) {
+            summary += "\n  … and " + std::to_string(lines.size() - kShown) + " more";
         }
-    }
+    };
+    list("\nPlaced when played:", result.placed);
+    list("\nNot unpacked, since it could reach outside the mod's folder or is no file:", result.notUnpacked);
+    list("\nKept in the mod's folder but not placed into the game:", result.leftOut);
     return summary;
 }
 

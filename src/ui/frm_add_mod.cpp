@@ -119,8 +119,8 @@ FrmAddMod::FrmAddMod(UiServices& services, PickDestination pickDestination, QWid
     lstFolder->setPath(current);
 }
 
-void FrmAddMod::ShowModal() {
-    exec();
+bool FrmAddMod::ShowModal() {
+    return exec() == QDialog::Accepted;
 }
 
 void FrmAddMod::AddItem(const std::string& szSrc, const std::string& szDst) {

@@ -45,7 +45,8 @@ public:
     FrmAddMod(UiServices& services, PickDestination pickDestination, QWidget* parent = nullptr);
 
     // Shows the editor modally; returns when OK hid it or it was closed.
-    void ShowModal();
+    // True when the player saved the mod.
+    bool ShowModal();
     // True when the user closed the window: the dialog is then to be destroyed, its edit abandoned.
     [[nodiscard]] bool WasClosed() const { return closed_; }
 

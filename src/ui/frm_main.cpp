@@ -167,6 +167,16 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     chkNoAudio = new QCheckBox(QStringLiteral("No Audio"), this);
     chkRunInWindow = new QCheckBox(QStringLiteral("Run In Window"), this);
     chkDebug = new QCheckBox(QStringLiteral("Debug"), this);
+    btnImportMod = new QPushButton(QStringLiteral("&Import Mod…"), this);
+    mnuImport = new QMenu(this);
+    mnuImportArchive = mnuImport->addAction(QStringLiteral("From a Downloaded &Archive…"));
+    mnuImportFolder = mnuImport->addAction(QStringLiteral("From a &Folder…"));
+    btnImportMod->setMenu(mnuImport);
+    btnImportMod->setEnabled(services.importFiles != nullptr);
+    btnImportMod->setToolTip(QStringLiteral("Unpacks a mod you downloaded (zip, 7z, rar) or copies its folder, and "
+                                            "places its files where the game reads them. An archive or folder "
+                                            "dropped on this window is imported too."));
+    setAcceptDrops(services.importFiles != nullptr);
     btnAddMod = new QPushButton(this);
     btnEditMod = new QPushButton(this);
     btnDelMod = new QPushButton(this);
@@ -199,7 +209,8 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
         {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
         {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
         {chkNoMusic, "chkNoMusic"}, {chkNoAudio, "chkNoAudio"}, {chkRunInWindow, "chkRunInWindow"},
-        {chkDebug, "chkDebug"}, {btnAddMod, "btnAddMod"}, {btnEditMod, "btnEditMod"}, {btnDelMod, "btnDelMod"},
+        {chkDebug, "chkDebug"}, {btnImportMod, "btnImportMod"}, {mnuImport, "mnuImport"},
+        {mnuImportArchive, "mnuImportArchive"}, {mnuImportFolder, "mnuImportFolder"}, {btnAddMod, "btnAddMod"}, {btnEditMod, "btnEditMod"}, {btnDelMod, "btnDelMod"},
         {btnLaunch, "btnLaunch"}, {btnWorldbuilder, "btnWorldbuilder"}, {Frame2, "Frame2"}, {lblStatus, "lblStatus"},
         {prgCopy, "prgCopy"}, {mnuMods, "mnuMods"}, {mnuCreateShortcut, "mnuCreateShortcut"},
         {mnuOpenModData, "mnuOpenModData"}};
@@ -211,9 +222,11 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     }
     ArrangeControls();
 
-    // Labels, frames and the banner take no focus; the rest follows the window's focus order.
-    QWidget* order[] = {lstGames, lstMods, btnAddMod, btnDelMod, btnLaunch, btnEditMod, chkNoIntro,
-                        chkSkipShellmap, btnWorldbuilder, chkNoMusic, chkDebug, chkNoAudio, chkRunInWindow};
+    // Labels, frames and the banner take no focus; the rest is reached in the order it is laid out:
+    // top to bottom, and column by column from the left.
+    QWidget* order[] = {lstGames,  lstMods,       btnImportMod, chkNoIntro, chkSkipShellmap, chkNoMusic,
+                        chkNoAudio, chkRunInWindow, chkDebug,     btnAddMod,  btnEditMod,      btnDelMod,
+                        btnLaunch, btnWorldbuilder};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
@@ -228,6 +241,8 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     connect(btnWorldbuilder, &QPushButton::clicked, this, &FrmMain::btnWorldbuilder_Click);
     connect(mnuCreateShortcut, &QAction::triggered, this, &FrmMain::mnuCreateShortcut_Click);
     connect(mnuOpenModData, &QAction::triggered, this, &FrmMain::mnuOpenModData_Click);
+    connect(mnuImportArchive, &QAction::triggered, this, &FrmMain::mnuImportArchive_Click);
+    connect(mnuImportFolder, &QAction::triggered, this, &FrmMain::mnuImportFolder_Click);
 
     Form_Load();
     Label1[5]->setToolTip(DefinitionFolderText());
@@ -275,7 +290,7 @@ QSize FrmMain::ArrangeAtScale(double smallest) {
         {lblVersion, 6240, 120, 1095, 255, kStays},       {Label1[1], 3840, 360, 2055, 255, kStays},
         {Label1[2], 3840, 720, 2775, 255, kStays},        {Label1[4], 120, 1440, 1455, 255, kStays},
         {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
-        {lstMods, 120, 2520, 3735, 3180, kGrows},         {Frame1, 3960, 2280, 3495, 2535, kRight},
+        {lstMods, 120, 2520, 3735, 2700, kGrows},         {btnImportMod, 120, 5280, 3735, 420, kWideDown},         {Frame1, 3960, 2280, 3495, 2535, kRight},
         {chkNoIntro, 4080, 2640, 1695, 255, kRight},      {chkSkipShellmap, 4080, 3000, 1695, 255, kRight},
         {chkNoMusic, 4080, 3360, 1695, 255, kRight},      {chkNoAudio, 4080, 3720, 1695, 255, kRight},
         {chkRunInWindow, 4080, 4080, 1695, 255, kRight},  {chkDebug, 4080, 4440, 1695, 255, kRight},

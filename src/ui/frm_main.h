@@ -77,6 +77,10 @@ public:
     QCheckBox* chkNoAudio;
     QCheckBox* chkRunInWindow;
     QCheckBox* chkDebug;
+    QPushButton* btnImportMod;
+    QMenu* mnuImport; // the import button's: from an archive or from a folder
+    QAction* mnuImportArchive;
+    QAction* mnuImportFolder;
     QPushButton* btnAddMod;
     QPushButton* btnEditMod;
     QPushButton* btnDelMod;
@@ -94,6 +98,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Form_Load();
@@ -107,6 +113,11 @@ private:
     void btnWorldbuilder_Click();
     void mnuCreateShortcut_Click();
     void mnuOpenModData_Click();
+    void mnuImportArchive_Click();
+    void mnuImportFolder_Click();
+    // Imports the archive or folder at the host path for the selected game (asked for when none is),
+    // then opens the editor on the new mod: closing it without saving takes the import away again.
+    void ImportFrom(const QString& hostPath);
     // The folders that hold the mod's own user data, one per game found, the selected game's first.
     [[nodiscard]] std::vector<std::string> OwnDataFolders(const ModRecord& mod) const;
     // Opens the mod list's menu at `at` (global) for the mod in `row`, -1 for none.

@@ -5,6 +5,7 @@
 #include "mods/program_values.h"
 #include "platform/directory_listing.h"
 #include "platform/disk_browser.h"
+#include "platform/import_files.h"
 #include "platform/instance_guard.h"
 #include "platform/messages.h"
 #include "platform/process_runner.h"
@@ -38,6 +39,8 @@ struct UiServices {
     std::string lastBigFolder = {};
     // Where the game of an install folder keeps the player's user data; see LaunchServices.
     std::function<std::string(std::string_view gameFolder)> userDataFolder = {};
+    // Unpacks downloaded mods; without it the import command stays disabled.
+    ImportFiles* importFiles = nullptr;
 };
 
 } // namespace vantrel

@@ -224,16 +224,19 @@ private slots:
         QCOMPARE(window->lblStatus->text(), QString::fromStdString(values->startupNotice));
     }
 
-    void focusFollowsTheWindowsOrder() {
+    void focusFollowsTheLayout() {
         Open();
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->lstGames));
-        const QWidget* expected[] = {window->lstGames, window->lstMods, window->btnAddMod, window->btnDelMod,
-                                     window->btnLaunch, window->btnEditMod, window->chkNoIntro,
-                                     window->chkSkipShellmap, window->btnWorldbuilder, window->chkNoMusic,
-                                     window->chkDebug, window->chkNoAudio, window->chkRunInWindow};
+        // Top to bottom, column by column from the left.
+        const QWidget* expected[] = {window->lstGames,   window->lstMods,    window->btnImportMod,
+                                     window->chkNoIntro, window->chkSkipShellmap, window->chkNoMusic,
+                                     window->chkNoAudio, window->chkRunInWindow,  window->chkDebug,
+                                     window->btnAddMod,  window->btnEditMod,      window->btnDelMod,
+                                     window->btnLaunch,  window->btnWorldbuilder};
         // Disabled buttons are passed over by the keyboard; enable them to see the whole chain.
         window->btnEditMod->setEnabled(true);
         window->btnDelMod->setEnabled(true);
+        window->btnImportMod->setEnabled(true);
         for (std::size_t i = 1; i < std::size(expected); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), expected[i]->objectName());
