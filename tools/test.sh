@@ -83,6 +83,8 @@ done
 
 # The Windows builds: the core and the Win32 layer alone, and the whole program against a Qt for
 # mingw-w64 that tools/mingw_qt.sh builds once into ~/.cache (about 45 minutes on two cores).
+VANTREL_MINGW_ARCHIVE=$(bash tools/mingw_archive.sh)
+export VANTREL_MINGW_ARCHIVE
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 qt_started=$(date +%s)

@@ -1,4 +1,5 @@
 #include "platform/portable/std_import_files.h"
+#include "platform/utf8.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -9,6 +10,21 @@ namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
+
+// UTF-16 where wchar_t has 16 bits (Windows), UTF-32 elsewhere.
+std::string Utf8OfWide(const wchar_t* wide) {
+    std::string text;
+    for (; *wide; ++wide) {
+        char32_t cp = static_cast<char32_t>(*wide);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp < 0xDC00 && wide[1] >= 0xDC00 && wide[1] < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(*++wide) - 0xDC00);
+            }
+        }
+        AppendUtf8(cp, text);
+    }
+    return text;
+}
 
 // libarchive reads through these, so that one open of a file by its wide or narrow name serves every
 // system.
@@ -65,9 +81,15 @@ public:
                       : Reason("the archive is damaged or cut short");
             return Step::Failed;
         }
-        const char* utf8 = archive_entry_pathname_utf8(header);
-        const char* stored = utf8 ? utf8 : archive_entry_pathname(header);
-        entry.name = stored ? stored : "";
+        // The wide name first: on Windows the narrow ones pass through the ANSI code page and lose
+        // what it cannot hold. A name no form gives is handed on as stored, to be read as its code page.
+        if (const wchar_t* wide = archive_entry_pathname_w(header)) {
+            entry.name = Utf8OfWide(wide);
+        } else {
+            const char* utf8 = archive_entry_pathname_utf8(header);
+            const char* stored = utf8 ? utf8 : archive_entry_pathname(header);
+            entry.name = stored ? stored : "";
+        }
         entry.legacyCodePage =
             (archive_format(archive_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP ? 437 : 1252;
         const auto type = archive_entry_filetype(header);
