@@ -777,6 +777,32 @@ std::string OwnUserDataFolder(std::string_view userData, const ModRecord& mod) {
     return std::string(userData) + " (" + std::string(name.empty() ? std::string_view(mod.szName) : name) + ")";
 }
 
+std::optional<GameId> GameTheModIsFor(const ModRecord& mod, const ProgramValues& values) {
+    const std::string generals = WindowsPathKey(values.szGeneralsPath);
+    const std::string zeroHour = WindowsPathKey(values.szZeroHourPath);
+    const auto within = [](const std::string& key, const std::string& folder) {
+        return !folder.empty() && (key == folder || IsInsideKey(key, folder));
+    };
+    std::optional<GameId> found;
+    for (std::size_t i = 0; i < PairCountOf(mod); ++i) {
+        const std::string_view destination = mod.szDstFolders[i];
+        const std::string key = WindowsPathKey(destination);
+        std::optional<GameId> game;
+        if (destination.starts_with(UserDataPlaceholder(GameId::Generals).substr(0, 11))) {
+            game = destination.starts_with(UserDataPlaceholder(GameId::ZeroHour)) ? GameId::ZeroHour : GameId::Generals;
+        } else if (within(key, generals) || within(key, zeroHour)) {
+            // One game's folder may lie inside the other's: the closer one holds the destination.
+            const bool inZeroHour = within(key, zeroHour) && (!within(key, generals) || zeroHour.size() > generals.size());
+            game = inZeroHour ? GameId::ZeroHour : GameId::Generals;
+        }
+        if (!game || (found && *found != *game)) {
+            return std::nullopt;
+        }
+        found = game;
+    }
+    return found;
+}
+
 std::string ModArgument(const ModRecord& mod, std::string_view userData) {
     const std::string_view folder = mod.szModFolder;
     const bool absolute = IsDrivePath(folder) || folder.starts_with('\\');

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "launch/pair_record.h"
+#include "mods/mod_placement.h"
 #include "mods/program_values.h"
 #include "platform/launch_lock.h"
 #include "platform/messages.h"
@@ -62,6 +63,10 @@ struct LaunchServices {
 // folder `userData` (where the games look for a name without a drive) or the location names no
 // folder; its full path otherwise, since a game that does not find the file starts without the mod.
 [[nodiscard]] std::string ModArgument(const ModRecord& mod, std::string_view userData);
+
+// The game whose folders (install folder or user data) every pair of the mod goes into, when that
+// is one game only; nullopt for a mod without pairs or with pairs in both games or elsewhere.
+[[nodiscard]] std::optional<GameId> GameTheModIsFor(const ModRecord& mod, const ProgramValues& values);
 
 // Who undoes a launch's pairs, which decides what may be taken for the launch's own.
 enum class UndoMode {

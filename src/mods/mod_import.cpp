@@ -347,7 +347,7 @@ private:
         for (const Unpacked& entry : unpacked_) {
             entries.push_back({entry.path, entry.folder});
         }
-        Placement placement = PlanPlacement(entries, result_.game, installHas, userDataHas);
+        ModPlacement placement = PlanPlacement(entries, result_.game, installHas, userDataHas);
         for (const ModMove& move : placement.moves) {
             if (!MakeFoldersAbove(move.to) ||
                 !files_.Rename(temporary_ + "\\" + move.from, temporary_ + "\\" + move.to)) {

@@ -168,7 +168,7 @@ public:
     Planner(GameId game, const GameProbe& installHas, const GameProbe& userDataHas)
         : game_(game), installHas_(installHas), userDataHas_(userDataHas) {}
 
-    Placement Plan(const std::vector<ModTreeEntry>& entries) {
+    ModPlacement Plan(const std::vector<ModTreeEntry>& entries) {
         Node top("", true, nullptr);
         for (const ModTreeEntry& entry : entries) {
             Node* folder = &top;
@@ -382,7 +382,7 @@ private:
     GameId game_;
     const GameProbe& installHas_;
     const GameProbe& userDataHas_;
-    Placement placement_;
+    ModPlacement placement_;
     bool hasProgram_ = false;
 };
 
@@ -396,7 +396,7 @@ std::string_view UserDataPlaceholder(GameId game) {
     return game == GameId::Generals ? kGeneralsUserDataPlaceholder : kZeroHourUserDataPlaceholder;
 }
 
-Placement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game, const GameProbe& installHas,
+ModPlacement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game, const GameProbe& installHas,
                         const GameProbe& userDataHas) {
     return Planner(game, installHas, userDataHas).Plan(entries);
 }

@@ -43,7 +43,7 @@ struct PlannedPair {
     std::string destination; // a placeholder followed by the folder below it, if any
 };
 
-struct Placement {
+struct ModPlacement {
     std::vector<ModMove> moves;
     std::vector<PlannedPair> pairs;
     // What stays in the mod's folder but not in the game, one line each ("Readme.txt: a read-me").
@@ -57,7 +57,7 @@ using GameProbe = std::function<EntryKind(std::string_view relativePath)>;
 
 // Plans the placement of the entries (any order; folders above an entry may be left out) for `game`,
 // whose folders `installHas` and `userDataHas` tell.
-[[nodiscard]] Placement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game,
+[[nodiscard]] ModPlacement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game,
                                       const GameProbe& installHas, const GameProbe& userDataHas);
 
 } // namespace vantrel

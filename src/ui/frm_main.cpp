@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QSysInfo>
 #include <QToolTip>
@@ -751,6 +752,27 @@ void FrmMain::LaunchGame(const std::string& programName) {
     for (int b = 0; b < lstMods->count(); ++b) {
         if (lstMods->item(b)->isSelected()) {
             modIndex = static_cast<std::int16_t>(b);
+        }
+    }
+    // A mod made for the other game would run without its files where this one reads them.
+    if (modIndex >= 0 && static_cast<std::size_t>(modIndex) < services_.values.Mods.size()) {
+        const ProgramValues& values = services_.values;
+        const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
+        const auto modGame = GameTheModIsFor(mod, values);
+        const bool generals = folder == values.szGeneralsPath;
+        if (modGame && (generals || folder == values.szZeroHourPath) &&
+            *modGame != (generals ? GameId::Generals : GameId::ZeroHour)) {
+            const QString made = *modGame == GameId::Generals ? QStringLiteral("Generals") : QStringLiteral("Zero Hour");
+            const QString chosen = generals ? QStringLiteral("Generals") : QStringLiteral("Zero Hour");
+            const auto answer = QMessageBox::question(
+                this, QStringLiteral("Vantrel"),
+                Text(mod.szName) + QStringLiteral(" is a mod for %1: its files go into %1's folders, not into %2's. "
+                                                  "Start %2 with it all the same?")
+                                       .arg(made, chosen),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            if (answer != QMessageBox::Yes) {
+                return;
+            }
         }
     }
     std::string command = folder + programName;

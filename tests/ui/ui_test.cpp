@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSysInfo>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -343,6 +344,27 @@ private slots:
         QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
         QVERIFY(window->btnLaunch->isEnabled());
         QVERIFY(!window->launching());
+    }
+
+    void aModOfTheOtherGameIsPlayedOnlyWhenThePlayerSaysSo() {
+        Open();
+        Click(window->lstGames, QString::fromStdString(At("C:\\Games\\ZH\\")));
+        Click(window->lstMods, QStringLiteral("Example")); // its files go into Generals' folder
+        const std::string before = test::DescribeTree(machine->HostPath("Games"));
+        for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
+            QString asked;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                asked = box->text();
+                box->button(button)->click();
+            });
+            QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+            QVERIFY2(asked.contains(u"for Generals") && asked.contains(u"Start Zero Hour"), qPrintable(asked));
+            QCOMPARE(runner.commands.size(), button == QMessageBox::Yes ? 1u : 0u);
+            QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
+        }
+        QVERIFY(runner.commands[0].starts_with(At("C:\\Games\\ZH\\generals.exe")));
     }
 
     void launchShowsTheCopyProgress() {
