@@ -78,7 +78,7 @@ public:
             why = archive_read_has_encrypted_entries(archive_) > 0
                       ? "it is encrypted, which Vantrel cannot unpack; unpack it with its password, then "
                         "import the folder"
-                      : Reason("the archive is damaged or cut short");
+                      : Reason("the archive is damaged, cut short or packed in a way Vantrel cannot read");
             return Step::Failed;
         }
         // The wide name first: on Windows the narrow ones pass through the ANSI code page and lose
@@ -121,7 +121,7 @@ public:
                 return true;
             }
             if (status < ARCHIVE_WARN) {
-                why = Reason("the archive is damaged or cut short");
+                why = Reason("the archive is damaged, cut short or packed in a way Vantrel cannot read");
                 return false;
             }
             // A sparse entry leaves holes between its blocks; they read as zeros.
