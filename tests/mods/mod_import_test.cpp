@@ -261,7 +261,7 @@ TEST_F(ModImport, HostileArchivesFailCleanlyOrKeepOnlyWhatIsSafe) {
         {"Cut short",
          "head -c 2000000 /dev/urandom >Data/Big.bin && bsdtar -czf ../y.tgz . && head -c 1000000 ../y.tgz "
          ">x.tgz",
-         "x.tgz", false, "damaged or cut short"},
+         "x.tgz", false, "cut short"},
         {"7z cut short",
          "head -c 2000000 /dev/urandom >Data/Big.bin && 7zz a -bso0 ../y.7z . && head -c 1000000 ../y.7z "
          ">x.7z",
