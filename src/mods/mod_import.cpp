@@ -109,6 +109,7 @@ private:
         }
         for (std::int16_t i = 0; i < values_.nModCount; ++i) {
             if (EqualsIgnoringCase(values_.Mods[static_cast<std::size_t>(i)].szName, name)) {
+                result_.nameTaken = true;
                 return Fail("A mod named " + Quoted(values_.Mods[static_cast<std::size_t>(i)].szName) +
                             " exists already; it was left as it is. Give the import another name.");
             }
@@ -116,6 +117,7 @@ private:
         result_.definition =
             JoinWindowsPath(values_.definitionFolder, name + std::string(kDefinitionExtension));
         if (files_.KindOf(result_.definition) != EntryKind::None) {
+            result_.nameTaken = true;
             return Fail("A mod named " + Quoted(name) + " exists already (" + result_.definition +
                         "); it was left as it is. Give the import another name.");
         }
@@ -138,6 +140,7 @@ private:
         const std::string mods = ImportedModsFolder(values_);
         result_.modFolder = JoinWindowsPath(mods, name);
         if (files_.KindOf(result_.modFolder) != EntryKind::None) {
+            result_.nameTaken = true;
             return Fail(
                 "The folder " + Quoted(result_.modFolder) +
                 " exists already; it was left as it is. Move it away or give the import another name.");

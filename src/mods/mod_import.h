@@ -41,6 +41,7 @@ struct ImportServices {
 struct ImportResult {
     bool ok = false;
     bool cancelled = false;
+    bool nameTaken = false; // refused since a mod or folder of the name exists; another name may do
     std::string error;      // why nothing was imported
     std::string name;       // the mod's name
     std::string definition; // the definition written

@@ -3,6 +3,8 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
 
@@ -86,9 +88,26 @@ void FrmMain::ImportFrom(const QString& hostPath) {
         return services_.userDataFolder && !folder.empty() ? services_.userDataFolder(folder) : std::string();
     };
     SetStatus(QStringLiteral("Importing ") + hostPath + QStringLiteral("…"));
-    const ImportResult result = ImportWithProgress(
-        this, values, {*services_.importFiles, services_.textFiles, services_.messages, {}, userData},
-        {*source, "", game});
+    ImportResult result;
+    for (std::string name;;) {
+        result = ImportWithProgress(this, values,
+                                    {*services_.importFiles, services_.textFiles, services_.messages, {}, userData},
+                                    {*source, name, game});
+        if (!result.nameTaken) {
+            break;
+        }
+        // A mod of that name stays as it is: the player may give the import another.
+        bool given = false;
+        name = QInputDialog::getText(this, QStringLiteral("Vantrel"),
+                                     Text(result.error + "\n\nName of the imported mod:"), QLineEdit::Normal,
+                                     Text(result.name + " 2"), &given)
+                   .trimmed()
+                   .toStdString();
+        if (!given || name.empty()) {
+            SetStatus(QStringLiteral("Nothing was imported."));
+            return;
+        }
+    }
     if (!result.ok) {
         SetStatus(result.cancelled ? Text(result.error) : QString());
         if (!result.cancelled) {

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -365,6 +367,44 @@ private slots:
             QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
         }
         QVERIFY(runner.commands[0].starts_with(At("C:\\Games\\ZH\\generals.exe")));
+    }
+
+    void aDroppedModIsKeptOnlyWhenSavedInTheEditor_data() {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("saved") << true;
+        QTest::newRow("closed") << false;
+    }
+
+    void aDroppedModIsKeptOnlyWhenSavedInTheEditor() {
+        QFETCH(bool, save);
+        services->importFiles = &machine->importFiles();
+        machine->Write("Downloads/Cool Mod/!Cool.gib", "big");
+        machine->Write("Downloads/Cool Mod/Readme.txt", "for Zero Hour");
+        Open();
+        int pairs = -1;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            FrmAddMod* editor = window->addModDialog();
+            if (editor && editor->isVisible()) {
+                answer.stop();
+                pairs = editor->lstResult->count();
+                save ? editor->OKButton->click() : (void)editor->close();
+            }
+        });
+        answer.start(20);
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(machine->HostPath("Downloads/Cool Mod").string()))});
+        // Qt hands a drop only to the widget that took the drag when it entered.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &drop);
+        QCOMPARE(pairs, 1); // the BIG file, into the selected game's folder
+        QCOMPARE(Mods().contains(QStringLiteral("Cool Mod")), save);
+        QCOMPARE(std::filesystem::exists(machine->HostPath("Vantrel/Mods/Cool Mod/!Cool.big")), save);
+        QCOMPARE(std::filesystem::exists(machine->HostPath("Vantrel/Cool Mod.vtl")), save);
+        QVERIFY2(Status().contains(save ? u"was imported" : u"was not kept"), qPrintable(Status()));
     }
 
     void launchShowsTheCopyProgress() {
