@@ -23,7 +23,9 @@
 #include "launch/swap_cycle.h"
 #include "mods/definition_reader.h"
 #include "mods/mod_catalogue.h"
+#include "mods/mod_import.h"
 #include "platform/case_fold.h"
+#include "platform/windows_paths.h"
 #include "ui/artwork.h"
 #include "ui/screen_fit.h"
 #include "ui/status_line.h"
@@ -701,10 +703,26 @@ void FrmMain::btnDelMod_Click() {
             }
         }
     }
+    // An imported mod's files are the player's download: they stay, and the status line says where.
+    std::string importedFolder;
+    if (removed) {
+        const std::string mods = WindowsPathKey(ImportedModsFolder(services_.values));
+        for (const auto& source : removed->szSrcPaths) {
+            const std::string key = WindowsPathKey(source);
+            if (IsInsideKey(key, mods) && key.size() == source.size()) {
+                const std::size_t end = key.find('\\', mods.size() + 1);
+                importedFolder = source.substr(0, end == std::string::npos ? source.size() : end);
+                break;
+            }
+        }
+    }
     if (services_.singleFiles.DeleteFile(path)) {
         if (!kept.empty()) {
             SetStatus(Text(SilentNameOf(path) + " was removed; its own settings, maps, replays and saved games stay in " +
                            kept + "."));
+        } else if (!importedFolder.empty()) {
+            SetStatus(Text(SilentNameOf(path) + " was removed from the list; its imported files stay in " +
+                           importedFolder + "."));
         }
         // Its shortcut would start nothing any more.
         const ShortcutTarget target{SilentNameOf(path), path};

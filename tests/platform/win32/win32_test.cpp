@@ -17,6 +17,7 @@
 #include "startup/install_discovery.h"
 #include "startup/startup_sequence.h"
 #include "launch/launch_journal.h"
+#include "mods/mod_import.h"
 #include "support/example_mods.h"
 #include "support/killing_wrappers.h"
 #include "support/recording_messages.h"
@@ -700,6 +701,49 @@ TEST_F(Win32Launch, SilentModePlaysTheModAndLeavesTheGameAsItWas) {
         SetEnvironmentVariableW(variable, nullptr);
     }
     _putenv("VANTREL_GAME_START_WAIT=");
+}
+
+// Names no single code page holds (read as the archive stores them, wide), a DOS code page name, and
+// a link that is never made.
+TEST(Win32Import, UnpacksEveryNameAsStoredAndNoLink) {
+    test::TestMachine machine;
+    fs::create_directories(machine.HostPath("Vantrel"));
+    machine.Write("Games/ZH/Data/INI/GameData.ini", "zh");
+    ProgramValues values;
+    values.definitionFolder = machine.WindowsPath("Vantrel");
+    values.szZeroHourPath = machine.WindowsPath("Games\\ZH") + "\\";
+    struct Case {
+        const char* archive;
+        std::vector<std::pair<std::u8string, std::string>> files; // below the mod's folder, content
+        std::string said;
+    };
+    const Case cases[] = {
+        {"wide.7z",
+         {{u8"Maps/Карта/Карта.map", "map"}, {u8"Data/INI/名前.ini", "ini"}, {u8"!Wide.big", "big"}},
+         "a character outside its code page"},
+        {"oem.zip", {{u8"Data/INI/Café.ini", "caf"}}, "Caf\xC3\xA9.ini"},
+        {"links.tar", {{u8"Data/INI/Safe.ini", "safe"}}, "Link.ini: a link"},
+    };
+    for (const auto& c : cases) {
+        fs::create_directories(machine.HostPath("Downloads"));
+        fs::copy_file(fs::path(VANTREL_TEST_ARCHIVES) / c.archive, machine.HostPath("Downloads") / c.archive);
+        test::RecordingMessages messages;
+        const ImportResult result =
+            ImportMod(values, {machine.importFiles(), machine.textFiles(), messages},
+                      {machine.WindowsPath(std::string("Downloads\\") + c.archive), "", GameId::ZeroHour});
+        ASSERT_TRUE(result.ok) << c.archive << ": " << result.error;
+        EXPECT_NE(ImportSummary(result).find(c.said), std::string::npos) << ImportSummary(result);
+        const fs::path mod = machine.HostPath("Vantrel/Mods") / fs::path(std::u8string(result.name.begin(), result.name.end()));
+        std::size_t entries = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(mod)) {
+            EXPECT_FALSE(entry.is_symlink()) << entry.path();
+            entries += entry.is_regular_file() ? 1 : 0;
+        }
+        EXPECT_EQ(entries, c.files.size()) << c.archive;
+        for (const auto& [file, content] : c.files) {
+            EXPECT_EQ(test::ReadBytes(mod / fs::path(file)), content) << c.archive;
+        }
+    }
 }
 
 // The launch that Win32KillTest starts in a child process of this same test program; it ends the
