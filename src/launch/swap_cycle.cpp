@@ -851,8 +851,7 @@ bool LaunchRunning(const ProgramValues& values, const LaunchServices& services, 
         return fail("there is no mod number " + std::to_string(modIndex + 1) + " in the list");
     }
     const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
-    const std::string playerData = services.userDataFolder && !gameFolder.empty() ? services.userDataFolder(gameFolder)
-                                                                                 : std::string();
+    const std::string playerData = services.userDataFolder ? services.userDataFolder(gameFolder) : std::string();
     if (Utf8Length(mod.szModFile) > 1) {
         addMod(ModArgument(mod, playerData));
     }

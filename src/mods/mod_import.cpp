@@ -75,18 +75,31 @@ public:
         : values_(values), services_(services), files_(services.files), request_(request) {}
 
     ImportResult Run() {
-        if (!Prepare()) {
-            return std::move(result_);
+        bool done = false;
+        try {
+            done = Prepare() && Unpack() && Place() && Finish();
+        } catch (const std::exception& error) {
+            Fail(std::string("The import stopped: ") + error.what() + ". Nothing of it was kept.");
         }
-        const bool done = Unpack() && Place() && Finish();
         if (!done) {
-            files_.RemoveTree(createdMods_ ? ImportedModsFolder(values_) : temporary_);
+            TakeAway();
         }
         result_.ok = done;
         return std::move(result_);
     }
 
 private:
+    // Only what this import made goes: its own folder, and the mods folder when it made it and it is
+    // empty again (another import may have put a mod there meanwhile).
+    void TakeAway() {
+        if (!temporary_.empty()) {
+            files_.RemoveTree(temporary_);
+        }
+        if (createdMods_) {
+            files_.RemoveEmptyFolder(ImportedModsFolder(values_));
+        }
+    }
+
     bool Fail(std::string why) {
         result_.error = std::move(why);
         return false;
@@ -121,6 +134,11 @@ private:
             return Fail("A mod named " + Quoted(name) + " exists already (" + result_.definition +
                         "); it was left as it is. Give the import another name.");
         }
+        if (request_.game && GameFolder(*request_.game).empty()) {
+            return Fail(std::string(GameName(*request_.game)) +
+                        " was not found on this machine, so where the mod's "
+                        "files go cannot be told.");
+        }
         const EntryKind kind = files_.KindOf(source);
         if (kind == EntryKind::None) {
             return Fail("There is no file or folder " + Quoted(source) + ".");
@@ -131,6 +149,13 @@ private:
                 Quoted(leaf) +
                 " is an installer, not an archive. Run it first; then import the folder it installed the mod "
                 "into.");
+        }
+        const std::string sourceKey = WindowsPathKey(source);
+        const std::string modsKey = WindowsPathKey(ImportedModsFolder(values_));
+        if (sourceKey == modsKey || IsInsideKey(sourceKey, modsKey) || IsInsideKey(modsKey, sourceKey)) {
+            return Fail(Quoted(source) +
+                        " is Vantrel's own mods folder or lies in it; import a download from "
+                        "elsewhere.");
         }
         zeroHourNamed_ = MentionsZeroHour(leaf);
         source_ = kind == EntryKind::Folder ? files_.OpenFolder(source) : files_.OpenArchive(source);
@@ -151,19 +176,20 @@ private:
             }
             createdMods_ = true;
         }
-        // An import killed on its way leaves its folder; this import of the same name clears it.
-        temporary_ = result_.modFolder + ".importing";
-        if (files_.KindOf(temporary_) != EntryKind::None) {
-            files_.RemoveTree(temporary_);
-        }
-        if (!files_.CreateFolder(temporary_)) {
-            Fail("The folder " + Quoted(temporary_) + " could not be created: " + files_.LastError());
-            if (createdMods_) {
-                files_.RemoveTree(mods);
+        // A folder of its own, never one that is there already: an import killed on its way leaves its
+        // folder, which may be what is imported now, and another import may be going on.
+        for (int attempt = 1;; ++attempt) {
+            const std::string candidate =
+                result_.modFolder + ".importing" + (attempt == 1 ? "" : std::to_string(attempt));
+            if (files_.KindOf(candidate) == EntryKind::None && files_.CreateFolder(candidate)) {
+                temporary_ = candidate;
+                return true;
             }
-            return false;
+            if (attempt == 100) {
+                return Fail("No folder for unpacking could be made beside " + Quoted(result_.modFolder) +
+                            ": " + files_.LastError());
+            }
         }
-        return true;
     }
 
     bool Tell() {
@@ -334,16 +360,20 @@ private:
     bool Place() {
         result_.game = request_.game.value_or(zeroHourNamed_ ? GameId::ZeroHour : GameId::Generals);
         const std::string install = GameFolder(result_.game);
+        // Without the game's folder on this machine, which of its folders the mod's would replace is
+        // not known.
+        if (install.empty()) {
+            return Fail(std::string(GameName(result_.game)) +
+                        " was not found on this machine, so where the mod's "
+                        "files go cannot be told. Nothing of it was kept.");
+        }
         const std::string userData = services_.userDataFolder ? services_.userDataFolder(result_.game) : "";
         const GameProbe installHas = [&](std::string_view path) {
-            // Every install of the games has a Data folder; what else it has is known only on the disk.
-            if (install.empty()) {
-                return EqualsIgnoringCase(path, "Data") ? EntryKind::Folder : EntryKind::None;
-            }
             return files_.KindOf(JoinWindowsPath(install, path));
         };
+        // Unknown, the user data folder is taken to have its Maps, as every folder the game has run with.
         const GameProbe userDataHas = [&](std::string_view path) {
-            return userData.empty() ? EntryKind::None : files_.KindOf(JoinWindowsPath(userData, path));
+            return userData.empty() ? EntryKind::Folder : files_.KindOf(JoinWindowsPath(userData, path));
         };
         std::vector<ModTreeEntry> entries;
         entries.reserve(unpacked_.size());

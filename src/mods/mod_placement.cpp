@@ -82,7 +82,9 @@ public:
         for (auto it = children_.begin(); it != children_.end(); ++it) {
             if (it->get() == child) {
                 std::unique_ptr<Node> moved = std::move(*it);
-                children_.erase(it);
+                // The last child takes its place: a folder of many entries is emptied in linear time.
+                *it = std::move(children_.back());
+                children_.pop_back();
                 index_.erase(NameOrderKey(moved->name_));
                 moved->name_ = std::move(name);
                 moved->parent_ = folder;
@@ -280,7 +282,7 @@ private:
                 MoveInto(top, *child, home, child->Name());
             } else if (IsMapFolder(*child)) {
                 MoveInto(top, *child, "Maps", child->Name());
-            } else if (!child->IsFolder() && extension == "map") {
+            } else if (!child->IsFolder() && extension == "map" && child->Name().size() > 4) {
                 const std::string stem = child->Name().substr(0, child->Name().size() - 4);
                 MoveInto(top, *child, "Maps\\" + stem, child->Name());
             } else if (!child->IsFolder() && extension == "gib") {
@@ -290,7 +292,8 @@ private:
         if (Node* maps = top.Child("Maps"); maps && maps->IsFolder()) {
             std::vector<Node*> loose;
             for (const auto& child : maps->Children()) {
-                if (!child->IsFolder() && LowerExtension(child->Name()) == "map") {
+                if (!child->IsFolder() && LowerExtension(child->Name()) == "map" &&
+                    child->Name().size() > 4) {
                     loose.push_back(child.get());
                 }
             }
@@ -353,7 +356,9 @@ private:
     }
 
     void PlaceMaps(Node& maps) {
-        if (userDataHas_("Maps") != EntryKind::Folder) {
+        // Only a user data folder known to lack Maps gets the mod's whole: one that has it (or may have
+        // it) keeps the player's maps in view beside the mod's.
+        if (userDataHas_("Maps") == EntryKind::None) {
             Pair(maps, std::string(UserDataPlaceholder(game_)));
             return;
         }
@@ -397,7 +402,7 @@ std::string_view UserDataPlaceholder(GameId game) {
 }
 
 ModPlacement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game, const GameProbe& installHas,
-                        const GameProbe& userDataHas) {
+                           const GameProbe& userDataHas) {
     return Planner(game, installHas, userDataHas).Plan(entries);
 }
 

@@ -58,6 +58,6 @@ using GameProbe = std::function<EntryKind(std::string_view relativePath)>;
 // Plans the placement of the entries (any order; folders above an entry may be left out) for `game`,
 // whose folders `installHas` and `userDataHas` tell.
 [[nodiscard]] ModPlacement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game,
-                                      const GameProbe& installHas, const GameProbe& userDataHas);
+                                         const GameProbe& installHas, const GameProbe& userDataHas);
 
 } // namespace vantrel

@@ -91,6 +91,8 @@ public:
     virtual bool Rename(std::string_view from, std::string_view to) = 0;
     // Removes a folder and all it holds, never following a link out of it.
     virtual bool RemoveTree(std::string_view path) = 0;
+    // Removes a folder only when it holds nothing.
+    virtual bool RemoveEmptyFolder(std::string_view path) = 0;
 };
 
 } // namespace vantrel

@@ -1,4 +1,10 @@
 // The main window's import: the command, dropped archives and folders, and the review in the editor.
+#include "mods/definition_reader.h"
+#include "mods/mod_catalogue.h"
+#include "ui/frm_add_mod.h"
+#include "ui/frm_main.h"
+#include "ui/import_progress.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -7,12 +13,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
-
-#include "mods/definition_reader.h"
-#include "mods/mod_catalogue.h"
-#include "ui/frm_add_mod.h"
-#include "ui/frm_main.h"
-#include "ui/import_progress.h"
 
 namespace vantrel {
 namespace {
@@ -49,7 +49,8 @@ void FrmMain::dropEvent(QDropEvent* event) {
 void FrmMain::mnuImportArchive_Click() {
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("Import a Downloaded Mod"), QString(),
-        QStringLiteral("Mod archives (*.zip *.7z *.rar *.tar *.gz *.tgz *.bz2 *.tbz2 *.xz *.txz);;All files (*)"));
+        QStringLiteral(
+            "Mod archives (*.zip *.7z *.rar *.tar *.gz *.tgz *.bz2 *.tbz2 *.xz *.txz);;All files (*)"));
     if (!path.isEmpty()) {
         ImportFrom(path);
     }
@@ -66,9 +67,11 @@ void FrmMain::ImportFrom(const QString& hostPath) {
     if (!services_.importFiles) {
         return;
     }
-    const auto source = services_.diskBrowser.WindowsPath(QFileInfo(hostPath).absoluteFilePath().toStdString());
+    const auto source =
+        services_.diskBrowser.WindowsPath(QFileInfo(hostPath).absoluteFilePath().toStdString());
     if (!source) {
-        services_.messages.Show(hostPath.toStdString() + " cannot be reached from the machine the games run on.",
+        services_.messages.Show(hostPath.toStdString() +
+                                    " cannot be reached from the machine the games run on.",
                                 MessageIcon::None);
         return;
     }
@@ -90,9 +93,14 @@ void FrmMain::ImportFrom(const QString& hostPath) {
     SetStatus(QStringLiteral("Importing ") + hostPath + QStringLiteral("…"));
     ImportResult result;
     for (std::string name;;) {
-        result = ImportWithProgress(this, values,
-                                    {*services_.importFiles, services_.textFiles, services_.messages, {}, userData},
-                                    {*source, name, game});
+        // One import at a time, and no launch or edit while it unpacks.
+        launching_ = true;
+        setEnabled(false);
+        result = ImportWithProgress(
+            this, values, {*services_.importFiles, services_.textFiles, services_.messages, {}, userData},
+            {*source, name, game});
+        setEnabled(true);
+        launching_ = false;
         if (!result.nameTaken) {
             break;
         }
@@ -139,6 +147,12 @@ void FrmMain::ImportFrom(const QString& hostPath) {
         }
         saved = editor.ShowModal();
         CloseAddModIfClosed();
+    }
+    // Saved under another name, the mod keeps only that definition.
+    const std::string savedTitle = frmAddMod_ ? frmAddMod_->txtTitle->text().toStdString() : result.name;
+    if (saved && savedTitle != result.name) {
+        services_.singleFiles.DeleteFile(result.definition);
+        LoadModCatalogue(values, services_.directoryListing, services_.textFiles);
     }
     if (!saved) {
         services_.singleFiles.DeleteFile(result.definition);

@@ -5,7 +5,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
-
 #include <atomic>
 #include <thread>
 
@@ -43,7 +42,8 @@ ImportResult ImportWithProgress(QWidget* parent, const ProgramValues& values, Im
     QProgressDialog dialog(QStringLiteral("Importing the mod…"), QStringLiteral("Cancel"), 0, 1000, parent);
     dialog.setWindowTitle(QStringLiteral("Vantrel"));
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(300);
+    // Shown at once: until it is, the window below would take clicks and drops.
+    dialog.setMinimumDuration(0);
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
     QEventLoop loop;
@@ -59,8 +59,13 @@ ImportResult ImportWithProgress(QWidget* parent, const ProgramValues& values, Im
             loop.quit();
         }
     });
-    std::thread worker([&] {
-        result = ImportMod(values, services, request);
+    // The thread works on its own copy of the catalogue, which the window may read meanwhile.
+    std::thread worker([&, values] {
+        try {
+            result = ImportMod(values, services, request);
+        } catch (const std::exception& error) {
+            result.error = std::string("The import stopped: ") + error.what();
+        }
         finished = true;
     });
     timer.start(50);

@@ -2,11 +2,10 @@
 // dialog whose Cancel stops it.
 #pragma once
 
-#include <optional>
+#include "mods/mod_import.h"
 
 #include <QWidget>
-
-#include "mods/mod_import.h"
+#include <optional>
 
 namespace vantrel {
 
@@ -15,7 +14,7 @@ namespace vantrel {
 
 // Runs the import on a thread of its own while a progress dialog shows how far it is; Cancel stops
 // it, and nothing of it is then kept. `services.progress` is the dialog's own.
-[[nodiscard]] ImportResult ImportWithProgress(QWidget* parent, const ProgramValues& values, ImportServices services,
-                                              const ImportRequest& request);
+[[nodiscard]] ImportResult ImportWithProgress(QWidget* parent, const ProgramValues& values,
+                                              ImportServices services, const ImportRequest& request);
 
 } // namespace vantrel

@@ -43,6 +43,7 @@ public:
     std::unique_ptr<NewFile> CreateFile(std::string_view p) override { return files_.CreateFile(p); }
     bool Rename(std::string_view f, std::string_view t) override { return files_.Rename(f, t); }
     bool RemoveTree(std::string_view p) override { return files_.RemoveTree(p); }
+    bool RemoveEmptyFolder(std::string_view p) override { return files_.RemoveEmptyFolder(p); }
 
 private:
     ImportFiles& files_;

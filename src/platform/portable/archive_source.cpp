@@ -4,12 +4,40 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The bytes of a name whose characters are all below 256 and that reads as bytes rather than as
+// text: valid UTF-8 beyond ASCII, or holding one of the C1 controls no real name holds.
+std::optional<std::string> BytesAsCharacters(const wchar_t* wide) {
+    std::string bytes;
+    bool control = false;
+    for (; *wide; ++wide) {
+        const auto cp = static_cast<std::uint32_t>(*wide);
+        if (cp > 0xFF) {
+            return std::nullopt;
+        }
+        control = control || (cp >= 0x80 && cp < 0xA0);
+        bytes.push_back(static_cast<char>(cp));
+    }
+    bool utf8 = false;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+        } else if (DecodeUtf8(bytes, pos)) {
+            utf8 = true;
+        } else {
+            utf8 = false;
+            break;
+        }
+    }
+    return utf8 || control ? std::optional<std::string>(bytes) : std::nullopt;
+}
 
 // UTF-16 where wchar_t has 16 bits (Windows), UTF-32 elsewhere.
 std::string Utf8OfWide(const wchar_t* wide) {
@@ -85,6 +113,11 @@ public:
         // what it cannot hold. A name no form gives is handed on as stored, to be read as its code page.
         if (const wchar_t* wide = archive_entry_pathname_w(header)) {
             entry.name = Utf8OfWide(wide);
+            // A name the archive does not mark as Unicode comes as its bytes, one character each:
+            // handed on as those bytes, it is read as UTF-8 or in its code page like any other.
+            if (const auto bytes = BytesAsCharacters(wide)) {
+                entry.name = *bytes;
+            }
         } else {
             const char* utf8 = archive_entry_pathname_utf8(header);
             const char* stored = utf8 ? utf8 : archive_entry_pathname(header);

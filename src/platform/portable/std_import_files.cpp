@@ -17,6 +17,8 @@ std::string Utf8(const fs::path& path) {
 // A folder's entries, listed whole when it is opened (names in order, folders before what they hold).
 class FolderSource final : public ModSource {
 public:
+    explicit FolderSource(std::function<bool(const fs::path&)> isLink) : isLink_(std::move(isLink)) {}
+
     bool Open(const fs::path& root, std::string& why) {
         std::error_code error;
         Walk(root, fs::path(), error);
@@ -86,7 +88,7 @@ private:
             if (error) {
                 return;
             }
-            if (fs::is_symlink(status)) {
+            if (fs::is_symlink(status) || (isLink_ && isLink_(child.path()))) {
                 listed.entry.kind = SourceEntry::Kind::Link;
             } else if (fs::is_directory(status)) {
                 listed.entry.kind = SourceEntry::Kind::Folder;
@@ -109,6 +111,7 @@ private:
         }
     }
 
+    std::function<bool(const fs::path&)> isLink_;
     std::vector<Listed> entries_;
     std::size_t next_ = 0;
     const Listed* current_ = nullptr;
@@ -148,8 +151,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<ModSource> OpenFolderTree(const fs::path& path, std::string& why) {
-    auto source = std::make_unique<FolderSource>();
+std::unique_ptr<ModSource> OpenFolderTree(const fs::path& path, std::string& why,
+                                          std::function<bool(const fs::path&)> isLink) {
+    auto source = std::make_unique<FolderSource>(std::move(isLink));
     if (!source->Open(path, why)) {
         return nullptr;
     }
@@ -185,7 +189,7 @@ std::unique_ptr<ModSource> StdImportFiles::OpenArchive(std::string_view path) {
 
 std::unique_ptr<ModSource> StdImportFiles::OpenFolder(std::string_view path) {
     const auto mapped = Found(path);
-    return mapped ? OpenFolderTree(*mapped, lastError_) : nullptr;
+    return mapped ? OpenFolderTree(*mapped, lastError_, paths_.isLink) : nullptr;
 }
 
 EntryKind StdImportFiles::KindOf(std::string_view path) {
@@ -272,6 +276,16 @@ bool StdImportFiles::RemoveTree(std::string_view path) {
         return false;
     }
     return true;
+}
+
+bool StdImportFiles::RemoveEmptyFolder(std::string_view path) {
+    const auto mapped = Exact(path);
+    std::error_code error;
+    if (!mapped || !fs::is_empty(*mapped, error) || error) {
+        return false;
+    }
+    // remove() takes an empty folder only; one filled meanwhile stays.
+    return fs::remove(*mapped, error) && !error;
 }
 
 } // namespace vantrel

@@ -21,6 +21,9 @@ struct MachinePaths {
     std::function<std::optional<std::filesystem::path>(std::string_view)> exact;
     // The other way: the machine path of an absolute system path.
     std::function<std::optional<std::string>(const std::filesystem::path&)> machine;
+    // True for an entry that leads elsewhere (a link, a junction), where the library cannot tell;
+    // empty where it can.
+    std::function<bool(const std::filesystem::path&)> isLink = {};
 };
 
 class StdImportFiles final : public ImportFiles {
@@ -37,6 +40,7 @@ public:
     std::unique_ptr<NewFile> CreateFile(std::string_view path) override;
     bool Rename(std::string_view from, std::string_view to) override;
     bool RemoveTree(std::string_view path) override;
+    bool RemoveEmptyFolder(std::string_view path) override;
 
 private:
     std::optional<std::filesystem::path> Found(std::string_view path);
@@ -50,6 +54,8 @@ private:
 [[nodiscard]] std::unique_ptr<ModSource> OpenArchiveFile(const std::filesystem::path& path, std::string& why);
 
 // The folder at a system path, read entry by entry in name order; links are given, not followed.
-[[nodiscard]] std::unique_ptr<ModSource> OpenFolderTree(const std::filesystem::path& path, std::string& why);
+[[nodiscard]] std::unique_ptr<ModSource>
+OpenFolderTree(const std::filesystem::path& path, std::string& why,
+               std::function<bool(const std::filesystem::path&)> isLink = {});
 
 } // namespace vantrel

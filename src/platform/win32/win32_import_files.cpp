@@ -2,6 +2,9 @@
 
 #include "platform/portable/std_import_files.h"
 
+// After the class: its CreateFile is no macro of windows.h there.
+#include <windows.h>
+
 namespace vantrel {
 
 std::unique_ptr<ImportFiles> MakeWin32ImportFiles() {
@@ -12,7 +15,12 @@ std::unique_ptr<ImportFiles> MakeWin32ImportFiles() {
         const std::u8string text = system.u8string();
         return std::optional<std::string>(std::string(text.begin(), text.end()));
     };
-    return std::make_unique<StdImportFiles>(MachinePaths{path, path, machine});
+    // The C++ library of mingw cannot tell links and junctions from what they lead to.
+    const auto isLink = [](const std::filesystem::path& entry) {
+        const DWORD attributes = GetFileAttributesW(entry.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    };
+    return std::make_unique<StdImportFiles>(MachinePaths{path, path, machine, isLink});
 }
 
 } // namespace vantrel

@@ -731,7 +731,11 @@ TEST(Win32Import, UnpacksEveryNameAsStoredAndNoLink) {
         const ImportResult result =
             ImportMod(values, {machine.importFiles(), machine.textFiles(), messages},
                       {machine.WindowsPath(std::string("Downloads\\") + c.archive), "", GameId::ZeroHour});
-        ASSERT_TRUE(result.ok) << c.archive << ": " << result.error;
+        std::string leftOut;
+        for (const auto& line : result.leftOut) {
+            leftOut += "\n" + line;
+        }
+        ASSERT_TRUE(result.ok) << c.archive << ": " << result.error << leftOut;
         EXPECT_NE(ImportSummary(result).find(c.said), std::string::npos) << ImportSummary(result);
         const fs::path mod = machine.HostPath("Vantrel/Mods") / fs::path(std::u8string(result.name.begin(), result.name.end()));
         std::size_t entries = 0;
