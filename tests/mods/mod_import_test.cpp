@@ -311,6 +311,16 @@ TEST_F(ModImport, HostileArchivesFailCleanlyOrKeepOnlyWhatIsSafe) {
     }
 }
 
+TEST_F(ModImport, NeverTakesWhatIsInTheModsFolderItself) {
+    // What an import killed on its way left is not a download: importing it would unpack it onto itself.
+    machine.Write("Vantrel/Mods/Foo.importing/!Foo.big", "big");
+    const std::string before = Machine();
+    const ImportResult result = Import(machine.WindowsPath("Vantrel\\Mods\\Foo.importing"), GameId::ZeroHour);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("Vantrel's own mods folder"), std::string::npos) << result.error;
+    EXPECT_EQ(Machine(), before);
+}
+
 } // namespace
 } // namespace vantrel
 
