@@ -33,17 +33,7 @@ zlib_version=$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)
 zlib_library=$($cc -print-file-name=libz.a)
 zlib_include=$(dirname "$zlib_library")/../include
 
-# The source archive: a deb-src entry beside each binary one of Debian's, unless there is one already.
-if ! apt-get source --print-uris "libarchive=$debian_version" >/dev/null 2>&1; then
-  echo "Enabling Debian's source archive" >&2
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      >/etc/apt/sources.list.d/vantrel-debian-src.sources
-  else
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >/etc/apt/sources.list.d/vantrel-debian-src.list
-  fi
-  apt-get update -qq >&2
-fi
+ensure_debian_sources "libarchive=$debian_version"
 
 # The newest version of a source package that the source archive has, which apt-get source fetches.
 source_version() {

@@ -52,17 +52,7 @@ if [ -f "$stamp" ]; then
   exit 0
 fi
 
-# The source archive: a deb-src entry beside each binary one of Debian's, unless there is one already.
-if ! apt-get source --print-uris "qt6-base=$debian_version" >/dev/null 2>&1; then
-  echo "Enabling Debian's source archive" >&2
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      >/etc/apt/sources.list.d/vantrel-debian-src.sources
-  else
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >/etc/apt/sources.list.d/vantrel-debian-src.list
-  fi
-  apt-get update -qq >&2
-fi
+ensure_debian_sources "qt6-base=$debian_version"
 
 # An earlier build that stopped before its stamp is redone from the start.
 rm -rf "$prefix"

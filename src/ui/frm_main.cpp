@@ -647,6 +647,17 @@ void FrmMain::btnAddMod_Click() {
     btnAddMod->setEnabled(true);
 }
 
+bool FrmMain::ShowEditorOn(const ModRecord& record) {
+    FrmAddMod& editor = AddModDialog();
+    editor.txtTitle->setText(Text(record.szName));
+    editor.txtLocation->setText(Text(record.szModFolder + record.szModFile));
+    editor.chkOwnUserData->setChecked(record.ownUserData);
+    for (std::size_t k = 0; k < record.szSrcPaths.size(); ++k) {
+        editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
+    }
+    return editor.ShowModal();
+}
+
 void FrmMain::btnEditMod_Click() {
     const std::string path = SelectedModFile();
     if (path.empty()) {
@@ -656,15 +667,8 @@ void FrmMain::btnEditMod_Click() {
     if (!ReadModDefinition(services_.textFiles, services_.values, path, record)) {
         return;
     }
-    FrmAddMod& editor = AddModDialog();
-    editor.txtTitle->setText(Text(record.szName));
-    editor.txtLocation->setText(Text(record.szModFolder + record.szModFile));
-    editor.chkOwnUserData->setChecked(record.ownUserData);
-    for (std::size_t k = 0; k < record.szSrcPaths.size(); ++k) {
-        editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
-    }
-    editor.ShowModal();
-    const std::string title = editor.txtTitle->text().toStdString();
+    ShowEditorOn(record);
+    const std::string title = AddModDialog().txtTitle->text().toStdString();
     CloseAddModIfClosed();
     RefreshModList();
     // Saved under a new name, the mod starts its own user data afresh: the old one's stays where it is.

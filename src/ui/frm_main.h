@@ -124,6 +124,8 @@ private:
     void ShowModMenu(const QPoint& at, int row);
 
     FrmAddMod& AddModDialog();
+    // Shows the editor filled from `record`; true when the player saved it.
+    bool ShowEditorOn(const ModRecord& record);
     void CloseAddModIfClosed();
     std::optional<std::string> PickDestination();
     std::string SelectedModFile() const;

@@ -138,14 +138,7 @@ void FrmMain::ImportFrom(const QString& hostPath) {
     ModRecord record;
     bool saved = false;
     if (ReadModDefinition(services_.textFiles, values, result.definition, record)) {
-        FrmAddMod& editor = AddModDialog();
-        editor.txtTitle->setText(Text(record.szName));
-        editor.txtLocation->setText(Text(record.szModFolder + record.szModFile));
-        editor.chkOwnUserData->setChecked(record.ownUserData);
-        for (std::size_t k = 0; k < record.szSrcPaths.size(); ++k) {
-            editor.AddItem(record.szSrcPaths[k], record.szDstFolders[k]);
-        }
-        saved = editor.ShowModal();
+        saved = ShowEditorOn(record);
         CloseAddModIfClosed();
     }
     // Saved under another name, the mod keeps only that definition.
