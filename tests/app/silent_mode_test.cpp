@@ -24,6 +24,7 @@ struct Outcome {
     int exitCode = -1;
     std::string standardError; // without the line on how the game ended
     std::string gameEnded;     // that line: the stand-in always ends within a few seconds
+    std::string standardOutput;
 };
 
 class SilentMode : public ::testing::Test {
@@ -106,6 +107,8 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const fs::path output = machine.HostPath("stdout.txt");
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, machine.HostPath("WorkingFolder").c_str());
         pid_t child = 0;
         Outcome outcome;
@@ -116,6 +119,7 @@ protected:
         }
         posix_spawn_file_actions_destroy(&actions);
         outcome.standardError = test::ReadBytes(errors);
+        outcome.standardOutput = test::ReadBytes(output);
         if (const std::size_t at = outcome.standardError.find("The game ended after "); at != std::string::npos) {
             const std::size_t end = outcome.standardError.find('\n', at) + 1;
             outcome.gameEnded = outcome.standardError.substr(at, end - at);
@@ -243,6 +247,33 @@ TEST_F(SilentMode, AModPlaysWithItsOwnUserData) {
     EXPECT_EQ(seen.find("Mine.rep"), std::string::npos) << "the player's replays are not the mod's\n" << seen;
     EXPECT_EQ(test::DescribeTree(machine.HostPath(player)), before);
     EXPECT_EQ(test::DescribeTree(machine.HostPath(player + " (Own)")), "Options.ini player's options\n");
+}
+
+TEST_F(SilentMode, ImportsADownloadedModFromTheCommandLine) {
+    machine.Write("Downloads/Cool Mod v2/!Cool.gib", "big");
+    const std::string zip = machine.HostPath("Downloads/Cool Mod v2.zip").string();
+    ASSERT_EQ(system(("cd '" + machine.HostPath("Downloads/Cool Mod v2").string() + "' && zip -qr '" + zip + "' .").c_str()),
+              0);
+    const Outcome imported = Run({"--import", zip, "--game", "generals"});
+    EXPECT_EQ(imported.exitCode, 0) << imported.standardError;
+    EXPECT_TRUE(imported.standardOutput.ends_with("\nCool Mod\n")) << imported.standardOutput;
+    EXPECT_EQ(machine.Read("Vantrel/Mods/Cool Mod/!Cool.big"), "big");
+    EXPECT_NE(machine.Read("Vantrel/Cool Mod.vtl").find("Source=C:\\Vantrel\\Mods\\Cool Mod\\!Cool.big"),
+              std::string::npos);
+    const std::string before = test::DescribeTree(machine.HostPath("Vantrel"));
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--import", zip, "--game", "generals"}, "A mod named \"Cool Mod\" exists already"},
+        {{"--import", zip, "--game", "quake"}, "unknown game quake"},
+        {{"--import", zip, "--name", "Other", "--name", "Third"}, "--name is given twice"},
+        {{"--import"}, "needs the archive or folder"},
+        {{"--import", machine.HostPath("Downloads/Missing.zip").string()}, "There is no file or folder"},
+    };
+    for (const auto& [arguments, said] : refused) {
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.exitCode, 1) << said;
+        EXPECT_NE(outcome.standardError.find(said), std::string::npos) << outcome.standardError;
+        EXPECT_EQ(test::DescribeTree(machine.HostPath("Vantrel")), before) << said;
+    }
 }
 
 TEST_F(SilentMode, UnreadableModRunsThePlainGame) {

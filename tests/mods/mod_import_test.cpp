@@ -311,6 +311,18 @@ TEST_F(ModImport, HostileArchivesFailCleanlyOrKeepOnlyWhatIsSafe) {
     }
 }
 
+TEST_F(ModImport, ACancelledImportLeavesNothing) {
+    const std::string source = Download("Big Mod", {{"Data/INI/A.ini", "a"}, {"Data/INI/B.ini", "b"}}, "zip -qr", ".zip");
+    const std::string before = Machine();
+    int told = 0;
+    const ImportResult result = ImportMod(
+        values, {machine.importFiles(), machine.textFiles(), messages, [&](const ImportProgress&) { return ++told < 2; }},
+        {source, "", GameId::ZeroHour});
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(Machine(), before);
+}
+
 TEST_F(ModImport, NeverTakesWhatIsInTheModsFolderItself) {
     // What an import killed on its way left is not a download: importing it would unpack it onto itself.
     machine.Write("Vantrel/Mods/Foo.importing/!Foo.big", "big");
