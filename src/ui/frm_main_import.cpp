@@ -150,6 +150,7 @@ void FrmMain::ImportFrom(const QString& hostPath) {
     if (!saved) {
         services_.singleFiles.DeleteFile(result.definition);
         services_.importFiles->RemoveTree(result.modFolder);
+        services_.importFiles->RemoveEmptyFolder(ImportedModsFolder(values));
         LoadModCatalogue(values, services_.directoryListing, services_.textFiles);
         SetStatus(Text("The import of " + result.name + " was not kept."));
     } else {

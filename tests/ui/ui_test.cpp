@@ -403,6 +403,7 @@ private slots:
         QCOMPARE(pairs, 1); // the BIG file, into the selected game's folder
         QCOMPARE(Mods().contains(QStringLiteral("Cool Mod")), save);
         QCOMPARE(std::filesystem::exists(machine->HostPath("Vantrel/Mods/Cool Mod/!Cool.big")), save);
+        QCOMPARE(std::filesystem::exists(machine->HostPath("Vantrel/Mods")), save);
         QCOMPARE(std::filesystem::exists(machine->HostPath("Vantrel/Cool Mod.vtl")), save);
         QVERIFY2(Status().contains(save ? u"was imported" : u"was not kept"), qPrintable(Status()));
     }
