@@ -52,7 +52,8 @@ struct Place {
 
 // Where the releases that record themselves in the registry put a game, in order of preference; the
 // disc release's own first place is read before these.
-std::vector<Place> RegistryPlaces(std::string_view discKey, std::string_view eaAppKey) {
+std::vector<Place> RegistryPlaces(std::string_view discKey, std::string_view eaAppKey,
+                                  std::string_view firstDecadeValue = {}) {
     std::vector<Place> places;
     const auto add = [&](RegistryRoot root, RegistryView view, std::string_view key, std::string_view value,
                          std::string_view source) {
@@ -64,6 +65,13 @@ std::vector<Place> RegistryPlaces(std::string_view discKey, std::string_view eaA
     for (const auto root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
         for (const auto view : {RegistryView::Bits32, RegistryView::Bits64}) {
             add(root, view, eaAppKey, kEaAppValue, kEaAppSource);
+        }
+    }
+    if (!firstDecadeValue.empty()) {
+        for (const auto root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
+            for (const auto view : {RegistryView::Bits32, RegistryView::Bits64}) {
+                add(root, view, kFirstDecadeKey, firstDecadeValue, kFirstDecadeSource);
+            }
         }
     }
     return places;
@@ -194,7 +202,7 @@ Installations FindInstallations(Registry& registry, GameFiles* files, const Inst
 
     // Everything else the registry may tell is asked at once: one pass over a prefix's files.
     const std::array games{std::pair{&found.generals, RegistryPlaces(kGeneralsKey, kEaAppGeneralsKey)},
-                           std::pair{&found.zeroHour, RegistryPlaces(kZeroHourKey, kEaAppZeroHourKey)}};
+                           std::pair{&found.zeroHour, RegistryPlaces(kZeroHourKey, kEaAppZeroHourKey, kFirstDecadeZeroHourValue)}};
     std::vector<RegistryQuery> queries = SteamFolderQueries();
     const std::size_t steamQueries = queries.size();
     for (const auto& [game, places] : games) {

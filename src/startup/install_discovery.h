@@ -21,6 +21,10 @@ inline constexpr std::string_view kInstallPathValue = "InstallPath";
 inline constexpr std::string_view kEaAppGeneralsKey = "SOFTWARE\\EA Games\\Generals";
 inline constexpr std::string_view kEaAppZeroHourKey = "SOFTWARE\\EA Games\\Command and Conquer Generals Zero Hour";
 inline constexpr std::string_view kEaAppValue = "Install Dir";
+// The First Decade collection records each of its games' folders as a value of one key.
+inline constexpr std::string_view kFirstDecadeKey =
+    "SOFTWARE\\Electronic Arts\\EA Games\\Command and Conquer The First Decade";
+inline constexpr std::string_view kFirstDecadeZeroHourValue = "zh_folder";
 inline constexpr std::string_view kSteamZeroHourAppId = "2732960";
 // What a folder must hold to count as a game's, in every place but the disc release's own keys.
 inline constexpr std::string_view kGameProgram = "generals.exe";
@@ -28,6 +32,7 @@ inline constexpr std::string_view kGameProgram = "generals.exe";
 // Where a folder was found, as the game list tells the player.
 inline constexpr std::string_view kDiscSource = "disc";
 inline constexpr std::string_view kEaAppSource = "EA App";
+inline constexpr std::string_view kFirstDecadeSource = "The First Decade";
 inline constexpr std::string_view kSteamSource = "Steam";
 
 struct GameInstall {
@@ -62,7 +67,8 @@ struct Installations {
 
 // Each game from the disc release's keys (HKLM, 32-bit view) when they name a folder, as they stand
 // but for a backslash added at the end. A game they miss comes from the first place that holds its
-// program: the same keys in the other view and in HKCU, the EA App's keys, then Steam's libraries.
+// program: the same keys in the other view and in HKCU, the EA App's keys, The First Decade's key
+// (Zero Hour only), then Steam's libraries.
 // Without `files`, only the disc release's keys are read. With `steam`, what Steam's libraries hold is
 // taken from there instead of being looked for again (after a change of machine, say).
 [[nodiscard]] Installations FindInstallations(Registry& registry, GameFiles* files,

@@ -70,7 +70,8 @@ protected:
 
 TEST_F(InstallDiscovery, TakesTheFirstRegistryPlaceThatHoldsTheGame) {
     const std::string generalsKey(kGeneralsKey), zeroHourKey(kZeroHourKey), eaGenerals(kEaAppGeneralsKey),
-        eaZeroHour(kEaAppZeroHourKey), path(kInstallPathValue), dir(kEaAppValue);
+        eaZeroHour(kEaAppZeroHourKey), path(kInstallPathValue), dir(kEaAppValue), decade(kFirstDecadeKey),
+        zhFolder(kFirstDecadeZeroHourValue);
     struct Case {
         const char* name;
         std::vector<std::pair<FakeRegistry::Place, std::string>> values; // "@x" stands for the folder x
@@ -97,6 +98,10 @@ TEST_F(InstallDiscovery, TakesTheFirstRegistryPlaceThatHoldsTheGame) {
           {{Root::LocalMachine, View::Bits64, eaGenerals, dir}, "@G"},
           {{Root::LocalMachine, View::Bits32, eaZeroHour, path}, "@ZH"}},
          {"G", "EA App"}, {}, true},
+        {"The First Decade's key for Zero Hour, after the EA App's",
+         {{{Root::LocalMachine, View::Bits32, decade, zhFolder}, "@EA\\ZH"},
+          {{Root::LocalMachine, View::Bits32, decade, "cnc_folder"}, "@G"}},
+         {}, {"EA\\ZH", "The First Decade"}, true},
         {"only Zero Hour from the disc keys: Generals is looked for",
          {{{Root::LocalMachine, View::Bits32, zeroHourKey, path}, "@ZH"},
           {{Root::CurrentUser, View::Bits32, generalsKey, path}, "@G"}},
