@@ -26,6 +26,7 @@
 #include "mods/mod_import.h"
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
+#include "startup/install_discovery.h"
 #include "ui/artwork.h"
 #include "ui/screen_fit.h"
 #include "ui/status_line.h"
@@ -401,6 +402,17 @@ void FrmMain::Form_Load() {
     };
     addGame(services_.values.szGeneralsPath, services_.values.generalsSource);
     addGame(services_.values.szZeroHourPath, services_.values.zeroHourSource);
+    // Zero Hour's Steam release looks as if it held Generals (its ZH_Generals folder): say why the list
+    // has no Generals, on the list and on Zero Hour's row.
+    if (services_.values.szGeneralsPath.empty() && services_.values.zeroHourSource == kSteamSource) {
+        const QString missing =
+            QStringLiteral("Generals was not found. Zero Hour's Steam release holds Generals' archives in its "
+                           "ZH_Generals folder, for Zero Hour's own use, but not Generals itself, which Steam sells "
+                           "and installs as a game of its own.");
+        lstGames->setToolTip(missing);
+        QListWidgetItem* zeroHour = lstGames->item(lstGames->count() - 1);
+        zeroHour->setToolTip(zeroHour->toolTip() + QStringLiteral("\n\n") + missing);
+    }
     if (lstGames->count() > 0) {
         lstGames->setCurrentRow(0);
     } else {

@@ -221,6 +221,17 @@ private slots:
         QVERIFY(guard.held);
     }
 
+    void aSteamZeroHourAloneSaysWhyGeneralsIsMissing() {
+        values->zeroHourSource = "Steam";
+        Open("", "C:\\Games\\ZH\\");
+        QVERIFY2(window->lstGames->toolTip().contains(u"ZH_Generals"), qPrintable(window->lstGames->toolTip()));
+        QVERIFY(window->lstGames->item(0)->toolTip().contains(u"Found through: Steam"));
+        QVERIFY(window->lstGames->item(0)->toolTip().contains(u"Generals was not found"));
+        values->zeroHourSource = "EA App";
+        Open("", "C:\\Games\\ZH\\");
+        QVERIFY(window->lstGames->toolTip().isEmpty());
+    }
+
     void startupNoticeShowsInTheStatusLine() {
         values->startupNotice = "A launch did not finish; the game folders were put back as they were.";
         Open();
