@@ -20,7 +20,7 @@
 #include "platform/wine/wine_prefix.h"
 #include "platform/wine/wine_registry.h"
 #include "ratio_reporter.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
 #include "startup/command_line.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 
 namespace vantrel {
 

@@ -13,7 +13,7 @@
 #include "platform/single_files.h"
 #include "platform/swap_file_system.h"
 #include "platform/text_files.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 
 namespace vantrel {
 

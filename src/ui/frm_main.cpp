@@ -26,7 +26,7 @@
 #include "mods/mod_import.h"
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 #include "ui/artwork.h"
 #include "ui/screen_fit.h"
 #include "ui/status_line.h"

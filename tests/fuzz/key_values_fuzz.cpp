@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "startup/key_values.h"
+#include "discovery/key_values.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "launch/launch_journal.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 #include "support/example_mods.h"
 #include "support/killing_wrappers.h"
 #include "support/recording_messages.h"

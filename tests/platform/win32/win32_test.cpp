@@ -14,7 +14,7 @@
 
 #include "platform/win32/win32_classes.h"
 #include "platform/win32/windows_api.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 #include "startup/startup_sequence.h"
 #include "launch/launch_journal.h"
 #include "mods/mod_import.h"

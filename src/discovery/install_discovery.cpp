@@ -1,4 +1,4 @@
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
-#include "startup/key_values.h"
+#include "discovery/key_values.h"
 
 namespace vantrel {
 namespace {

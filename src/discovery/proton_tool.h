@@ -4,7 +4,7 @@
 
 #include "platform/game_files.h"
 #include "platform/process_runner.h"
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 
 #include <vector>
 

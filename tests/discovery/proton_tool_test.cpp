@@ -1,4 +1,4 @@
-#include "startup/proton_tool.h"
+#include "discovery/proton_tool.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "startup/install_discovery.h"
+#include "discovery/install_discovery.h"
 
 #include <gtest/gtest.h>
 

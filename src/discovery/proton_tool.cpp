@@ -1,7 +1,7 @@
-#include "startup/proton_tool.h"
+#include "discovery/proton_tool.h"
 
 #include "platform/case_fold.h"
-#include "startup/key_values.h"
+#include "discovery/key_values.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "startup/key_values.h"
+#include "discovery/key_values.h"
 
 #include <gtest/gtest.h>
 
