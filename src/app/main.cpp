@@ -110,8 +110,10 @@ int main(int argc, char** argv) {
     const std::string arguments = platform.environment->ArgumentText();
     const bool steamLaunch =
         !AsksForSilentMode(arguments) && SteamLaunchFromArguments(platform.environment->Arguments()).has_value();
+    const bool playing = PlayFromArguments(platform.environment->Arguments()).has_value();
     const bool opensWindow =
-        HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments) && !steamLaunch && !importing;
+        HasDisplay() && !AsksToSetAsideJournal(arguments) && !AsksForSilentMode(arguments) && !steamLaunch && !importing &&
+        !playing;
     ProgramValues values;
     HeldMessages held;
     const auto prepare = [&](Messages& shown) {
@@ -195,6 +197,15 @@ int main(int argc, char** argv) {
         std::printf("%s\n%s\n", ImportSummary(result).c_str(), result.name.c_str());
         return 0;
     }
+    case StartMode::Play:
+        OutlastStopRequests();
+        if (!values.startupNotice.empty()) {
+            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
+        }
+        return RunPlayMode(values,
+                           {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
+                            platform.launchLock.get(), {}, userDataFolder},
+                           platform.environment->Arguments());
     case StartMode::SteamLaunch:
         OutlastStopRequests();
         if (!values.startupNotice.empty()) {

@@ -1,5 +1,7 @@
 #include "startup/command_line.h"
 
+#include <algorithm>
+
 #include "mods/mod_catalogue.h"
 #include "platform/utf8.h"
 
@@ -33,6 +35,59 @@ std::optional<SteamLaunch> SteamLaunchFromArguments(const std::vector<std::strin
         }
     }
     return SteamLaunch{arguments[1], std::vector<std::string>(arguments.begin() + 3, arguments.end())};
+}
+
+std::optional<PlayArguments> PlayFromArguments(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 2 || arguments[0] != kPlaySwitch || (arguments.size() > 2 && arguments[2] == "--")) {
+        return std::nullopt;
+    }
+    for (const auto& argument : arguments) {
+        if (AsksForSilentMode(argument)) {
+            return std::nullopt;
+        }
+    }
+    PlayArguments play;
+    const auto refuse = [](std::string why) {
+        PlayArguments refused;
+        refused.error = std::move(why);
+        return refused;
+    };
+    play.modName = arguments[1];
+    for (std::size_t i = 2; i < arguments.size(); i += 2) {
+        const std::string& option = arguments[i];
+        if (option != "--game" && option != "--switches") {
+            return refuse("unknown option " + option);
+        }
+        if (i + 1 == arguments.size()) {
+            return refuse(option + " needs a value");
+        }
+        std::string& value = option == "--game" ? play.game : play.switches;
+        if (!value.empty()) {
+            return refuse(option + " is given twice");
+        }
+        value = arguments[i + 1];
+    }
+    if (play.game != "generals" && play.game != "zerohour") {
+        return refuse(play.game.empty() ? "--game is needed: generals or zerohour"
+                                        : "unknown game " + play.game + "; --game takes generals or zerohour");
+    }
+    // Only the main window's options: a shortcut hands the game nothing else.
+    std::string switches;
+    for (std::size_t start = 0; start < play.switches.size();) {
+        const std::size_t end = std::min(play.switches.find(' ', start), play.switches.size());
+        const std::string word = play.switches.substr(start, end - start);
+        start = end + 1;
+        if (word.empty()) {
+            continue;
+        }
+        if (std::find(std::begin(kPlaySwitches), std::end(kPlaySwitches), word) == std::end(kPlaySwitches)) {
+            return refuse("unknown switch " + word + "; --switches takes -nologo, -noshellmap, -nomusic, -noaudio, "
+                          "-win, -constantdebug and -scriptdebug");
+        }
+        switches += (switches.empty() ? "" : " ") + word;
+    }
+    play.switches = switches;
+    return play;
 }
 
 std::optional<ImportArguments> ImportFromArguments(const std::vector<std::string>& arguments) {

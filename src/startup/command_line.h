@@ -13,6 +13,18 @@ inline constexpr std::string_view kSetAsideJournalSwitch = "--set-aside-journal"
 inline constexpr std::string_view kPlaySwitch = "--play";
 inline constexpr std::string_view kImportSwitch = "--import";
 
+// "--play <mod> --game generals|zerohour [--switches "<switches>"]": what a shortcut plays.
+struct PlayArguments {
+    std::string modName;
+    std::string game;     // "generals" or "zerohour"
+    std::string switches; // the game's switches, each one of kPlaySwitches, blank-separated
+    std::string error;    // why the arguments cannot be taken; the rest is then empty
+};
+
+// The switches a shortcut may hand the game: the main window's options.
+inline constexpr std::string_view kPlaySwitches[] = {"-nologo", "-noshellmap", "-nomusic", "-noaudio",
+                                                     "-win", "-constantdebug", "-scriptdebug"};
+
 // "--import <archive or folder> [--game generals|zerohour] [--name <name>]".
 struct ImportArguments {
     std::string source; // as given: a path of the system the program runs on
@@ -36,6 +48,11 @@ struct SteamLaunch {
 // The Steam form when the arguments are "--play", a mod's name, "--" and the game's command (at least
 // one argument), and none holds the silent switch, which keeps its own meaning; nullopt otherwise.
 [[nodiscard]] std::optional<SteamLaunch> SteamLaunchFromArguments(const std::vector<std::string>& arguments);
+
+// The shortcut form when the arguments begin with "--play" and a mod's name and go on otherwise than
+// with Steam's "--"; nullopt otherwise, and when an argument holds the silent switch, which keeps its
+// own meaning. A missing or unknown game or switch gives the reason in `error`.
+[[nodiscard]] std::optional<PlayArguments> PlayFromArguments(const std::vector<std::string>& arguments);
 
 // The import form when the first argument is "--import"; nullopt otherwise. An unknown option or game,
 // a missing value or a second source gives the reason in `error`.

@@ -142,6 +142,17 @@ StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
 
     const auto steam = values.szSilentModFile.empty() ? SteamLaunchFromArguments(services.environment.Arguments())
                                                       : std::nullopt;
+    const auto play = values.szSilentModFile.empty() && !steam ? PlayFromArguments(services.environment.Arguments())
+                                                               : std::nullopt;
+    if (play) {
+        ResetCatalogue(values);
+        ModRecord record;
+        const std::string file = values.definitionFolder + "\\" + play->modName + std::string(kDefinitionExtension);
+        if (play->error.empty() && IsPlainName(play->modName) && ReadModDefinition(services.textFiles, values, file, record)) {
+            AddToCatalogue(values, std::move(record));
+        }
+        return StartMode::Play;
+    }
     if (values.szSilentModFile.empty() && !steam) {
         LoadModCatalogue(values, services.directoryListing, services.textFiles);
         return import ? StartMode::Import : StartMode::Interactive;
@@ -291,6 +302,31 @@ std::string GameUserDataFolder(const ProgramValues& values, Registry& registry, 
         leaf = zeroHour ? "Command and Conquer Generals Zero Hour Data" : "Command and Conquer Generals Data";
     }
     return documents + "\\" + *leaf;
+}
+
+int RunPlayMode(const ProgramValues& values, const LaunchServices& services, const std::vector<std::string>& arguments) {
+    const auto play = PlayFromArguments(arguments);
+    const auto refuse = [&](const std::string& why) {
+        services.messages.Show(why, MessageIcon::None);
+        return 1;
+    };
+    if (!play || !play->error.empty()) {
+        return refuse("Vantrel --play: " + (play ? play->error : std::string("no mod to play")) +
+                      ".\nUse: vantrel --play <mod> --game generals|zerohour [--switches \"-win -nologo\"]");
+    }
+    const bool generals = play->game == "generals";
+    const std::string& folder = generals ? values.szGeneralsPath : values.szZeroHourPath;
+    if (folder.empty()) {
+        return refuse(std::string(generals ? "Generals" : "Zero Hour") + " was not found on this machine, so " +
+                      play->modName + " cannot be played with it.");
+    }
+    if (values.nModCount < 1) {
+        return refuse("There is no mod named " + play->modName + " in " + values.definitionFolder + ".");
+    }
+    std::string command = folder + "generals.exe" + (play->switches.empty() ? "" : " " + play->switches);
+    return TellingHowTheGameEnded(values, services, [&](const LaunchServices& telling) {
+        return LaunchWithMod(values, telling, command, 0);
+    });
 }
 
 int RunSilentMode(const ProgramValues& values, const LaunchServices& services) {

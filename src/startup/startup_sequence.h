@@ -25,6 +25,8 @@ enum class StartMode {
     Interactive, // the catalogue holds every readable definition of the definition folder
     SetAsideJournal, // the user asked to set aside a launch journal that blocks launches
     Import,      // the command line asks to import a mod ("--import"); the catalogue holds every mod
+    Play,        // a shortcut plays a mod with a game ("--play <mod> --game ..."): Mods element 0 holds the
+                 // named mod, or is empty when it could not be read
     SteamLaunch, // Steam started the program for a game (--play): Mods element 0 holds the named mod, or
                  // is empty when it could not be read
 };
@@ -68,6 +70,12 @@ int RunSilentMode(const ProgramValues& values, const LaunchServices& services);
 // read) or the game's own; empty for a folder of neither game, or without a Documents folder.
 [[nodiscard]] std::string GameUserDataFolder(const ProgramValues& values, Registry& registry,
                                              ProcessEnvironment& environment, std::string_view gameFolder);
+
+// After PrepareStart asked for it: plays Mods element 0 with the game and switches the arguments
+// ("--play <mod> --game <game> --switches <switches>") name, as silent mode plays it with Generals.
+// Arguments that cannot be taken, a game not found or a mod that could not be read are refused
+// before anything changes. The program's exit status: 0 when the launch went through, 1 otherwise.
+int RunPlayMode(const ProgramValues& values, const LaunchServices& services, const std::vector<std::string>& arguments);
 
 // After PrepareStart asked for it: imports the mod the arguments ("--import ...") name, as ImportMod
 // does; a bad command line is a failure that changes nothing.

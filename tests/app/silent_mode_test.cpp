@@ -249,6 +249,36 @@ TEST_F(SilentMode, AModPlaysWithItsOwnUserData) {
     EXPECT_EQ(test::DescribeTree(machine.HostPath(player + " (Own)")), "Options.ini player's options\n");
 }
 
+TEST_F(SilentMode, AShortcutPlaysTheModWithItsGameAndSwitches) {
+    const std::string before = Game();
+    const Outcome played = Run({"--play", "Example", "--game", "generals", "--switches", "-win  -nologo"});
+    EXPECT_EQ(played.exitCode, 0) << played.standardError;
+    const std::string seen = test::ReadBytes(log);
+    EXPECT_NE(seen.find("arg: C:\\Games\\Generals\\generals.exe\narg: -win\narg: -nologo\narg: -mod\n"),
+              std::string::npos)
+        << seen;
+    EXPECT_NE(seen.find("./Data/Maps/Mod.map"), std::string::npos) << seen;
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(Game(), before);
+    // Refused before anything changes: the game is never started.
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--play", "Example", "--game", "quake"}, "unknown game quake"},
+        {{"--play", "Example"}, "--game is needed"},
+        {{"--play", "Example", "--game", "generals", "--switches", "-win -quickstart"}, "unknown switch -quickstart"},
+        {{"--play", "Missing", "--game", "generals"}, "There is no mod named Missing"},
+        {{"--play", "..\\Example", "--game", "generals"}, "There is no mod named"},
+    };
+    for (const auto& [arguments, said] : refused) {
+        fs::remove(log);
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.exitCode, 1) << said;
+        EXPECT_NE(outcome.standardError.find(said), std::string::npos) << outcome.standardError;
+        EXPECT_FALSE(fs::exists(log)) << said;
+        EXPECT_EQ(Game(), before) << said;
+    }
+}
+
 TEST_F(SilentMode, ImportsADownloadedModFromTheCommandLine) {
     machine.Write("Downloads/Cool Mod v2/!Cool.gib", "big");
     const std::string zip = machine.HostPath("Downloads/Cool Mod v2.zip").string();
