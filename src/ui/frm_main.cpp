@@ -28,6 +28,7 @@
 #include "platform/windows_paths.h"
 #include "discovery/install_discovery.h"
 #include "ui/artwork.h"
+#include "ui/import_progress.h"
 #include "ui/screen_fit.h"
 #include "ui/status_line.h"
 
@@ -557,13 +558,39 @@ void FrmMain::mnuOpenModData_Click() {
                               : Text(folders.front() + " is made when the mod is first played."));
 }
 
+std::string FrmMain::TickedSwitches() const {
+    const std::pair<QCheckBox*, const char*> switches[] = {
+        {chkNoIntro, " -nologo"},    {chkSkipShellmap, " -noshellmap"}, {chkNoMusic, " -nomusic"},
+        {chkNoAudio, " -noaudio"},   {chkRunInWindow, " -win"},         {chkDebug, " -constantdebug -scriptdebug"}};
+    std::string ticked;
+    for (const auto& [box, text] : switches) {
+        if (box->checkState() != Qt::Unchecked) {
+            ticked += text;
+        }
+    }
+    return ticked;
+}
+
 void FrmMain::mnuCreateShortcut_Click() {
     const int row = SelectedModRow();
     if (row < 0 || !services_.shortcuts) {
         return;
     }
+    // The shortcut plays the mod with the selected game (asked for when none is) and the ticked options.
+    std::optional<GameId> game;
+    for (int i = 0; i < lstGames->count(); ++i) {
+        if (lstGames->item(i)->isSelected()) {
+            game = lstGames->item(i)->text().toStdString() == services_.values.szGeneralsPath ? GameId::Generals
+                                                                                            : GameId::ZeroHour;
+        }
+    }
+    if (!game && !(game = AskForGame(this))) {
+        return;
+    }
     const std::string& file = services_.values.Mods[static_cast<std::size_t>(row)].definitionFile;
-    const ShortcutTarget target{SilentNameOf(file), file};
+    const std::string switches = TickedSwitches();
+    const ShortcutTarget target{SilentNameOf(file), file, *game == GameId::Generals ? "generals" : "zerohour",
+                                switches.empty() ? switches : switches.substr(1)};
     if (!services_.shortcuts->Create(target)) {
         services_.messages.Show("The shortcut to play " + target.name + " could not be made.\n" +
                                     services_.shortcuts->LastError(),
@@ -741,11 +768,14 @@ void FrmMain::btnDelMod_Click() {
                            importedFolder + "."));
         }
         // Its shortcut would start nothing any more.
-        const ShortcutTarget target{SilentNameOf(path), path};
-        if (services_.shortcuts && !services_.shortcuts->Remove(target)) {
-            services_.messages.Show(target.name + " was removed from the list, but its shortcut could not be removed.\n" +
-                                        services_.shortcuts->LastError(),
-                                    MessageIcon::None);
+        for (const ShortcutTarget& target : EveryGameOf({SilentNameOf(path), path})) {
+            if (services_.shortcuts && !services_.shortcuts->Remove(target)) {
+                services_.messages.Show(target.name +
+                                            " was removed from the list, but its shortcut could not be removed.\n" +
+                                            services_.shortcuts->LastError(),
+                                        MessageIcon::None);
+                break;
+            }
         }
         LoadModCatalogue(services_.values, services_.directoryListing, services_.textFiles);
     }
@@ -809,15 +839,7 @@ void FrmMain::LaunchGame(const std::string& programName) {
             }
         }
     }
-    std::string command = folder + programName;
-    const std::pair<QCheckBox*, const char*> switches[] = {
-        {chkNoIntro, " -nologo"},    {chkSkipShellmap, " -noshellmap"}, {chkNoMusic, " -nomusic"},
-        {chkNoAudio, " -noaudio"},   {chkRunInWindow, " -win"},         {chkDebug, " -constantdebug -scriptdebug"}};
-    for (const auto& [box, text] : switches) {
-        if (box->checkState() != Qt::Unchecked) {
-            command += text;
-        }
-    }
+    std::string command = folder + programName + TickedSwitches();
 
     // The window keeps painting while the game runs, but takes no input and cannot be closed.
     launching_ = true;

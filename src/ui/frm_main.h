@@ -135,6 +135,8 @@ private:
     QSize ArrangeAtScale(double smallest);
     void PlaceArranged();
     void ShowStatus();
+    // The switches of the ticked options, each after a blank.
+    [[nodiscard]] std::string TickedSwitches() const;
 
     struct ArrangedControl {
         QWidget* widget;

@@ -795,7 +795,12 @@ private slots:
         const auto target = [this](const std::string& name) {
             return ShortcutTarget{name, machine->WindowsPath("Vantrel\\" + name + ".vtl")};
         };
-        QCOMPARE(shortcuts.removed, (std::vector<ShortcutTarget>{target("Alpha.Beta"), target("Alpha")}));
+        // Those of each game too.
+        std::vector<ShortcutTarget> removed = EveryGameOf(target("Alpha.Beta"));
+        for (const auto& each : EveryGameOf(target("Alpha"))) {
+            removed.push_back(each);
+        }
+        QCOMPARE(shortcuts.removed, removed);
 
         // A definition that cannot be deleted stays listed, and so does its shortcut.
         fs::permissions(machine->HostPath("Vantrel/Example.vtl"), fs::perms::owner_write, fs::perm_options::remove);
@@ -803,7 +808,7 @@ private slots:
         QTest::mouseClick(window->btnDelMod, Qt::LeftButton);
         QCOMPARE(Mods(), (QStringList{"Example"}));
         QVERIFY(messages.shown.empty());
-        QCOMPARE(shortcuts.removed.size(), 2u);
+        QCOMPARE(shortcuts.removed.size(), removed.size());
 
         // A shortcut that cannot be removed is named; the mod is gone all the same.
         fs::permissions(machine->HostPath("Vantrel/Example.vtl"), fs::perms::owner_write, fs::perm_options::add);
@@ -875,10 +880,19 @@ private slots:
         window->lstMods->setCurrentRow(selected);
         QVERIFY(OpenModMenu(how, row, true));
         const std::string file = machine->WindowsPath("Vantrel\\" + name.toStdString() + ".vtl");
-        QCOMPARE(shortcuts.created, (std::vector<ShortcutTarget>{{name.toStdString(), file}}));
+        // The selected game (the first, Generals, at the start) and no option ticked.
+        QCOMPARE(shortcuts.created, (std::vector<ShortcutTarget>{{name.toStdString(), file, "generals", ""}}));
         QCOMPARE(window->lstMods->currentRow(), row);
         QCOMPARE(window->lblStatus->text(), "Made a shortcut that plays " + name + ": /apps/" + name + ".desktop");
         QVERIFY(messages.shown.empty());
+        if (how == "menu key") {
+            Click(window->lstGames, QString::fromStdString(At("C:\\Games\\ZH\\")));
+            window->chkRunInWindow->setChecked(true);
+            window->chkNoIntro->setChecked(true);
+            window->lstMods->setFocus();
+            QVERIFY(OpenModMenu(how, row, true));
+            QCOMPARE(shortcuts.created.back(), (ShortcutTarget{name.toStdString(), file, "zerohour", "-nologo -win"}));
+        }
     }
 
     void modMenuOffersNothingWithoutAMod_data() {

@@ -86,7 +86,11 @@ std::string FileNameOf(const std::string& path) {
 // this very path when `samePath`, else under the same file name (a copy that was moved).
 bool PlaysTheMod(const ShellLinkContents& link, const ShortcutTarget& target, const std::string& program,
                  bool samePath) {
-    return link.arguments == SilentArguments(target.name) &&
+    // Whatever switches it hands the game.
+    const std::string played = LinkArguments({target.name, target.definitionFile, target.game});
+    const bool arguments = target.game.empty() ? link.arguments == played
+                                               : link.arguments == played || link.arguments.starts_with(played + " ");
+    return arguments &&
            (samePath ? EqualsIgnoringCase(link.path, program)
                      : EqualsIgnoringCase(FileNameOf(link.path), FileNameOf(program)));
 }
@@ -99,6 +103,20 @@ bool Exists(const std::string& path) {
 
 std::string SilentArguments(std::string_view name) {
     return "-SILENT " + std::string(name);
+}
+
+std::string LinkArguments(const ShortcutTarget& target) {
+    if (target.game.empty()) {
+        return SilentArguments(target.name);
+    }
+    // Names and switches hold no double quote (Windows allows none in a file name), so quoting a
+    // word with blanks is all its command line needs.
+    std::string line;
+    for (const std::string& argument : ShortcutArguments(target)) {
+        const bool quoted = argument.empty() || argument.find(' ') != std::string::npos;
+        line += (line.empty() ? "" : " ") + (quoted ? "\"" + argument + "\"" : argument);
+    }
+    return line;
 }
 
 std::optional<ShellLinkContents> ReadShellLink(std::string_view linkPath) {
@@ -153,7 +171,7 @@ std::string Win32Shortcuts::Folder() {
 }
 
 std::string Win32Shortcuts::PathOf(const ShortcutTarget& target) {
-    return Folder() + "\\" + target.name + ".lnk";
+    return Folder() + "\\" + ShortcutTitle(target) + ".lnk";
 }
 
 bool Win32Shortcuts::Create(const ShortcutTarget& target) {
@@ -179,12 +197,12 @@ bool Win32Shortcuts::Create(const ShortcutTarget& target) {
     ComRef<IPersistFile> file;
     HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid());
     const std::wstring program = Wide(program_);
-    const std::wstring description = Wide("Play " + target.name + " with Vantrel");
+    const std::wstring description = Wide("Play " + ShortcutTitle(target) + " with Vantrel");
     if (SUCCEEDED(result)) {
         result = link->SetPath(program.c_str());
     }
     if (SUCCEEDED(result)) {
-        result = link->SetArguments(Wide(SilentArguments(target.name)).c_str());
+        result = link->SetArguments(Wide(LinkArguments(target)).c_str());
     }
     if (SUCCEEDED(result)) {
         result = link->SetWorkingDirectory(Wide(FolderOf(program_)).c_str());

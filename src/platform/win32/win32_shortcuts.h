@@ -33,6 +33,10 @@ private:
 // name, blanks included, so it goes in unquoted.
 [[nodiscard]] std::string SilentArguments(std::string_view name);
 
+// The link's arguments for the target: silent mode's for one that names no game, else the play form
+// with the mod's name and the switches in double quotes where they hold blanks.
+[[nodiscard]] std::string LinkArguments(const ShortcutTarget& target);
+
 // What a shell link holds, as UTF-8; nullopt when there is none or it cannot be read.
 struct ShellLinkContents {
     std::string path;

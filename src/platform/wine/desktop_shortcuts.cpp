@@ -115,7 +115,8 @@ std::string EntryFileName(const DesktopShortcutSettings& settings, const Shortcu
         readable.pop_back();
     }
     std::uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (const char c : settings.machine + '\n' + target.definitionFile) {
+    // A shortcut of each game has an entry of its own; one of none keeps the name it always had.
+    for (const char c : settings.machine + '\n' + target.definitionFile + (target.game.empty() ? "" : "\n" + target.game)) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
     static constexpr char kHex[] = "0123456789abcdef";
@@ -173,8 +174,9 @@ std::string DesktopEntryText(const DesktopShortcutSettings& settings, const Shor
         arguments.insert(arguments.end(), settings.environment.begin(), settings.environment.end());
     }
     arguments.push_back(settings.program);
-    arguments.emplace_back("-SILENT");
-    arguments.push_back(target.name);
+    for (auto& argument : ShortcutArguments(target)) {
+        arguments.push_back(std::move(argument));
+    }
     std::string exec;
     for (const auto& argument : arguments) {
         if (!CanCarry(argument)) {
@@ -183,7 +185,7 @@ std::string DesktopEntryText(const DesktopShortcutSettings& settings, const Shor
         exec += (exec.empty() ? "" : " ") + DesktopExecArgument(argument);
     }
     // The icon is installed under this name with the program, not by the shortcut.
-    return "[Desktop Entry]\nType=Application\nName=" + DesktopStringValue(target.name) +
+    return "[Desktop Entry]\nType=Application\nName=" + DesktopStringValue(ShortcutTitle(target)) +
            "\nExec=" + DesktopStringValue(exec) + "\nIcon=" + std::string(kDesktopIconName) +
            "\nTerminal=false\nCategories=Game;\n";
 }

@@ -77,6 +77,20 @@ TEST(Win32Shortcuts, TheLinkStartsThisProgramWithTheModsDefinition) {
                       target.definitionFile)
                 << line;
         }
+
+        // One that names its game: a link of its own, the play form, the name in quotes where it holds
+        // blanks; removing the mod's shortcut of that game takes it away, whatever its switches.
+        ShortcutTarget withGame = target;
+        withGame.game = "zerohour";
+        withGame.switches = "-win -nologo";
+        ASSERT_TRUE(shortcuts.Create(withGame)) << shortcuts.LastError();
+        EXPECT_EQ(shortcuts.PathOf(withGame), links + "\\" + name + " (Zero Hour).lnk");
+        const auto gameLink = ReadShellLink(shortcuts.PathOf(withGame));
+        ASSERT_TRUE(gameLink);
+        const std::string quoted = name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+        EXPECT_EQ(gameLink->arguments, "--play " + quoted + " --game zerohour --switches \"-win -nologo\"");
+        EXPECT_TRUE(shortcuts.Remove({name, target.definitionFile, "zerohour"})) << shortcuts.LastError();
+        EXPECT_FALSE(fs::exists(fs::path(win32::Wide(shortcuts.PathOf(withGame)))));
     }
     EXPECT_EQ(Entries(folder.Path()).size(), std::size(names)) << "no temporary file left";
 }

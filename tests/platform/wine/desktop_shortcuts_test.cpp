@@ -209,6 +209,23 @@ TEST_F(DesktopShortcutsTest, ExecGivesBackTheProgramTheSwitchAndTheName) {
             const WinePrefix prefix("/home/player/.wine");
             WineProcessEnvironment started(prefix, std::vector<std::string>(argv->end() - 2, argv->end()));
             EXPECT_EQ(SilentModFileFromCommandLine(kFolder, started.ArgumentText()), target.definitionFile);
+
+            // One that names its game plays the mod with that game and the switches.
+            ShortcutTarget withGame = target;
+            withGame.game = "zerohour";
+            withGame.switches = "-win -nologo";
+            ASSERT_TRUE(shortcuts.Create(withGame)) << shortcuts.LastError();
+            const auto gameKeys = ReadEntry(test::ReadBytes(shortcuts.PathOf(withGame)));
+            ASSERT_TRUE(gameKeys);
+            EXPECT_EQ(gameKeys->at("Name"), name + " (Zero Hour)");
+            const auto gameArgv = SplitExec(gameKeys->at("Exec"));
+            ASSERT_TRUE(gameArgv) << gameKeys->at("Exec");
+            const auto play = PlayFromArguments(std::vector<std::string>(gameArgv->end() - 6, gameArgv->end()));
+            ASSERT_TRUE(play);
+            EXPECT_EQ(play->error, "");
+            EXPECT_EQ(play->modName, name);
+            EXPECT_EQ(play->game, "zerohour");
+            EXPECT_EQ(play->switches, "-win -nologo");
         }
     }
 }
@@ -284,6 +301,11 @@ TEST_F(DesktopShortcutsTest, EveryModAndMachineGetsAnEntryOfItsOwn) {
     otherMachine.machine = "/home/player/.wine-zh";
     made.emplace_back(otherMachine, Target("A B"));
     made.emplace_back(Settings(), Target(std::string(251, 'x')));
+    for (const char* game : {"generals", "zerohour"}) {
+        ShortcutTarget withGame = Target("A B");
+        withGame.game = game;
+        made.emplace_back(Settings(), withGame);
+    }
 
     std::set<std::string> paths;
     for (const auto& [settings, target] : made) {
