@@ -801,6 +801,15 @@ void FrmMain::ShowStatus() {
     lblStatus->setToolTip(shown == status_ ? QString() : status_);
 }
 
+namespace {
+
+// "Generals'", "Zero Hour's".
+QString Owning(const QString& game) {
+    return game.endsWith(QLatin1Char('s')) ? game + QLatin1Char('\'') : game + QStringLiteral("'s");
+}
+
+} // namespace
+
 void FrmMain::LaunchGame(const std::string& programName) {
     std::string folder;
     for (int i = 0; i < lstGames->count(); ++i) {
@@ -830,9 +839,9 @@ void FrmMain::LaunchGame(const std::string& programName) {
             const QString chosen = generals ? QStringLiteral("Generals") : QStringLiteral("Zero Hour");
             const auto answer = QMessageBox::question(
                 this, QStringLiteral("Vantrel"),
-                Text(mod.szName) + QStringLiteral(" is a mod for %1: its files go into %1's folders, not into %2's. "
-                                                  "Start %2 with it all the same?")
-                                       .arg(made, chosen),
+                Text(mod.szName) + QStringLiteral(" is a mod for %1: its files go into %2 folders, not into %3. "
+                                                  "Start %4 with it all the same?")
+                                       .arg(made, Owning(made), Owning(chosen), chosen),
                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
             if (answer != QMessageBox::Yes) {
                 return;

@@ -373,7 +373,9 @@ private slots:
                 box->button(button)->click();
             });
             QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
-            QVERIFY2(asked.contains(u"for Generals") && asked.contains(u"Start Zero Hour"), qPrintable(asked));
+            QVERIFY2(asked.contains(u"for Generals: its files go into Generals' folders, not into Zero Hour's") &&
+                         asked.contains(u"Start Zero Hour"),
+                     qPrintable(asked));
             QCOMPARE(runner.commands.size(), button == QMessageBox::Yes ? 1u : 0u);
             QCOMPARE(test::DescribeTree(machine->HostPath("Games")), before);
         }
