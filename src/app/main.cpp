@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
                                       platform.launchLock.get(), {}, userDataFolder});
     case StartMode::Import: {
         const auto gameUserData = [&](GameId game) {
-            return userDataFolder(game == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath);
+            return userDataFolder(InstallFolderOf(values, game));
         };
         const ImportResult result =
             RunImportMode(values, {*platform.importFiles, *platform.textFiles, *messages, {}, gameUserData},

@@ -316,12 +316,12 @@ public:
                 continue;
             }
             std::string& folder = known[game == GameId::Generals ? 0 : 1];
-            const std::string& install = game == GameId::Generals ? values_.szGeneralsPath : values_.szZeroHourPath;
+            const std::string& install = InstallFolderOf(values_, game);
             if (folder.empty() && !install.empty() && services_.userDataFolder) {
                 folder = services_.userDataFolder(install);
             }
             if (folder.empty()) {
-                why = std::string("the destination is ") + (game == GameId::Generals ? "Generals'" : "Zero Hour's") +
+                why = "the destination is " + std::string(GamesOwn(game)) +
                       " user data folder, which is not known on this machine" +
                       (install.empty() ? GamesNotFound(values_) : "");
                 return false;

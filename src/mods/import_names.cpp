@@ -35,21 +35,9 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = AsciiLower(c);
-    }
-    return lower;
-}
-
 // "v1.2", "1.87", "2.0b", "beta": a word that tells a release, not the mod.
 bool IsVersionWord(std::string_view word) {
-    const std::string lower = Lower(word);
+    const std::string lower = AsciiLowerCase(word);
     for (std::string_view noise :
          {"beta", "alpha", "final", "release", "patch", "full", "version", "ver", "rc"}) {
         if (lower == noise) {
@@ -79,6 +67,14 @@ void TrimEnd(std::string& text, std::string_view characters) {
 }
 
 } // namespace
+
+std::string AsciiLowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return lower;
+}
 
 std::string NameAsUtf8(std::string_view stored, int legacyCodePage) {
     if (IsValidUtf8(stored)) {
@@ -163,7 +159,7 @@ std::string ModNameFromDownload(std::string_view fileName) {
         if (dot == std::string::npos || dot == 0) {
             break;
         }
-        const std::string extension = Lower(std::string_view(name).substr(dot + 1));
+        const std::string extension = AsciiLowerCase(std::string_view(name).substr(dot + 1));
         for (std::string_view known :
              {"zip", "7z", "rar", "tar", "gz", "tgz", "bz2", "tbz", "tbz2", "xz", "txz"}) {
             if (extension == known) {

@@ -8,6 +8,9 @@
 
 namespace vantrel {
 
+// The text with ASCII letters in lower case, others as they are: for extensions and file names.
+[[nodiscard]] std::string AsciiLowerCase(std::string_view text);
+
 // The UTF-8 form of a stored name: kept as it is when it is UTF-8, else read in `legacyCodePage`
 // (437, DOS's, or 1252, Windows').
 [[nodiscard]] std::string NameAsUtf8(std::string_view stored, int legacyCodePage);

@@ -1,5 +1,6 @@
 #include "mods/mod_import.h"
 
+#include "launch/report_text.h"
 #include "mods/definition_writer.h"
 #include "mods/import_names.h"
 #include "mods/mod_catalogue.h"
@@ -17,21 +18,9 @@ namespace {
 constexpr std::size_t kReadMeSniff = 64 * 1024;
 constexpr std::uint64_t kProgressStep = 4 * 1024 * 1024;
 
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return lower;
-}
-
 // "Zero Hour" in any spelling, or "ZH" standing apart from other capitals ("ShockwaveZH.big").
 bool MentionsZeroHour(std::string_view text) {
-    const std::string lower = Lower(text);
+    const std::string lower = AsciiLowerCase(text);
     for (std::string_view spelling : {"zero hour", "zerohour", "zero_hour", "zero-hour"}) {
         if (lower.find(spelling) != std::string::npos) {
             return true;
@@ -47,7 +36,7 @@ bool MentionsZeroHour(std::string_view text) {
 }
 
 bool IsReadMe(std::string_view name) {
-    const std::string lower = Lower(name);
+    const std::string lower = AsciiLowerCase(name);
     for (std::string_view extension : {".txt", ".rtf", ".nfo", ".htm", ".html", ".md"}) {
         if (lower.ends_with(extension)) {
             return true;
@@ -55,19 +44,6 @@ bool IsReadMe(std::string_view name) {
     }
     return false;
 }
-
-std::string_view GameName(GameId game) {
-    return game == GameId::Generals ? "Generals" : "Zero Hour";
-}
-
-std::string_view GamesOwn(GameId game) {
-    return game == GameId::Generals ? "Generals'" : "Zero Hour's";
-}
-
-struct Unpacked {
-    std::string path; // below the mod's folder, spelled as created
-    bool folder = false;
-};
 
 class Importer {
 public:
@@ -134,7 +110,7 @@ private:
             return Fail("A mod named " + Quoted(name) + " exists already (" + result_.definition +
                         "); it was left as it is. Give the import another name.");
         }
-        if (request_.game && GameFolder(*request_.game).empty()) {
+        if (request_.game && InstallFolderOf(values_, *request_.game).empty()) {
             return Fail(std::string(GameName(*request_.game)) +
                         " was not found on this machine, so where the mod's "
                         "files go cannot be told.");
@@ -143,7 +119,7 @@ private:
         if (kind == EntryKind::None) {
             return Fail("There is no file or folder " + Quoted(source) + ".");
         }
-        const std::string lower = Lower(leaf);
+        const std::string lower = AsciiLowerCase(leaf);
         if (kind == EntryKind::File && (lower.ends_with(".exe") || lower.ends_with(".msi"))) {
             return Fail(
                 Quoted(leaf) +
@@ -222,7 +198,7 @@ private:
             const std::string wanted = path.empty() ? names[i] : path + "\\" + names[i];
             const auto [it, added] = seen_.try_emplace(NameOrderKey(wanted), unpacked_.size());
             if (!added) {
-                const Unpacked& there = unpacked_[it->second];
+                const ModTreeEntry& there = unpacked_[it->second];
                 if (!there.folder) {
                     return Fail("The archive holds " + Quoted(there.path) +
                                 " both as a file and as a folder.");
@@ -353,13 +329,9 @@ private:
         return true;
     }
 
-    std::string GameFolder(GameId game) const {
-        return game == GameId::Generals ? values_.szGeneralsPath : values_.szZeroHourPath;
-    }
-
     bool Place() {
         result_.game = request_.game.value_or(zeroHourNamed_ ? GameId::ZeroHour : GameId::Generals);
-        const std::string install = GameFolder(result_.game);
+        const std::string& install = InstallFolderOf(values_, result_.game);
         // Without the game's folder on this machine, which of its folders the mod's would replace is
         // not known.
         if (install.empty()) {
@@ -375,12 +347,7 @@ private:
         const GameProbe userDataHas = [&](std::string_view path) {
             return userData.empty() ? EntryKind::Folder : files_.KindOf(JoinWindowsPath(userData, path));
         };
-        std::vector<ModTreeEntry> entries;
-        entries.reserve(unpacked_.size());
-        for (const Unpacked& entry : unpacked_) {
-            entries.push_back({entry.path, entry.folder});
-        }
-        ModPlacement placement = PlanPlacement(entries, result_.game, installHas, userDataHas);
+        ModPlacement placement = PlanPlacement(unpacked_, result_.game, installHas, userDataHas);
         for (const ModMove& move : placement.moves) {
             if (!MakeFoldersAbove(move.to) ||
                 !files_.Rename(temporary_ + "\\" + move.from, temporary_ + "\\" + move.to)) {
@@ -462,7 +429,7 @@ private:
     ImportResult result_;
     std::unique_ptr<ModSource> source_;
     std::string temporary_;
-    std::vector<Unpacked> unpacked_;
+    std::vector<ModTreeEntry> unpacked_; // below the mod's folder, spelled as created
     std::unordered_map<std::u16string, std::size_t> seen_;
     std::vector<std::string> sources_;
     std::vector<std::string> destinations_;

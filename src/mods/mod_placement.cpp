@@ -1,6 +1,7 @@
 #include "mods/mod_placement.h"
 
 #include "mods/definition_reader.h"
+#include "mods/import_names.h"
 #include "platform/case_fold.h"
 #include "platform/windows_paths.h"
 
@@ -13,11 +14,7 @@ namespace {
 
 std::string LowerExtension(std::string_view name) {
     const std::size_t dot = name.rfind('.');
-    std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
-    for (char& c : extension) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return extension;
+    return AsciiLowerCase(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
 }
 
 bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> values) {

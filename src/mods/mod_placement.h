@@ -2,6 +2,7 @@
 // own folders, or into the player's user data folder (maps), and what the game would not read.
 #pragma once
 
+#include "mods/program_values.h"
 #include "platform/swap_file_system.h"
 
 #include <cstdint>
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace vantrel {
-
-enum class GameId { Generals, ZeroHour };
 
 // Destinations that move with the machine: the reader puts the install folders found in the place of
 // these, and the launch the player's user data folder of the game; none can be a real path.

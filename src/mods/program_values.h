@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel {
@@ -25,6 +26,17 @@ struct ModRecord {
 
     friend bool operator==(const ModRecord&, const ModRecord&) = default;
 };
+
+// One of the two games.
+enum class GameId { Generals, ZeroHour };
+
+// "Generals", "Zero Hour"; and the possessive, "Generals'", "Zero Hour's".
+[[nodiscard]] inline std::string_view GameName(GameId game) {
+    return game == GameId::Generals ? "Generals" : "Zero Hour";
+}
+[[nodiscard]] inline std::string_view GamesOwn(GameId game) {
+    return game == GameId::Generals ? "Generals'" : "Zero Hour's";
+}
 
 struct ProgramValues {
     // The folder holding the program's executable; this and the folders below are Windows paths
@@ -51,6 +63,11 @@ struct ProgramValues {
     // One line for the user about what the start found, such as a launch it finished putting back.
     std::string startupNotice;
 };
+
+// The install folder found for `game`; empty when it was not found.
+[[nodiscard]] inline const std::string& InstallFolderOf(const ProgramValues& values, GameId game) {
+    return game == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath;
+}
 
 // Empties the catalogue down to its one empty element.
 void ResetCatalogue(ProgramValues& values);

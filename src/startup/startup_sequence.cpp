@@ -314,10 +314,10 @@ int RunPlayMode(const ProgramValues& values, const LaunchServices& services, con
         return refuse("Vantrel --play: " + (play ? play->error : std::string("no mod to play")) +
                       ".\nUse: vantrel --play <mod> --game generals|zerohour [--switches \"-win -nologo\"]");
     }
-    const bool generals = play->game == "generals";
-    const std::string& folder = generals ? values.szGeneralsPath : values.szZeroHourPath;
+    const GameId game = play->game == "generals" ? GameId::Generals : GameId::ZeroHour;
+    const std::string& folder = InstallFolderOf(values, game);
     if (folder.empty()) {
-        return refuse(std::string(generals ? "Generals" : "Zero Hour") + " was not found on this machine, so " +
+        return refuse(std::string(GameName(game)) + " was not found on this machine, so " +
                       play->modName + " cannot be played with it.");
     }
     if (values.nModCount < 1) {

@@ -577,13 +577,7 @@ void FrmMain::mnuCreateShortcut_Click() {
         return;
     }
     // The shortcut plays the mod with the selected game (asked for when none is) and the ticked options.
-    std::optional<GameId> game;
-    for (int i = 0; i < lstGames->count(); ++i) {
-        if (lstGames->item(i)->isSelected()) {
-            game = lstGames->item(i)->text().toStdString() == services_.values.szGeneralsPath ? GameId::Generals
-                                                                                            : GameId::ZeroHour;
-        }
-    }
+    std::optional<GameId> game = SelectedGame();
     if (!game && !(game = AskForGame(this))) {
         return;
     }
@@ -641,14 +635,7 @@ void FrmMain::CloseAddModIfClosed() {
 
 std::optional<std::string> FrmMain::PickDestination() {
     if (!frmAddFolder_) {
-        std::string gameFolder;
-        for (int i = 0; i < lstGames->count(); ++i) {
-            if (lstGames->item(i)->isSelected()) {
-                gameFolder = lstGames->item(i)->text().toStdString();
-                break;
-            }
-        }
-        frmAddFolder_ = std::make_unique<FrmAddFolder>(services_.diskBrowser, gameFolder);
+        frmAddFolder_ = std::make_unique<FrmAddFolder>(services_.diskBrowser, SelectedGameFolder());
         frmAddFolder_->setWindowIcon(windowIcon());
     }
     frmAddFolder_->ShowModal();
@@ -801,22 +788,27 @@ void FrmMain::ShowStatus() {
     lblStatus->setToolTip(shown == status_ ? QString() : status_);
 }
 
-namespace {
-
-// "Generals'", "Zero Hour's".
-QString Owning(const QString& game) {
-    return game.endsWith(QLatin1Char('s')) ? game + QLatin1Char('\'') : game + QStringLiteral("'s");
-}
-
-} // namespace
-
-void FrmMain::LaunchGame(const std::string& programName) {
-    std::string folder;
+std::string FrmMain::SelectedGameFolder() const {
     for (int i = 0; i < lstGames->count(); ++i) {
         if (lstGames->item(i)->isSelected()) {
-            folder = lstGames->item(i)->text().toStdString();
+            return lstGames->item(i)->text().toStdString();
         }
     }
+    return {};
+}
+
+std::optional<GameId> FrmMain::SelectedGame() const {
+    const std::string folder = SelectedGameFolder();
+    for (const GameId game : {GameId::Generals, GameId::ZeroHour}) {
+        if (!folder.empty() && folder == InstallFolderOf(services_.values, game)) {
+            return game;
+        }
+    }
+    return std::nullopt;
+}
+
+void FrmMain::LaunchGame(const std::string& programName) {
+    const std::string folder = SelectedGameFolder();
     if (folder.empty()) {
         services_.messages.Show("Please select the game to launch", MessageIcon::None);
         return;
@@ -832,16 +824,15 @@ void FrmMain::LaunchGame(const std::string& programName) {
         const ProgramValues& values = services_.values;
         const ModRecord& mod = values.Mods[static_cast<std::size_t>(modIndex)];
         const auto modGame = GameTheModIsFor(mod, values);
-        const bool generals = folder == values.szGeneralsPath;
-        if (modGame && (generals || folder == values.szZeroHourPath) &&
-            *modGame != (generals ? GameId::Generals : GameId::ZeroHour)) {
-            const QString made = *modGame == GameId::Generals ? QStringLiteral("Generals") : QStringLiteral("Zero Hour");
-            const QString chosen = generals ? QStringLiteral("Generals") : QStringLiteral("Zero Hour");
+        const auto chosen = SelectedGame();
+        if (modGame && chosen && *modGame != *chosen) {
+            const auto text = [](std::string_view words) { return Text(std::string(words)); };
             const auto answer = QMessageBox::question(
                 this, QStringLiteral("Vantrel"),
                 Text(mod.szName) + QStringLiteral(" is a mod for %1: its files go into %2 folders, not into %3. "
                                                   "Start %4 with it all the same?")
-                                       .arg(made, Owning(made), Owning(chosen), chosen),
+                                       .arg(text(GameName(*modGame)), text(GamesOwn(*modGame)),
+                                            text(GamesOwn(*chosen)), text(GameName(*chosen))),
                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
             if (answer != QMessageBox::Yes) {
                 return;

@@ -135,6 +135,9 @@ private:
     QSize ArrangeAtScale(double smallest);
     void PlaceArranged();
     void ShowStatus();
+    // The folder of the game selected in the list, empty when none is; and which game that is.
+    [[nodiscard]] std::string SelectedGameFolder() const;
+    [[nodiscard]] std::optional<GameId> SelectedGame() const;
     // The switches of the ticked options, each after a blank.
     [[nodiscard]] std::string TickedSwitches() const;
 

@@ -75,19 +75,13 @@ void FrmMain::ImportFrom(const QString& hostPath) {
                                 MessageIcon::None);
         return;
     }
-    std::optional<GameId> game;
-    for (int i = 0; i < lstGames->count(); ++i) {
-        if (lstGames->item(i)->isSelected()) {
-            const std::string folder = lstGames->item(i)->text().toStdString();
-            game = folder == services_.values.szGeneralsPath ? GameId::Generals : GameId::ZeroHour;
-        }
-    }
+    std::optional<GameId> game = SelectedGame();
     if (!game && !(game = AskForGame(this))) {
         return;
     }
     ProgramValues& values = services_.values;
     const auto userData = [&](GameId id) {
-        const std::string& folder = id == GameId::Generals ? values.szGeneralsPath : values.szZeroHourPath;
+        const std::string& folder = InstallFolderOf(values, id);
         return services_.userDataFolder && !folder.empty() ? services_.userDataFolder(folder) : std::string();
     };
     SetStatus(QStringLiteral("Importing ") + hostPath + QStringLiteral("…"));
