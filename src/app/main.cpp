@@ -170,18 +170,22 @@ int main(int argc, char** argv) {
     const auto userDataFolder = [&](std::string_view gameFolder) {
         return GameUserDataFolder(values, *platform.registry, *platform.environment, gameFolder);
     };
+    // A launch without a window outlasts a request to stop, and tells what the start found on stderr.
+    const auto windowlessLaunch = [&]() -> LaunchServices {
+        OutlastStopRequests();
+        if (!values.startupNotice.empty()) {
+            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
+        }
+        return {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal, platform.launchLock.get(), {},
+                userDataFolder};
+    };
     switch (mode) {
     case StartMode::Refused:
         return 1;
     case StartMode::SetAsideJournal:
         return SetAsideJournalMode(values, *platform.textFiles, *platform.singleFiles, *platform.swapFiles, *messages);
     case StartMode::Silent:
-        OutlastStopRequests();
-        if (!values.startupNotice.empty()) {
-            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
-        }
-        return RunSilentMode(values, {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
-                                      platform.launchLock.get(), {}, userDataFolder});
+        return RunSilentMode(values, windowlessLaunch());
     case StartMode::Import: {
         const auto gameUserData = [&](GameId game) {
             return userDataFolder(InstallFolderOf(values, game));
@@ -198,23 +202,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     case StartMode::Play:
-        OutlastStopRequests();
-        if (!values.startupNotice.empty()) {
-            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
-        }
-        return RunPlayMode(values,
-                           {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
-                            platform.launchLock.get(), {}, userDataFolder},
-                           platform.environment->Arguments());
+        return RunPlayMode(values, windowlessLaunch(), platform.environment->Arguments());
     case StartMode::SteamLaunch:
-        OutlastStopRequests();
-        if (!values.startupNotice.empty()) {
-            std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
-        }
-        return RunSteamLaunch(values,
-                              {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal,
-                               platform.launchLock.get(), {}, userDataFolder},
-                              platform.environment->Arguments(), *platform.gameFiles);
+        return RunSteamLaunch(values, windowlessLaunch(), platform.environment->Arguments(), *platform.gameFiles);
     case StartMode::Interactive:
         break;
     }
