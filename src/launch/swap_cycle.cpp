@@ -304,36 +304,33 @@ public:
         : mod_(mod), values_(values), services_(services), files_(services.files), journal_(services.journal),
           userData_(std::move(userData)) {}
 
-    // Checks every pair before anything changes; false with the reason at the first that cannot go.
     // A destination in a game's user data folder, which moves with the machine, as this one names it
     // in `resolved`; left empty for any other destination.
     bool ResolveUserData(const std::string& destination, std::string (&known)[2], std::string& resolved,
                          std::string& why) const {
-        for (const GameId game : {GameId::Generals, GameId::ZeroHour}) {
-            const std::string_view placeholder = UserDataPlaceholder(game);
-            if (!destination.starts_with(placeholder) &&
-                destination != placeholder.substr(0, placeholder.size() - 1)) {
-                continue;
-            }
-            std::string& folder = known[game == GameId::Generals ? 0 : 1];
-            const std::string& install = InstallFolderOf(values_, game);
-            if (folder.empty() && !install.empty() && services_.userDataFolder) {
-                folder = services_.userDataFolder(install);
-            }
-            if (folder.empty()) {
-                why = "the destination is " + std::string(GamesOwn(game)) +
-                      " user data folder, which is not known on this machine" +
-                      (install.empty() ? GamesNotFound(values_) : "");
-                return false;
-            }
-            resolved = destination.size() <= placeholder.size()
-                           ? folder
-                           : JoinWindowsPath(folder, std::string_view(destination).substr(placeholder.size()));
+        const auto game = UserDataGameOf(destination);
+        if (!game) {
             return true;
         }
+        const std::string_view placeholder = UserDataPlaceholder(*game);
+        std::string& folder = known[*game == GameId::Generals ? 0 : 1];
+        const std::string& install = InstallFolderOf(values_, *game);
+        if (folder.empty() && !install.empty() && services_.userDataFolder) {
+            folder = services_.userDataFolder(install);
+        }
+        if (folder.empty()) {
+            why = "the destination is " + std::string(GamesOwn(*game)) +
+                  " user data folder, which is not known on this machine" +
+                  (install.empty() ? GamesNotFound(values_) : "");
+            return false;
+        }
+        resolved = destination.size() <= placeholder.size()
+                       ? folder
+                       : JoinWindowsPath(folder, std::string_view(destination).substr(placeholder.size()));
         return true;
     }
 
+    // Checks every pair before anything changes; false with the reason at the first that cannot go.
     bool Plan(std::string& why) {
         // First, so that pairs placing files into the user data go into the mod's own.
         if (!userData_.empty() && !PlanOwnUserData(why)) {
@@ -787,10 +784,8 @@ std::optional<GameId> GameTheModIsFor(const ModRecord& mod, const ProgramValues&
     for (std::size_t i = 0; i < PairCountOf(mod); ++i) {
         const std::string_view destination = mod.szDstFolders[i];
         const std::string key = WindowsPathKey(destination);
-        std::optional<GameId> game;
-        if (destination.starts_with(UserDataPlaceholder(GameId::Generals).substr(0, 11))) {
-            game = destination.starts_with(UserDataPlaceholder(GameId::ZeroHour)) ? GameId::ZeroHour : GameId::Generals;
-        } else if (within(key, generals) || within(key, zeroHour)) {
+        std::optional<GameId> game = UserDataGameOf(destination);
+        if (!game && (within(key, generals) || within(key, zeroHour))) {
             // One game's folder may lie inside the other's: the closer one holds the destination.
             const bool inZeroHour = within(key, zeroHour) && (!within(key, generals) || zeroHour.size() > generals.size());
             game = inZeroHour ? GameId::ZeroHour : GameId::Generals;

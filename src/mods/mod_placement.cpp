@@ -398,6 +398,16 @@ std::string_view UserDataPlaceholder(GameId game) {
     return game == GameId::Generals ? kGeneralsUserDataPlaceholder : kZeroHourUserDataPlaceholder;
 }
 
+std::optional<GameId> UserDataGameOf(std::string_view destination) {
+    for (const GameId game : {GameId::Generals, GameId::ZeroHour}) {
+        const std::string_view placeholder = UserDataPlaceholder(game);
+        if (destination.starts_with(placeholder) || destination == placeholder.substr(0, placeholder.size() - 1)) {
+            return game;
+        }
+    }
+    return std::nullopt;
+}
+
 ModPlacement PlanPlacement(const std::vector<ModTreeEntry>& entries, GameId game, const GameProbe& installHas,
                            const GameProbe& userDataHas) {
     return Planner(game, installHas, userDataHas).Plan(entries);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ inline constexpr std::string_view kZeroHourUserDataPlaceholder =
 // The install-folder placeholder of `game`, ending in a backslash.
 [[nodiscard]] std::string_view InstallPlaceholder(GameId game);
 [[nodiscard]] std::string_view UserDataPlaceholder(GameId game);
+// The game whose user data placeholder begins `destination` (or is all of it, without its closing
+// backslash); nullopt for any other destination.
+[[nodiscard]] std::optional<GameId> UserDataGameOf(std::string_view destination);
 
 // An entry of the unpacked mod: its path below the mod's folder, names joined by backslashes.
 struct ModTreeEntry {
