@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Vantrel and runs every test: the unit tests, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, each fuzz target for 30 seconds, and the Windows build's tests under Wine.
+# UndefinedBehaviorSanitizer, the install and the Debian package, the portable Linux folder in a Debian
+# root without Qt, each fuzz target for 30 seconds, and the Windows build's tests under Wine.
 # Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ source tools/packages.sh
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev libfontconfig-dev \
   desktop-file-utils appstream dpkg-dev libgtest-dev libgmock-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 \
   fonts-dejavu-core xvfb xdotool x11-apps dosfstools exfatprogs exfat-fuse \
-  libarchive-dev libarchive-tools 7zip zip
+  libarchive-dev libarchive-tools 7zip zip qt6-wayland debootstrap
 
 passed=0
 failed=0
@@ -44,6 +45,15 @@ done
 # What an install and the Debian package hold, from the default build.
 echo "Checking the install and the Debian package"
 if bash tools/check_package.sh build/default; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
+
+# The portable Linux folder (tools/portable.sh), in a minimal Debian root without Qt.
+echo "Building the portable folder and testing it without Qt"
+if tarball=$(bash tools/portable.sh) && bash tools/portable_test.sh "$tarball"; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))
