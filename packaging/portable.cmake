@@ -9,7 +9,8 @@
 #   package builds (the xcb-util helpers are kept: distributions package them apart), Wayland's client
 #   libraries;
 # - fontconfig, FreeType, HarfBuzz and expat, which must read the system's own font configuration;
-# - zlib, zstd, xz and bzip2, which the drivers load too.
+# - zlib, zstd, xz and bzip2, which the drivers load too;
+# - the keyboard layouts (xkeyboard-config), which xkbcommon reads on Wayland.
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   message(FATAL_ERROR "VANTREL_PORTABLE makes a Linux folder; Windows has its own install rules")
 endif()

@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Tests the portable Linux folder where no Qt is installed: unpacks its tar.gz (the argument, else what
 # tools/portable.sh builds) into a minimal Debian root that holds only what any desktop Linux has (the C
-# and C++ libraries, OpenGL, X11, Wayland's client libraries, fontconfig), and in it, read-only as a
-# SteamOS system is,
+# and C++ libraries, OpenGL, X11, Wayland's client libraries, fontconfig, the keyboard layouts), and in
+# it, read-only as a SteamOS system is,
 #   - checks that every library and plugin of the folder finds what it needs,
-#   - starts the main window on Qt's offscreen platform and checks that it stays up, loading Qt and
-#     its plugin from the folder and saying nothing of a library or plugin it could not load,
+#   - starts the main window on Qt's offscreen platform, on X11 (Xvfb) and on Wayland (a headless
+#     Weston) and checks that it stays up, loading Qt and its plugins from the folder and saying
+#     nothing of a library or plugin it could not load,
 #   - plays a mod in silent mode with a stand-in for wine and checks that the stand-in saw the mod's
 #     files in the game folder and `-mod <file>.big` on its command line, and that the game folder is
 #     as before afterwards: with the definition in VANTREL_HOME, then in the unpacked folder itself.
-# The root is made once per machine with debootstrap and kept in ~/.cache/vantrel (about 300 MB; a few
-# minutes the first time). Needs root. Prints one line per failed check and exits 1 when any failed.
+# The root is made once per machine with debootstrap and kept in ~/.cache/vantrel (about 400 MB; a
+# minute or a few the first time). Needs root. Prints one line per failed check and exits 1 when any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-ensure_packages debootstrap >&2
+ensure_packages debootstrap xvfb weston >&2
 
 suite=bookworm
 # What the folder leaves to the system (see packaging/portable.cmake). A change to the list makes
@@ -23,7 +24,7 @@ suite=bookworm
 system_packages=(libgl1 libegl1 libopengl0 libx11-6 libx11-xcb1 libxcb1 libxcb-glx0 libxcb-randr0
   libxcb-render0 libxcb-shape0 libxcb-shm0 libxcb-sync1 libxcb-xfixes0 libxcb-xkb1 libwayland-client0
   libwayland-cursor0 libwayland-egl1 libfontconfig1 libfreetype6 libharfbuzz0b libexpat1 zlib1g
-  libzstd1 liblzma5 libbz2-1.0)
+  libzstd1 liblzma5 libbz2-1.0 xkb-data)
 
 # The Debian mirror apt uses here, so that the root comes from where the machine's packages come from.
 debian_mirror() {
@@ -214,37 +215,77 @@ if [ -n "$missing" ]; then
   echo "$missing"
 fi
 
-# (a) The main window, on the offscreen platform: up for 3 seconds, then ended. While it runs, the
-# program notes which Qt libraries and platform plugin it loaded.
-window=$(in_root env QT_QPA_PLATFORM=offscreen bash -c '
-  /tmp/vantrel/vantrel 2>/tmp/window.err &
-  pid=$!
-  sleep 3
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"
-    echo "ended: $?"
-    exit 0
+# (a) The main window: up for 3 seconds, then ended. While it runs, the program notes which Qt libraries
+# and plugins it loaded. Takes the platform, its plugin's file, then settings for env.
+show_window() {
+  local platform=$1 plugin=$2
+  shift 2
+  local window
+  window=$(in_root env "$@" QT_QPA_PLATFORM="$platform" bash -c '
+    /tmp/vantrel/vantrel 2>/tmp/window.err &
+    pid=$!
+    sleep 3
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" && echo "ended: 0" || echo "ended: $?"
+      exit 0
+    fi
+    grep -o "/[^ ]*\(libQt6[A-Za-z]*\.so[.0-9]*\|/plugins/[^ ]*\.so\)$" "/proc/$pid/maps" | sort -u
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    echo running' 2>&1) || true
+  if ! grep -qx running <<<"$window"; then
+    fail "the main window ($platform) did not stay up for 3 seconds ($(grep '^ended' <<<"$window" || echo "$window" | tail -n 1)); its errors:"
+    cat "$work/window.err" 2>/dev/null
+    return
   fi
-  grep -o "/[^ ]*\(libQt6[A-Za-z]*\.so[.0-9]*\|platforms/[^ ]*\.so\)$" "/proc/$pid/maps" | sort -u
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  echo running' 2>&1) || true
-if ! grep -qx running <<<"$window"; then
-  fail "the main window did not stay up for 3 seconds ($(grep '^ended' <<<"$window" || echo "$window" | tail -n 1)); its errors:"
-  cat "$work/window.err" 2>/dev/null
-else
-  grep -q '^/tmp/vantrel/lib/libQt6Widgets\.so' <<<"$window" || fail "the window did not use the folder's Qt Widgets: $window"
-  grep -q '^/tmp/vantrel/plugins/platforms/libqoffscreen\.so$' <<<"$window" ||
-    fail "the window did not load the folder's offscreen plugin: $window"
+  grep -q '^/tmp/vantrel/lib/libQt6Widgets\.so' <<<"$window" ||
+    fail "the main window ($platform) did not use the folder's Qt Widgets; it loaded:$(printf '\n%s' "$window")"
+  grep -qx "/tmp/vantrel/plugins/platforms/$plugin" <<<"$window" ||
+    fail "the main window ($platform) did not load the folder's plugin $plugin; it loaded:$(printf '\n%s' "$window")"
   if grep -v '^/tmp/vantrel/' <<<"$window" | grep -q '^/'; then
-    fail "the window loaded Qt from outside the folder: $(grep -v '^/tmp/vantrel/' <<<"$window" | grep '^/')"
+    fail "the main window ($platform) loaded Qt from outside the folder: $(grep -v '^/tmp/vantrel/' <<<"$window" | grep '^/')"
   fi
+  if grep -Eiq 'cannot load|could not load|could not find|failed to load|error while loading|undefined symbol|not found|cannot connect|failed to create' \
+      "$work/window.err"; then
+    fail "the main window ($platform) said it could not load a library or plugin, or reach its display:"
+    cat "$work/window.err"
+  fi
+}
+show_window offscreen libqoffscreen.so
+
+# On X11 and on Wayland, the displays a Steam Deck has in Desktop Mode and, through Xwayland, in Game
+# Mode: Xvfb and a headless Weston run outside the root. The root's programs reach Xvfb through its
+# abstract socket and Weston through the socket it makes in the root's XDG_RUNTIME_DIR.
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+# Weston with no helper programs of its own: the kiosk shell, and no input method.
+printf '[input-method]\npath=\n' >"$work/weston.ini"
+XDG_RUNTIME_DIR=$work/runtime weston --config="$work/weston.ini" --backend=headless-backend.so --shell=kiosk-shell.so \
+  --socket=wayland-vantrel --idle-time=0 >"$work/weston.log" 2>&1 &
+weston=$!
+trap 'kill "$xvfb" "$weston" 2>/dev/null || true; wait "$xvfb" "$weston" 2>/dev/null || true; rm -rf --one-file-system "$work"' EXIT
+for _ in $(seq 50); do
+  [ -e "/tmp/.X11-unix/X$display" ] && [ -e "$work/runtime/wayland-vantrel" ] && break
+  sleep 0.1
+done
+if [ -e "/tmp/.X11-unix/X$display" ]; then
+  show_window xcb libqxcb.so DISPLAY=":$display"
+else
+  fail "Xvfb did not start; it said: $(cat "$work/xvfb.log")"
 fi
-if grep -Eiq 'cannot load|could not load|could not find|failed to load|error while loading|undefined symbol|not found' \
-    "$work/window.err" 2>/dev/null; then
-  fail "the main window said it could not load a library or plugin:"
-  cat "$work/window.err"
+if [ ! -e "$work/runtime/wayland-vantrel" ]; then
+  fail "Weston did not start; it said: $(cat "$work/weston.log")"
+elif [ -e "$work/vantrel/plugins/platforms/libqwayland-generic.so" ]; then
+  show_window wayland libqwayland-generic.so WAYLAND_DISPLAY=wayland-vantrel
+else
+  echo "portable test: the folder holds no Wayland plugin; the window was not tried on Wayland" >&2
 fi
+kill "$xvfb" "$weston" 2>/dev/null || true
+wait "$xvfb" "$weston" 2>/dev/null || true
 
 # (b) Silent mode plays the mod with the stand-in for wine, and the game folder is put back. Takes what
 # the run is, then settings for env.

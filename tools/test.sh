@@ -10,7 +10,7 @@ source tools/packages.sh
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev libfontconfig-dev \
   desktop-file-utils appstream dpkg-dev libgtest-dev libgmock-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 \
   fonts-dejavu-core xvfb xdotool x11-apps dosfstools exfatprogs exfat-fuse \
-  libarchive-dev libarchive-tools 7zip zip qt6-wayland debootstrap
+  libarchive-dev libarchive-tools 7zip zip qt6-wayland debootstrap weston
 
 passed=0
 failed=0
