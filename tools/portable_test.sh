@@ -107,6 +107,10 @@ if [ ! -d "$root" ]; then
     # Another run finished first: take its root.
     remove_root "$partial"
   fi
+  # Roots of an earlier package list are not used again.
+  for old in "$cache_root"/debian-*-minbase-*; do
+    [ "$old" = "$root" ] || remove_root "$old"
+  done
   trap - EXIT
   echo "The Debian root took $(( $(date +%s) - started )) seconds to make." >&2
 fi
