@@ -62,7 +62,7 @@ fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in archive_import definition_reader key_values registry_file; do
+for target in archive_import definition_reader key_values launcher_prefixes registry_file; do
   corpus=$(mktemp -d)
   if [ "$target" = archive_import ]; then
     # Small mods packed by each tool, made here rather than kept as binaries.
