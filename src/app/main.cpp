@@ -1,10 +1,12 @@
 // The program's entry: wires the platform, the core and the windows together.
 #include <QApplication>
+#include <QRect>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "discovery/install_discovery.h"
 #include "discovery/proton_tool.h"
 #include "startup/startup_sequence.h"
+#include "app/machine_choice.h"
 #include "app/system_fonts.h"
 #include "ui/artwork.h"
 #include "ui/frm_main.h"
@@ -116,6 +119,8 @@ int main(int argc, char** argv) {
         !playing;
     ProgramValues values;
     HeldMessages held;
+    std::string wantedMachine = RememberedMachine();
+    MachineChoice machines;
     const auto prepare = [&](Messages& shown) {
         // Steam starting the program for a game names that game's prefix: it is the machine, unless
         // WINEPREFIX names one.
@@ -124,20 +129,11 @@ int main(int argc, char** argv) {
                 platform = std::move(*compat);
             }
         }
-        // Without WINEPREFIX, a game found only through Steam is played in the prefix Proton made for it.
+        // Without WINEPREFIX, the games are played on the machine the player chose among those that hold
+        // them, else on the first: the one started with, Proton's prefix for a Steam game, another
+        // launcher's prefix.
         Installations found = FindInstallations(*platform.registry, platform.gameFiles.get());
-        if (!platform.machineFixed) {
-            if (const std::string prefix = ProtonPrefixToUse(found, *platform.gameFiles); !prefix.empty()) {
-                if (auto proton = PlatformOfPrefix(platform, prefix)) {
-                    // Steam's libraries are the same from the new machine: only their paths are said anew.
-                    const Installations steam = SteamFindsThere(found, [&](std::string_view path) {
-                        return PathOnOtherMachine(platform, *proton, path);
-                    });
-                    platform = std::move(*proton);
-                    found = FindInstallations(*platform.registry, platform.gameFiles.get(), &steam);
-                }
-            }
-        }
+        machines = ChooseMachine(platform, found, wantedMachine, platform.environment->HomeFolder());
         // A Steam game started here, not by Steam, needs its Proton where the system runs it through one;
         // Steam's own command names its Proton itself.
         if (!steamLaunch && platform.processRunner->NeedsProton()) {
@@ -164,8 +160,8 @@ int main(int argc, char** argv) {
     } else {
         mode = prepare(*messages);
     }
-    LaunchJournal journal(*platform.textFiles, *platform.singleFiles, values.stateFolder,
-                          platform.swapFiles->MachineName());
+    std::optional<LaunchJournal> journal;
+    journal.emplace(*platform.textFiles, *platform.singleFiles, values.stateFolder, platform.swapFiles->MachineName());
     // Read when a mod that keeps its own user data is launched, not at every start.
     const auto userDataFolder = [&](std::string_view gameFolder) {
         return GameUserDataFolder(values, *platform.registry, *platform.environment, gameFolder);
@@ -176,7 +172,7 @@ int main(int argc, char** argv) {
         if (!values.startupNotice.empty()) {
             std::fprintf(stderr, "Vantrel: %s\n", values.startupNotice.c_str());
         }
-        return {*platform.swapFiles, *platform.processRunner, *messages, {}, &journal, platform.launchLock.get(), {},
+        return {*platform.swapFiles, *platform.processRunner, *messages, {}, &*journal, platform.launchLock.get(), {},
                 userDataFolder};
     };
     switch (mode) {
@@ -215,22 +211,61 @@ int main(int argc, char** argv) {
         }
         application = std::make_unique<QApplication>(argc, argv);
     }
-    UiServices services{values,
-                        *platform.textFiles,
-                        *platform.directoryListing,
-                        *platform.singleFiles,
-                        *platform.swapFiles,
-                        *platform.processRunner,
-                        *platform.diskBrowser,
-                        *messages,
-                        *platform.instanceGuard,
-                        &journal,
-                        platform.launchLock.get(),
-                        platform.shortcuts.get(),
-                        {},
-                        userDataFolder,
-                        platform.importFiles.get()};
-    FrmMain frmMain(services);
-    frmMain.show();
-    return application->exec();
+    // The window is made anew on another machine when the player chooses one.
+    QRect placed;
+    for (;;) {
+        bool machineChosen = false;
+        {
+            UiServices services{values,
+                                *platform.textFiles,
+                                *platform.directoryListing,
+                                *platform.singleFiles,
+                                *platform.swapFiles,
+                                *platform.processRunner,
+                                *platform.diskBrowser,
+                                *messages,
+                                *platform.instanceGuard,
+                                &*journal,
+                                platform.launchLock.get(),
+                                platform.shortcuts.get(),
+                                {},
+                                userDataFolder,
+                                platform.importFiles.get()};
+            for (const auto& machine : machines.machines) {
+                services.machines.push_back(machine.title);
+            }
+            services.machineInUse = machines.inUse;
+            services.chooseMachine = [&](std::size_t index) {
+                wantedMachine = machines.machines.at(index).id;
+                machineChosen = true;
+                if (!RememberMachine(wantedMachine)) {
+                    messages->Show("Vantrel plays on " + machines.machines.at(index).title +
+                                       " now, but could not keep that choice for its next start.",
+                                   MessageIcon::None);
+                }
+            };
+            FrmMain frmMain(services);
+            if (placed.isValid()) {
+                frmMain.setGeometry(placed);
+            }
+            frmMain.show();
+            const int status = application->exec();
+            if (!machineChosen) {
+                return status;
+            }
+            placed = frmMain.geometry();
+        }
+        // The start again, as a new start on that machine would run it: the old machine's pieces, the
+        // single-instance guard among them, go first.
+        journal.reset();
+        platform = {};
+        platform = CreateNativePlatform(std::vector<std::string>(argv + 1, argv + argc));
+        values = ProgramValues{};
+        mode = prepare(*messages);
+        if (mode != StartMode::Interactive) {
+            return 1;
+        }
+        journal.emplace(*platform.textFiles, *platform.singleFiles, values.stateFolder,
+                        platform.swapFiles->MachineName());
+    }
 }

@@ -286,6 +286,15 @@ Installations SteamFindsThere(const Installations& found,
     return there;
 }
 
+bool HoldsOwnGame(const Installations& found) {
+    const auto own = [&](const GameInstall& game) {
+        return !game.folder.empty() &&
+               (game.source != kSteamSource || std::find(found.protonLibraries.begin(), found.protonLibraries.end(),
+                                                         game.steamLibrary) == found.protonLibraries.end());
+    };
+    return own(found.generals) || own(found.zeroHour);
+}
+
 std::string ProtonPrefixToUse(const Installations& found, GameFiles& files) {
     const auto onMachine = [](const GameInstall& game) {
         return !game.folder.empty() && game.source != kSteamSource;

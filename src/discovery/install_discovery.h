@@ -85,6 +85,10 @@ void DiscoverInstallFolders(Registry& registry, ProgramValues& values);
 [[nodiscard]] Installations SteamFindsThere(
     const Installations& found, const std::function<std::optional<std::string>(std::string_view)>& pathThere);
 
+// True when the machine itself holds a game: in its registry, or in a library of a Steam installed on
+// it rather than of the system's.
+[[nodiscard]] bool HoldsOwnGame(const Installations& found);
+
 // The Wine prefix Proton made for the Steam game, when the games were found only through Steam:
 // Zero Hour's, else Generals'. Empty when a game was installed on the machine itself or no such
 // prefix exists.

@@ -66,6 +66,37 @@ struct NativePlatform {
 [[nodiscard]] std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const NativePlatform& to,
                                                             std::string_view path);
 
+// A machine the games may be on beside the one the program starts with: on Linux, a Wine prefix that
+// another launcher made for a game or bottle.
+struct MachineOption {
+    std::string id;    // how the settings and shortcuts name it: the prefix's host folder
+    std::string title; // as the player knows it ("Lutris: Command & Conquer Generals Zero Hour")
+    std::string wine;  // the program that runs its games; empty for the system's own
+};
+
+// The machines other launchers recorded, in their order; empty when the machine is fixed and where
+// there are none (Windows).
+[[nodiscard]] std::vector<MachineOption> OtherMachines(const NativePlatform& current);
+
+// When the machine is not fixed: the platform of the option's machine, whose games run with its Wine
+// unless $WINE names one, and whose shortcuts carry both; nullopt when the machine is fixed or no prefix
+// is there.
+[[nodiscard]] std::optional<NativePlatform> PlatformOfMachine(const NativePlatform& current,
+                                                              const MachineOption& option);
+
+// The id of the platform's machine, as MachineOption names it; empty where there is only one (Windows).
+[[nodiscard]] std::string MachineId(const NativePlatform& platform);
+
+// The machine the player chose last, as its id; empty when none was chosen or it cannot be read.
+[[nodiscard]] std::string RememberedMachine();
+// Keeps the choice for the next start; false when it could not be written.
+[[nodiscard]] bool RememberMachine(std::string_view id);
+
+// Whether the games were found on the machine `id` when its registry was last as it is now; nullopt
+// when that is not known. Looking into forty prefixes at each start would cost more than it tells.
+[[nodiscard]] std::optional<bool> KnownToHoldGames(std::string_view id);
+void RecordHoldsGames(std::string_view id, bool holds);
+
 } // namespace vantrel
 
 namespace vantrel {

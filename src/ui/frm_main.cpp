@@ -163,6 +163,15 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     Label1[1] = label("By the Vantrel developers");
     Label1[2] = label("Vantrel mod launcher project");
     Label1[4] = label("Game Titles Found:");
+    cboMachine = new QComboBox(this);
+    for (const auto& machine : services.machines) {
+        cboMachine->addItem(QString::fromStdString(machine));
+    }
+    cboMachine->setCurrentIndex(static_cast<int>(services.machineInUse));
+    cboMachine->setVisible(services.machines.size() > 1 && services.chooseMachine);
+    cboMachine->setAccessibleName(QStringLiteral("Machine"));
+    cboMachine->setToolTip(QStringLiteral("The Wine prefixes that hold the games. The games are found and played in "
+                                          "the one chosen here, and Vantrel starts with it next time."));
     lstGames = new QListWidget(this);
     Label1[5] = label("Mods Found:");
     lstMods = new QListWidget(this);
@@ -211,7 +220,7 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
     mnuCreateShortcut = mnuMods->addAction(QStringLiteral("Create &Shortcut"));
     mnuOpenModData = mnuMods->addAction(QStringLiteral("Open the Mod's &Data Folder"));
     const std::pair<QObject*, const char*> names[] = {
-        {Image1, "Image1"}, {lblVersion, "lblVersion"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
+        {Image1, "Image1"}, {lblVersion, "lblVersion"}, {cboMachine, "cboMachine"}, {lstGames, "lstGames"}, {lstMods, "lstMods"},
         {Frame1, "Frame1"}, {chkNoIntro, "chkNoIntro"}, {chkSkipShellmap, "chkSkipShellmap"},
         {chkNoMusic, "chkNoMusic"}, {chkNoAudio, "chkNoAudio"}, {chkRunInWindow, "chkRunInWindow"},
         {chkDebug, "chkDebug"}, {btnImportMod, "btnImportMod"}, {mnuImport, "mnuImport"},
@@ -229,13 +238,14 @@ FrmMain::FrmMain(UiServices& services) : services_(services) {
 
     // Labels, frames and the banner take no focus; the rest is reached in the order it is laid out:
     // top to bottom, and column by column from the left.
-    QWidget* order[] = {lstGames,  lstMods,       btnImportMod, chkNoIntro, chkSkipShellmap, chkNoMusic,
+    QWidget* order[] = {cboMachine, lstGames,  lstMods,       btnImportMod, chkNoIntro, chkSkipShellmap, chkNoMusic,
                         chkNoAudio, chkRunInWindow, chkDebug,     btnAddMod,  btnEditMod,      btnDelMod,
                         btnLaunch, btnWorldbuilder};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }
 
+    connect(cboMachine, &QComboBox::activated, this, &FrmMain::cboMachine_Click);
     connect(lstGames, &QListWidget::itemSelectionChanged, this, &FrmMain::lstGames_Click);
     connect(lstMods, &QListWidget::itemSelectionChanged, this, &FrmMain::lstMods_Click);
     connect(lstMods, &QListWidget::itemDoubleClicked, this, &FrmMain::btnEditMod_Click);
@@ -294,7 +304,7 @@ QSize FrmMain::ArrangeAtScale(double smallest) {
         {Image1, 120, 120, 3600, 1170, kStays},           {Label1[0], 3840, 120, 2295, 255, kStays},
         {lblVersion, 6240, 120, 1095, 255, kStays},       {Label1[1], 3840, 360, 2055, 255, kStays},
         {Label1[2], 3840, 720, 2775, 255, kStays},        {Label1[4], 120, 1440, 1455, 255, kStays},
-        {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
+        {cboMachine, 1680, 1380, 5775, 290, kWide},       {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
         {lstMods, 120, 2520, 3735, 2700, kGrows},         {btnImportMod, 120, 5280, 3735, 420, kWideDown},         {Frame1, 3960, 2280, 3495, 2535, kRight},
         {chkNoIntro, 4080, 2640, 1695, 255, kRight},      {chkSkipShellmap, 4080, 3000, 1695, 255, kRight},
         {chkNoMusic, 4080, 3360, 1695, 255, kRight},      {chkNoAudio, 4080, 3720, 1695, 255, kRight},
@@ -921,6 +931,19 @@ void FrmMain::Form_Unload() {
         frmAddMod_.reset();
     }
     services_.instanceGuard.Release();
+}
+
+void FrmMain::cboMachine_Click(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) == services_.machineInUse) {
+        return;
+    }
+    // A launch under way keeps its machine; the window is made anew once it is over.
+    if (launching_) {
+        cboMachine->setCurrentIndex(static_cast<int>(services_.machineInUse));
+        return;
+    }
+    services_.chooseMachine(static_cast<std::size_t>(index));
+    close();
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -25,7 +26,8 @@ namespace vantrel {
 // Shown in the game list's place when no game was found, with where they were looked for between.
 inline constexpr std::string_view kNoGameFoundText = "No game was found.";
 inline constexpr std::string_view kNoGameAdviceText =
-    "Install Generals or Zero Hour, or start Vantrel with WINEPREFIX set to the Wine prefix that holds them.";
+    "Install Generals or Zero Hour, or start Vantrel with WINEPREFIX set to the Wine prefix that holds them. "
+    "Vantrel also looks in the prefixes Lutris, Bottles and Heroic made.";
 inline constexpr std::string_view kNoGameAdviceTextWindows =
     "Install Generals or Zero Hour: Vantrel finds the disc, EA App and Steam releases.";
 [[nodiscard]] std::string NoGameFoundText(const ProgramValues& values);
@@ -67,6 +69,7 @@ public:
     QLabel* Image1;
     QLabel* Label1[9] = {};
     QLabel* lblVersion;
+    QComboBox* cboMachine; // which Wine prefix the games are played in; shown when more than one holds them
     QListWidget* lstGames;
     QLabel* lblNoGame = nullptr; // in the game list, when it is empty
     QListWidget* lstMods;
@@ -103,6 +106,7 @@ protected:
 
 private:
     void Form_Load();
+    void cboMachine_Click(int index);
     void Form_Unload();
     void lstGames_Click();
     void lstMods_Click();

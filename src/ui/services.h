@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -41,6 +42,12 @@ struct UiServices {
     std::function<std::string(std::string_view gameFolder)> userDataFolder = {};
     // Unpacks downloaded mods; without it the import command stays disabled.
     ImportFiles* importFiles = nullptr;
+    // The machines that hold the games, as the player tells them apart, and the one in use: the window
+    // lets the player choose only among two or more.
+    std::vector<std::string> machines = {};
+    std::size_t machineInUse = 0;
+    // Plays on machine i of `machines` from now on; the window is closed and made anew on it.
+    std::function<void(std::size_t)> chooseMachine = {};
 };
 
 } // namespace vantrel

@@ -384,6 +384,64 @@ TEST_F(SilentMode, RefusedBesideAnOpenMainWindow) {
     EXPECT_EQ(Game(), before);
 }
 
+// Makes a stand-in for another launcher's Wine build at `path`: it says which it is, then runs as wine.
+void PlaceLauncherWine(const fs::path& path, const std::string& name) {
+    test::WriteBytes(path, "#!/bin/sh\necho \"runner: " + name + "\" >>\"$FAKE_WINE_LOG\"\nexec " +
+                               VANTREL_FAKE_WINE + " \"$@\"\n");
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+// Without WINEPREFIX, the games are played in the prefix another launcher made for them, with its Wine,
+// or in the one the player chose among several; a prefix named by WINEPREFIX is the only one.
+TEST_F(SilentMode, PlaysOnTheMachineAnotherLauncherMadeOrThePlayerChose) {
+    const fs::path home = machine.MachineFolder().parent_path() / "home";
+    const fs::path bottle = home / ".local/share/bottles/bottles/Generals";
+    fs::create_directories(bottle.parent_path());
+    fs::copy(machine.MachineFolder(), bottle, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    test::WriteBytes(home / ".local/share/lutris/games/command-conquer-generals-1700000000.yml",
+                     "game:\n  exe: " + machine.HostPath("Games/Generals/generals.exe").string() +
+                         "\n  prefix: " + machine.MachineFolder().string() + "\nwine:\n  version: lutris-test\n");
+    PlaceLauncherWine(home / ".local/share/lutris/runners/wine/lutris-test/bin/wine", "lutris");
+    test::WriteBytes(bottle / "bottle.yml", "Name: Generals\nRunner: bottles-test\nPath: Generals\nCustom_Path: false\n");
+    PlaceLauncherWine(home / ".local/share/bottles/runners/bottles-test/bin/wine", "bottles");
+    const std::string before = Game();
+    const std::string inBottle = test::DescribeTree(bottle / "drive_c/Games/Generals");
+    const struct {
+        std::string chosen;     // what the player chose last
+        bool prefixNamed;       // WINEPREFIX and WINE set, as a shortcut of that machine sets them
+        std::string runner;     // the "runner:" line of the Wine build used; empty for $WINE
+        fs::path prefix;
+    } cases[] = {
+        {"", false, "lutris", fs::canonical(machine.MachineFolder())},
+        {fs::canonical(bottle).string(), false, "bottles", fs::canonical(bottle)},
+        {"/gone/prefix", false, "lutris", fs::canonical(machine.MachineFolder())},
+        {fs::canonical(bottle).string(), true, "", machine.MachineFolder()},
+    };
+    for (const auto& [chosen, prefixNamed, runner, prefix] : cases) {
+        SCOPED_TRACE(chosen + (prefixNamed ? " with WINEPREFIX" : ""));
+        fs::remove(log);
+        test::WriteBytes(home / ".config/vantrel/machine", chosen + "\n");
+        environmentChanges = {"HOME=" + home.string()};
+        if (!prefixNamed) {
+            environmentChanges.insert(environmentChanges.end(), {"WINEPREFIX", "WINE"});
+        }
+        const Outcome outcome = Run({"-SILENT", "Example"});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
+        const std::string seen = test::ReadBytes(log);
+        EXPECT_EQ(seen.starts_with("runner: "), !runner.empty()) << seen;
+        EXPECT_NE(seen.find((runner.empty() ? "" : "runner: " + runner + "\n") + "prefix: " + prefix.string() + "\n"),
+                  std::string::npos)
+            << seen;
+        EXPECT_NE(seen.find("arg: -mod"), std::string::npos) << seen;
+    }
+    fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    fs::permissions(bottle / "drive_c/Games/Generals/Data/INI/GameData.ini", fs::perms::owner_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(Game(), before);
+    EXPECT_EQ(test::DescribeTree(bottle / "drive_c/Games/Generals"), inBottle);
+}
+
 // The stand-in for Proton's launcher at `relative` on the machine's disk; its host path.
 std::string PlaceProton(const test::TestMachine& machine, const std::string& relative) {
     const fs::path proton = machine.HostPath(relative);

@@ -232,6 +232,25 @@ private slots:
         QVERIFY(window->lstGames->toolTip().isEmpty());
     }
 
+    // With two machines holding the games the player picks one; the choice is handed on and the window
+    // closes to be made anew on it. A launch under way keeps its machine; one machine shows no list.
+    void theMachineIsChosenOnlyAmongSeveral() {
+        std::vector<std::size_t> chosen;
+        services->chooseMachine = [&](std::size_t index) { chosen.push_back(index); };
+        services->machines = {"~/.wine"};
+        Open();
+        QVERIFY(window->cboMachine->isHidden());
+        services->machines = {"~/.wine", "Lutris: Command & Conquer Generals Zero Hour"};
+        Open();
+        QVERIFY(window->cboMachine->isVisible());
+        QVERIFY(window->cboMachine->geometry().bottom() < window->lstGames->geometry().top());
+        QCOMPARE(window->cboMachine->currentIndex(), 0);
+        window->cboMachine->setCurrentIndex(1);
+        emit window->cboMachine->activated(1);
+        QCOMPARE(chosen, std::vector<std::size_t>{1});
+        QVERIFY(!window->isVisible());
+    }
+
     void startupNoticeShowsInTheStatusLine() {
         values->startupNotice = "A launch did not finish; the game folders were put back as they were.";
         Open();

@@ -41,6 +41,33 @@ std::optional<std::string> PathOnOtherMachine(const NativePlatform&, const Nativ
     return std::string(path);
 }
 
+// Windows is the one machine: there is nothing to choose or remember.
+std::vector<MachineOption> OtherMachines(const NativePlatform&) {
+    return {};
+}
+
+std::optional<NativePlatform> PlatformOfMachine(const NativePlatform&, const MachineOption&) {
+    return std::nullopt;
+}
+
+std::string MachineId(const NativePlatform&) {
+    return {};
+}
+
+std::string RememberedMachine() {
+    return {};
+}
+
+bool RememberMachine(std::string_view) {
+    return false;
+}
+
+std::optional<bool> KnownToHoldGames(std::string_view) {
+    return std::nullopt;
+}
+
+void RecordHoldsGames(std::string_view, bool) {}
+
 bool HasDisplay() {
     return true;
 }

@@ -190,7 +190,8 @@ std::string DesktopEntryText(const DesktopShortcutSettings& settings, const Shor
            "\nTerminal=false\nCategories=Game;\n";
 }
 
-DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePrefix& prefix) {
+DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePrefix& prefix,
+                                                                  const std::optional<std::string>& chosenWine) {
     DesktopShortcutSettings settings;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     // The XDG base directory rules ignore a relative path there.
@@ -208,6 +209,14 @@ DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePref
         const std::string text = value;
         const bool isPath = name != "WINE" || text.find('/') != std::string::npos;
         settings.environment.push_back(name + "=" + (isPath ? Absolute(text) : text));
+    }
+    if (chosenWine) {
+        std::erase_if(settings.environment, [](const std::string& entry) { return entry.starts_with("WINEPREFIX="); });
+        settings.environment.insert(settings.environment.begin(), "WINEPREFIX=" + prefix.Root());
+        const char* wine = std::getenv("WINE");
+        if (!chosenWine->empty() && !(wine && *wine)) {
+            settings.environment.push_back("WINE=" + *chosenWine);
+        }
     }
     settings.machine = prefix.Root();
     return settings;

@@ -2,6 +2,7 @@
 // Steam Deck's list of games show.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,10 @@ public:
 
     // $XDG_DATA_HOME/applications (else ~/.local/share/applications), this executable, and
     // WINEPREFIX, VANTREL_HOME, XDG_DATA_HOME, XDG_STATE_HOME and WINE as they are set now.
-    [[nodiscard]] static DesktopShortcutSettings SettingsFromEnvironment(const WinePrefix& prefix);
+    // `chosenWine`, for a prefix the program chose rather than the environment named: the entries
+    // carry that prefix as WINEPREFIX, and that Wine build ("" for the system's) unless WINE is set.
+    [[nodiscard]] static DesktopShortcutSettings SettingsFromEnvironment(
+        const WinePrefix& prefix, const std::optional<std::string>& chosenWine = std::nullopt);
 
     [[nodiscard]] bool Create(const ShortcutTarget& target) override;
     [[nodiscard]] bool Remove(const ShortcutTarget& target) override;

@@ -4,7 +4,10 @@
 #include <cstdlib>
 
 #include "platform/native_platform.h"
+#include "discovery/launcher_prefixes.h"
 #include "platform/wine/desktop_shortcuts.h"
+#include "platform/wine/launcher_configs.h"
+#include "platform/wine/machine_memory.h"
 #include "platform/wine/wine_directory_listing.h"
 #include "platform/wine/wine_disk_browser.h"
 #include "platform/wine/wine_game_files.h"
@@ -20,6 +23,21 @@
 
 namespace vantrel {
 
+namespace {
+
+// Prefix folders are told apart by where they are, however a path reached them.
+std::string CanonicalFolder(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        return path;
+    }
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+} // namespace
+
 NativePlatform::NativePlatform() = default;
 NativePlatform::NativePlatform(NativePlatform&&) noexcept = default;
 NativePlatform& NativePlatform::operator=(NativePlatform&&) noexcept = default;
@@ -27,7 +45,11 @@ NativePlatform::~NativePlatform() = default;
 
 namespace {
 
-NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::string> arguments) {
+// `wine`: the Wine build that runs the prefix's games when $WINE names none; empty for the system's.
+// `carried`: shortcuts name the prefix and that Wine, for a machine the program chose rather than the
+// one the environment names.
+NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::string> arguments,
+                          const std::string& wine = {}, bool carried = false) {
     NativePlatform platform;
     platform.registry = std::make_unique<WineRegistry>(*prefix);
     platform.instanceGuard = std::make_unique<WineInstanceGuard>(WineInstanceGuard::DefaultLockPath());
@@ -36,10 +58,11 @@ NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::s
     platform.textFiles = std::make_unique<WineTextFiles>(*prefix);
     platform.singleFiles = std::make_unique<WineSingleFiles>(*prefix);
     platform.swapFiles = std::make_unique<WineSwapFileSystem>(*prefix);
-    platform.processRunner = std::make_unique<WineProcessRunner>(*prefix);
+    platform.processRunner = std::make_unique<WineProcessRunner>(*prefix, wine);
     platform.diskBrowser = std::make_unique<WineDiskBrowser>(*prefix);
     platform.launchLock = std::make_unique<WineLaunchLock>(*prefix);
-    platform.shortcuts = std::make_unique<DesktopShortcuts>(DesktopShortcuts::SettingsFromEnvironment(*prefix));
+    platform.shortcuts = std::make_unique<DesktopShortcuts>(
+        DesktopShortcuts::SettingsFromEnvironment(*prefix, carried ? std::optional(wine) : std::nullopt));
     platform.gameFiles = std::make_unique<WineGameFiles>(*prefix, WineGameFiles::HomeFromEnvironment());
     platform.importFiles = MakeWineImportFiles(*prefix);
     platform.machine = std::move(prefix);
@@ -59,13 +82,15 @@ NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
 
 namespace {
 
-std::optional<NativePlatform> PlatformOfHostPrefix(const NativePlatform& current, const std::string& host) {
+std::optional<NativePlatform> PlatformOfHostPrefix(const NativePlatform& current, const std::string& host,
+                                                   const std::string& wine = {}) {
     struct stat info {};
     if (current.machineFixed || stat((host + "/system.reg").c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     // The arguments are the process's own, which the current platform has already read.
-    NativePlatform platform = PlatformOf(std::make_shared<WinePrefix>(host), current.environment->Arguments());
+    NativePlatform platform =
+        PlatformOf(std::make_shared<WinePrefix>(host), current.environment->Arguments(), wine, true);
     platform.machineFixed = true;
     return platform;
 }
@@ -90,6 +115,41 @@ std::optional<std::string> PathOnOtherMachine(const NativePlatform& from, const 
         return std::nullopt;
     }
     return std::static_pointer_cast<WinePrefix>(to.machine)->ToWindowsPath(*host);
+}
+
+std::vector<MachineOption> OtherMachines(const NativePlatform& current) {
+    if (current.machineFixed) {
+        return {};
+    }
+    std::vector<MachineOption> options;
+    for (const LauncherPrefix& found : FindLauncherPrefixes(LauncherHomesFromEnvironment())) {
+        options.push_back({CanonicalFolder(found.prefix), found.launcher + ": " + found.title, found.wine});
+    }
+    return options;
+}
+
+std::optional<NativePlatform> PlatformOfMachine(const NativePlatform& current, const MachineOption& option) {
+    return PlatformOfHostPrefix(current, option.id, option.wine);
+}
+
+std::string MachineId(const NativePlatform& platform) {
+    return CanonicalFolder(std::static_pointer_cast<WinePrefix>(platform.machine)->Root());
+}
+
+std::string RememberedMachine() {
+    return ReadChosenMachine(MachineMemoryFilesFromEnvironment().choice);
+}
+
+bool RememberMachine(std::string_view id) {
+    return WriteChosenMachine(MachineMemoryFilesFromEnvironment().choice, id);
+}
+
+std::optional<bool> KnownToHoldGames(std::string_view id) {
+    return ReadHoldsGames(MachineMemoryFilesFromEnvironment().holds, id);
+}
+
+void RecordHoldsGames(std::string_view id, bool holds) {
+    WriteHoldsGames(MachineMemoryFilesFromEnvironment().holds, id, holds);
 }
 
 } // namespace vantrel

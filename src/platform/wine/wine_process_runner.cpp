@@ -273,7 +273,8 @@ RunResult WineProcessRunner::RunAndWait(std::string_view commandLine) {
     });
     if (steam == proton_.end() || !NeedsProton()) {
         const char* runner = std::getenv("WINE");
-        std::vector<std::string> argv = {runner && *runner ? runner : "wine", command->program};
+        const std::string wine = runner && *runner ? runner : machineWine_.empty() ? "wine" : machineWine_;
+        std::vector<std::string> argv = {wine, command->program};
         argv.insert(argv.end(), command->arguments.begin(), command->arguments.end());
         return Run(std::move(argv), {"WINEPREFIX=" + prefix_.Root()}, command->program);
     }

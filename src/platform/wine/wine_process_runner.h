@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/process_runner.h"
@@ -20,13 +21,16 @@ struct WindowsCommand {
 
 class WineProcessRunner final : public ProcessRunner {
 public:
-    explicit WineProcessRunner(const WinePrefix& prefix) : prefix_(prefix) {}
+    // `machineWine`: the Wine build that runs the prefix's programs when $WINE names none (the one
+    // another launcher made the prefix with); empty for the system's "wine".
+    explicit WineProcessRunner(const WinePrefix& prefix, std::string machineWine = {})
+        : prefix_(prefix), machineWine_(std::move(machineWine)) {}
 
     // The program SplitCommandLine finds and the blank-separated words after it; nullopt when that
     // program is no file.
     [[nodiscard]] std::optional<WindowsCommand> ParseCommandLine(std::string_view commandLine) const;
 
-    // Runs $WINE (else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
+    // Runs $WINE (else the machine's Wine, else "wine") with WINEPREFIX set, the program's Windows path and its arguments;
     // environment and working folder are inherited. A program of a folder given to RunThroughProton
     // runs, unless $WINE is set, as "<proton> waitforexitandrun <host path> <arguments>" with Steam's
     // compatibility variables instead. Waits as the interface says; Wine's own processes for the
@@ -57,6 +61,7 @@ private:
                                  std::string_view gameProgram) const;
 
     const WinePrefix& prefix_;
+    std::string machineWine_;
     std::function<std::vector<ProtonRun>()> protonLookUp_; // until the first launch asks for it
     std::vector<ProtonRun> proton_;
 };

@@ -398,6 +398,8 @@ TEST_F(DesktopShortcutsTest, SettingsComeFromTheEnvironment) {
         std::vector<const char*> values; // in the order of `variables`, nullptr for unset
         std::string applications;
         std::vector<std::string> environment;
+        // The Wine build of a prefix the program chose, which the entries carry with the prefix.
+        std::optional<std::string> chosenWine = std::nullopt;
     } cases[] = {
         {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr}, "/home/p/.local/share/applications", {}},
         {{"/home/p", "/data/", "/state", "/prefixes/zh", nullptr, nullptr},
@@ -407,12 +409,24 @@ TEST_F(DesktopShortcutsTest, SettingsComeFromTheEnvironment) {
          "/home/p/.local/share/applications",
          {"VANTREL_HOME=" + cwd + "/mods", "WINE=wine-staging"}},
         {{"/home/p", "", "", "", "", "bin/wine"}, "/home/p/.local/share/applications", {"WINE=" + cwd + "/bin/wine"}},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr},
+         "/home/p/.local/share/applications",
+         {"WINEPREFIX=/home/p/.wine", "WINE=/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
+         "/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr},
+         "/home/p/.local/share/applications",
+         {"WINEPREFIX=/home/p/.wine"},
+         ""},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, "/opt/wine/bin/wine"},
+         "/home/p/.local/share/applications",
+         {"WINEPREFIX=/home/p/.wine", "WINE=/opt/wine/bin/wine"},
+         "/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
     };
     for (const auto& c : cases) {
         for (std::size_t i = 0; i < std::size(variables); ++i) {
             c.values[i] ? setenv(variables[i], c.values[i], 1) : unsetenv(variables[i]);
         }
-        const auto settings = DesktopShortcuts::SettingsFromEnvironment(WinePrefix("/home/p/.wine"));
+        const auto settings = DesktopShortcuts::SettingsFromEnvironment(WinePrefix("/home/p/.wine"), c.chosenWine);
         EXPECT_EQ(settings.applicationsFolder, c.applications);
         EXPECT_EQ(settings.environment, c.environment);
         EXPECT_EQ(settings.machine, "/home/p/.wine");

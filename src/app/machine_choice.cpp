@@ -1,0 +1,91 @@
+#include "app/machine_choice.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace vantrel {
+
+namespace {
+
+std::string FolderTitle(const std::string& folder, const std::string& home) {
+    if (!home.empty() && folder.starts_with(home + "/")) {
+        return "~" + folder.substr(home.size());
+    }
+    return folder;
+}
+
+// What the games on `to` are, its Steam's libraries taken as `from` found them rather than looked for again.
+Installations FindThere(const NativePlatform& from, const Installations& found, const NativePlatform& to) {
+    const Installations steam =
+        SteamFindsThere(found, [&](std::string_view path) { return PathOnOtherMachine(from, to, path); });
+    return FindInstallations(*to.registry, to.gameFiles.get(), &steam);
+}
+
+} // namespace
+
+MachineChoice ChooseMachine(NativePlatform& platform, Installations& found, const std::string& wanted,
+                            const std::string& home) {
+    if (platform.machineFixed) {
+        return {};
+    }
+    MachineChoice choice;
+    const std::string startedOn = MachineId(platform);
+    if (HoldsOwnGame(found)) {
+        choice.machines.push_back({startedOn, FolderTitle(startedOn, home), {}});
+    }
+    // A Steam game runs in the prefix Proton made for it, even beside games of the machine itself.
+    Installations steamOnly = found;
+    for (GameInstall* game : {&steamOnly.generals, &steamOnly.zeroHour}) {
+        if (game->source != kSteamSource) {
+            *game = {};
+        }
+    }
+    std::optional<NativePlatform> proton;
+    if (const std::string prefix = ProtonPrefixToUse(steamOnly, *platform.gameFiles); !prefix.empty()) {
+        proton = PlatformOfPrefix(platform, prefix);
+        if (proton) {
+            choice.machines.push_back({MachineId(*proton), "Steam (Proton)", {}});
+        }
+    }
+    const auto listed = [&](const std::string& id) {
+        return std::any_of(choice.machines.begin(), choice.machines.end(),
+                           [&](const MachineOption& option) { return option.id == id; });
+    };
+    for (const MachineOption& option : OtherMachines(platform)) {
+        if (listed(option.id) || option.id == startedOn) {
+            continue;
+        }
+        std::optional<bool> holds = KnownToHoldGames(option.id);
+        if (!holds) {
+            const auto there = PlatformOfMachine(platform, option);
+            holds = there && HoldsOwnGame(FindThere(platform, found, *there));
+            RecordHoldsGames(option.id, *holds);
+        }
+        if (*holds) {
+            choice.machines.push_back(option);
+        }
+    }
+    const auto wantedOne = std::find_if(choice.machines.begin(), choice.machines.end(),
+                                        [&](const MachineOption& option) { return option.id == wanted; });
+    choice.inUse = wantedOne == choice.machines.end()
+                       ? 0
+                       : static_cast<std::size_t>(wantedOne - choice.machines.begin());
+    if (choice.machines.empty() || choice.machines[choice.inUse].id == startedOn) {
+        return choice;
+    }
+    std::optional<NativePlatform> chosen;
+    if (proton && choice.machines[choice.inUse].id == MachineId(*proton)) {
+        chosen = std::move(proton);
+    } else {
+        chosen = PlatformOfMachine(platform, choice.machines[choice.inUse]);
+    }
+    if (chosen) {
+        found = FindThere(platform, found, *chosen);
+        platform = std::move(*chosen);
+    }
+    return choice;
+}
+
+} // namespace vantrel

@@ -1,0 +1,117 @@
+#include "platform/wine/machine_memory.h"
+
+#include "platform/wine/host_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantrel {
+
+namespace {
+
+std::string XdgFolder(const char* variable, const char* fallback) {
+    if (const char* value = std::getenv(variable); value && value[0] == '/') {
+        return value;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/" + fallback;
+}
+
+// Which registry files the prefix has now: Wine writes them anew whenever a program changed them, and
+// a Steam installed in the prefix records its games in user.reg.
+std::string RegistryStamp(std::string_view prefix) {
+    std::string stamp;
+    for (const char* name : {"/system.reg", "/user.reg"}) {
+        struct stat info {};
+        if (stat((std::string(prefix) + name).c_str(), &info) != 0) {
+            stamp += "-:";
+            continue;
+        }
+        stamp += std::to_string(info.st_dev) + "." + std::to_string(info.st_ino) + "." +
+                 std::to_string(info.st_size) + "." + std::to_string(info.st_mtim.tv_sec) + "." +
+                 std::to_string(info.st_mtim.tv_nsec) + ":";
+    }
+    return stamp;
+}
+
+std::string ReadAll(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : std::string();
+}
+
+// Written beside the file and renamed over it, so that a reader never sees half of it.
+bool ReplaceFile(const std::string& file, const std::string& text) {
+    std::error_code error;
+    std::filesystem::create_directories(ParentOf(file), error);
+    std::string temporary = file + ".XXXXXX";
+    UniqueFd fd(mkstemp(temporary.data()));
+    if (!fd.Valid()) {
+        return false;
+    }
+    const bool written =
+        write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fd.Close();
+    if (!written || std::rename(temporary.c_str(), file.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+MachineMemoryFiles MachineMemoryFilesFromEnvironment() {
+    return {XdgFolder("XDG_CONFIG_HOME", ".config") + "/vantrel/machine",
+            XdgFolder("XDG_CACHE_HOME", ".cache") + "/vantrel/machines"};
+}
+
+std::string ReadChosenMachine(const std::string& file) {
+    std::string text = ReadAll(file);
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool WriteChosenMachine(const std::string& file, std::string_view prefix) {
+    return ReplaceFile(file, std::string(prefix) + "\n");
+}
+
+std::optional<bool> ReadHoldsGames(const std::string& file, std::string_view prefix) {
+    const std::string wanted = "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix);
+    std::istringstream lines(ReadAll(file));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() == wanted.size() + 1 && line.ends_with(wanted) &&
+            (line[0] == '0' || line[0] == '1')) {
+            return line[0] == '1';
+        }
+    }
+    return std::nullopt;
+}
+
+void WriteHoldsGames(const std::string& file, std::string_view prefix, bool holds) {
+    if (prefix.find_first_of("\t\n") != std::string_view::npos) {
+        return;
+    }
+    // The lines of the other prefixes that are still there stay; this prefix's earlier line goes.
+    std::string text;
+    std::istringstream lines(ReadAll(file));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tab = line.find('\t', 2);
+        if (tab != std::string::npos && line.compare(tab + 1, std::string::npos, prefix) != 0 &&
+            PathExists(line.substr(tab + 1) + "/system.reg")) {
+            text += line + "\n";
+        }
+    }
+    const std::string tail = "\t" + std::string(prefix);
+    text += std::string(holds ? "1" : "0") + "\t" + RegistryStamp(prefix) + tail + "\n";
+    (void)ReplaceFile(file, text);
+}
+
+} // namespace vantrel

@@ -1,0 +1,52 @@
+#include "platform/wine/machine_memory.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What is known of a prefix holds only while its registry files stay as they were; the choice and
+// the other prefixes' records survive each write, and a prefix that is gone is forgotten.
+TEST(MachineMemory, KeepsTheChoiceAndForgetsWhatARegistryChangeMayHaveChanged) {
+    const test::TempFolder folder;
+    const std::string choice = (folder.Path() / "config/vantrel/machine").string();
+    const std::string holds = (folder.Path() / "cache/vantrel/machines").string();
+    EXPECT_EQ(ReadChosenMachine(choice), "");
+    ASSERT_TRUE(WriteChosenMachine(choice, "/home/player/Games/generals zero hour"));
+    EXPECT_EQ(ReadChosenMachine(choice), "/home/player/Games/generals zero hour");
+
+    const std::string lutris = (folder.Path() / "Games/cnc").string();
+    const std::string bottle = (folder.Path() / "bottles/Generals").string();
+    const std::string gone = (folder.Path() / "Games/gone").string();
+    for (const auto& prefix : {lutris, bottle, gone}) {
+        test::WriteBytes(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
+    }
+    EXPECT_EQ(ReadHoldsGames(holds, lutris), std::nullopt);
+    WriteHoldsGames(holds, lutris, true);
+    WriteHoldsGames(holds, bottle, false);
+    WriteHoldsGames(holds, gone, true);
+    EXPECT_EQ(ReadHoldsGames(holds, lutris), true);
+    EXPECT_EQ(ReadHoldsGames(holds, bottle), false);
+    EXPECT_EQ(ReadHoldsGames(holds, lutris + "/"), std::nullopt) << "another folder's name";
+
+    test::WriteBytes(lutris + "/user.reg", "WINE REGISTRY Version 2\n[Software\\\\Valve\\\\Steam]\n");
+    EXPECT_EQ(ReadHoldsGames(holds, lutris), std::nullopt)
+        << "a Steam in the prefix may have installed a game";
+    fs::remove_all(folder.Path() / "Games/gone");
+    WriteHoldsGames(holds, lutris, false);
+    EXPECT_EQ(ReadHoldsGames(holds, lutris), false);
+    EXPECT_EQ(ReadHoldsGames(holds, bottle), false);
+    const std::string text = test::ReadBytes(holds);
+    EXPECT_EQ(text.find(gone), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+}
+
+} // namespace
+} // namespace vantrel
