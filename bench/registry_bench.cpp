@@ -5,6 +5,10 @@
 // FindEverywhere is the whole lookup of a start (every registry place, then three Steam libraries of
 // 500 installed apps): argument 0 finds no game, 1 finds both in the last library; its baseline is the
 // disc keys' lookup alone in the same prefix, so the difference is what the other places add.
+// FindWithOtherLaunchers is FindEverywhere (argument 1) and the choice of machine among 20 Lutris games,
+// 10 bottles and 10 Heroic games, each with a prefix of its own holding no game: argument 0 with what
+// the last start learnt of those prefixes at hand, 1 with nothing learnt (the first start after each of
+// their registries changed); its baseline is FindEverywhere alone in the same home.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +20,8 @@
 #include <memory>
 #include <string>
 
+#include "app/machine_choice.h"
+#include "platform/native_platform.h"
 #include "platform/wine/wine_game_files.h"
 #include "platform/wine/wine_prefix.h"
 #include "platform/wine/wine_registry.h"
@@ -216,10 +222,95 @@ void ReadFileBaseline(benchmark::State& state) {
     }
 }
 
+// A home holding the plain prefix as ~/.wine, Steam with both games, and 40 prefixes of other launchers.
+struct LauncherHome {
+    vantrel::test::TempFolder folder;
+    std::string home = (folder.Path() / "home").string();
+    LauncherHome() {
+        MakeSteam(home, true);
+        std::filesystem::create_directory_symlink(ThePrefixes().roots[0], home + "/.wine");
+        const auto prefix = [&](const std::string& root) {
+            for (const char* file : {"/system.reg", "/user.reg"}) {
+                std::filesystem::create_directories(root);
+                std::filesystem::copy_file(ThePrefixes().roots[0] + file, root + file);
+            }
+            std::filesystem::create_directories(root + "/drive_c");
+            std::filesystem::create_directories(root + "/dosdevices");
+            std::filesystem::create_directory_symlink("../drive_c", root + "/dosdevices/c:");
+        };
+        for (int i = 0; i < 20; ++i) {
+            const std::string root = home + "/Games/game-" + std::to_string(i);
+            prefix(root);
+            vantrel::test::WriteBytes(home + "/.local/share/lutris/games/game-" + std::to_string(i) + "-1700000000.yml",
+                                      "game:\n  exe: " + root + "/drive_c/game.exe\n  prefix: " + root +
+                                          "\ngame_slug: game-" + std::to_string(i) +
+                                          "\nsystem: {}\nwine:\n  version: lutris-GE-Proton8-26-x86_64\n");
+        }
+        for (int i = 0; i < 10; ++i) {
+            const std::string root = home + "/.local/share/bottles/bottles/Bottle-" + std::to_string(i);
+            prefix(root);
+            vantrel::test::WriteBytes(root + "/bottle.yml", "Name: Bottle " + std::to_string(i) +
+                                                                "\nPath: Bottle-" + std::to_string(i) +
+                                                                "\nCustom_Path: false\nRunner: soda-9.0-1\n");
+        }
+        for (int i = 0; i < 10; ++i) {
+            const std::string root = home + "/Games/Heroic/Prefixes/default/Game " + std::to_string(i);
+            prefix(root);
+            const std::string app = "app" + std::to_string(i);
+            vantrel::test::WriteBytes(home + "/.config/heroic/GamesConfig/" + app + ".json",
+                                      "{\n  \"" + app + "\": {\n    \"winePrefix\": \"" + root +
+                                          "\",\n    \"wineVersion\": {\n      \"bin\": \"/usr/bin/wine\",\n"
+                                          "      \"name\": \"Wine Default\",\n      \"type\": \"wine\"\n    }\n  }\n}\n");
+        }
+        setenv("HOME", home.c_str(), 1);
+        for (const char* name : {"WINEPREFIX", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "WINE"}) {
+            unsetenv(name);
+        }
+    }
+};
+
+LauncherHome& TheLauncherHome() {
+    static LauncherHome home;
+    return home;
+}
+
+// What a start without WINEPREFIX does in that home, up to the machine it plays on.
+void FindWithOtherLaunchers(benchmark::State& state) {
+    const std::string cache = TheLauncherHome().home + "/.cache/vantrel/machines";
+    std::size_t machines = 0;
+    for (auto _ : state) {
+        if (state.range(0) == 1) {
+            state.PauseTiming();
+            std::filesystem::remove(cache);
+            state.ResumeTiming();
+        }
+        vantrel::NativePlatform platform = vantrel::CreateNativePlatform({});
+        vantrel::Installations found = vantrel::FindInstallations(*platform.registry, platform.gameFiles.get());
+        const auto choice = vantrel::ChooseMachine(platform, found, {}, TheLauncherHome().home);
+        machines = choice.machines.size();
+        benchmark::DoNotOptimize(found.generals.folder.data());
+    }
+    if (machines != 0 || vantrel::OtherMachines(vantrel::CreateNativePlatform({})).size() != 40) {
+        state.SkipWithError("the machines found are not those made");
+    }
+}
+
+// Its baseline: the lookup of FindEverywhere in the same home, without the other launchers.
+void FindWithoutOtherLaunchers(benchmark::State& state) {
+    TheLauncherHome();
+    for (auto _ : state) {
+        vantrel::NativePlatform platform = vantrel::CreateNativePlatform({});
+        vantrel::Installations found = vantrel::FindInstallations(*platform.registry, platform.gameFiles.get());
+        benchmark::DoNotOptimize(found.generals.folder.data());
+    }
+}
+
 BENCHMARK(FindInstallFolders)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadFileBaseline)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FindEverywhere)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FindDiscKeysOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FindWithOtherLaunchers)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FindWithoutOtherLaunchers)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
@@ -227,7 +318,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     vantrel::bench::RatioReporter reporter(
         {std::pair<std::string, std::string>{"FindInstallFolders", "ReadFileBaseline"},
-         std::pair<std::string, std::string>{"FindEverywhere", "FindDiscKeysOnly"}});
+         std::pair<std::string, std::string>{"FindEverywhere", "FindDiscKeysOnly"},
+         std::pair<std::string, std::string>{"FindWithOtherLaunchers", "FindWithoutOtherLaunchers"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
