@@ -412,10 +412,10 @@ TEST_F(SilentMode, PlaysOnTheMachineAnotherLauncherMadeOrThePlayerChose) {
         std::string runner;     // the "runner:" line of the Wine build used; empty for $WINE
         fs::path prefix;
     } cases[] = {
-        {"", false, "lutris", fs::canonical(machine.MachineFolder())},
-        {fs::canonical(bottle).string(), false, "bottles", fs::canonical(bottle)},
-        {"/gone/prefix", false, "lutris", fs::canonical(machine.MachineFolder())},
-        {fs::canonical(bottle).string(), true, "", machine.MachineFolder()},
+        {"", false, "lutris", machine.MachineFolder()},
+        {bottle.string(), false, "bottles", bottle},
+        {"/gone/prefix", false, "lutris", machine.MachineFolder()},
+        {bottle.string(), true, "", machine.MachineFolder()},
     };
     for (const auto& [chosen, prefixNamed, runner, prefix] : cases) {
         SCOPED_TRACE(chosen + (prefixNamed ? " with WINEPREFIX" : ""));

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vantrel {
 
@@ -83,25 +84,26 @@ bool WriteChosenMachine(const std::string& file, std::string_view prefix) {
     return ReplaceFile(file, std::string(prefix) + "\n");
 }
 
-std::optional<bool> ReadHoldsGames(const std::string& file, std::string_view prefix) {
-    const std::string wanted = "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix);
-    std::istringstream lines(ReadAll(file));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.size() == wanted.size() + 1 && line.ends_with(wanted) &&
-            (line[0] == '0' || line[0] == '1')) {
-            return line[0] == '1';
+HoldsRecords::HoldsRecords(std::string file) : file_(std::move(file)), text_(ReadAll(file_)) {}
+
+std::optional<bool> HoldsRecords::Find(std::string_view prefix) const {
+    const std::string wanted = "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix) + "\n";
+    // Each line is "<0 or 1><wanted>".
+    for (std::size_t at = text_.find(wanted); at != std::string::npos; at = text_.find(wanted, at + 1)) {
+        if (at > 0 && (at == 1 || text_[at - 2] == '\n') && (text_[at - 1] == '0' || text_[at - 1] == '1')) {
+            return text_[at - 1] == '1';
         }
     }
     return std::nullopt;
 }
 
-void WriteHoldsGames(const std::string& file, std::string_view prefix, bool holds) {
+void HoldsRecords::Record(std::string_view prefix, bool holds) {
     if (prefix.find_first_of("\t\n") != std::string_view::npos) {
         return;
     }
     // The lines of the other prefixes that are still there stay; this prefix's earlier line goes.
     std::string text;
-    std::istringstream lines(ReadAll(file));
+    std::istringstream lines(text_);
     for (std::string line; std::getline(lines, line);) {
         const std::size_t tab = line.find('\t', 2);
         if (tab != std::string::npos && line.compare(tab + 1, std::string::npos, prefix) != 0 &&
@@ -109,9 +111,9 @@ void WriteHoldsGames(const std::string& file, std::string_view prefix, bool hold
             text += line + "\n";
         }
     }
-    const std::string tail = "\t" + std::string(prefix);
-    text += std::string(holds ? "1" : "0") + "\t" + RegistryStamp(prefix) + tail + "\n";
-    (void)ReplaceFile(file, text);
+    text += std::string(holds ? "1" : "0") + "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix) + "\n";
+    text_ = std::move(text);
+    (void)ReplaceFile(file_, text_);
 }
 
 } // namespace vantrel

@@ -21,10 +21,23 @@ struct MachineMemoryFiles {
 // Replaces the file's choice at once (a reader sees the old one or the new one); false on failure.
 [[nodiscard]] bool WriteChosenMachine(const std::string& file, std::string_view prefix);
 
-// Whether the prefix held the games when its registry files were last as they are now; nullopt when
-// not recorded or changed since.
-[[nodiscard]] std::optional<bool> ReadHoldsGames(const std::string& file, std::string_view prefix);
-// Records it, replacing what the file said of that prefix; a failure only costs a look next time.
-void WriteHoldsGames(const std::string& file, std::string_view prefix, bool holds);
+// What the holds file says, read once: a start asks it of every prefix.
+class HoldsRecords {
+public:
+    explicit HoldsRecords(std::string file);
+
+    [[nodiscard]] const std::string& File() const { return file_; }
+
+    // Whether the prefix held the games when its registry files were last as they are now; nullopt
+    // when not recorded or changed since.
+    [[nodiscard]] std::optional<bool> Find(std::string_view prefix) const;
+    // Records it in the file, replacing what it said of that prefix and dropping the prefixes that are
+    // gone; a failure only costs a look next time.
+    void Record(std::string_view prefix, bool holds);
+
+private:
+    std::string file_;
+    std::string text_;
+};
 
 } // namespace vantrel

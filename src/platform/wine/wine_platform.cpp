@@ -23,21 +23,6 @@
 
 namespace vantrel {
 
-namespace {
-
-// Prefix folders are told apart by where they are, however a path reached them.
-std::string CanonicalFolder(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved) {
-        return path;
-    }
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
-} // namespace
-
 NativePlatform::NativePlatform() = default;
 NativePlatform::NativePlatform(NativePlatform&&) noexcept = default;
 NativePlatform& NativePlatform::operator=(NativePlatform&&) noexcept = default;
@@ -121,9 +106,17 @@ std::vector<MachineOption> OtherMachines(const NativePlatform& current) {
     if (current.machineFixed) {
         return {};
     }
+    // A launcher may have made its game's prefix in the one the program started with (~/.wine, say).
+    struct stat started {};
+    const bool known = stat(std::static_pointer_cast<WinePrefix>(current.machine)->Root().c_str(), &started) == 0;
     std::vector<MachineOption> options;
     for (const LauncherPrefix& found : FindLauncherPrefixes(LauncherHomesFromEnvironment())) {
-        options.push_back({CanonicalFolder(found.prefix), found.launcher + ": " + found.title, found.wine});
+        struct stat info {};
+        if (known && stat(found.prefix.c_str(), &info) == 0 && info.st_dev == started.st_dev &&
+            info.st_ino == started.st_ino) {
+            continue;
+        }
+        options.push_back({found.prefix, found.launcher + ": " + found.title, found.wine});
     }
     return options;
 }
@@ -133,7 +126,7 @@ std::optional<NativePlatform> PlatformOfMachine(const NativePlatform& current, c
 }
 
 std::string MachineId(const NativePlatform& platform) {
-    return CanonicalFolder(std::static_pointer_cast<WinePrefix>(platform.machine)->Root());
+    return std::static_pointer_cast<WinePrefix>(platform.machine)->Root();
 }
 
 std::string RememberedMachine() {
@@ -144,12 +137,26 @@ bool RememberMachine(std::string_view id) {
     return WriteChosenMachine(MachineMemoryFilesFromEnvironment().choice, id);
 }
 
+namespace {
+
+// Read at the first question: every later one of the start is answered from memory, unless the
+// user's cache folder has changed since.
+HoldsRecords& Records() {
+    static std::optional<HoldsRecords> records;
+    if (std::string file = MachineMemoryFilesFromEnvironment().holds; !records || records->File() != file) {
+        records.emplace(std::move(file));
+    }
+    return *records;
+}
+
+} // namespace
+
 std::optional<bool> KnownToHoldGames(std::string_view id) {
-    return ReadHoldsGames(MachineMemoryFilesFromEnvironment().holds, id);
+    return Records().Find(id);
 }
 
 void RecordHoldsGames(std::string_view id, bool holds) {
-    WriteHoldsGames(MachineMemoryFilesFromEnvironment().holds, id, holds);
+    Records().Record(id, holds);
 }
 
 } // namespace vantrel

@@ -28,21 +28,23 @@ TEST(MachineMemory, KeepsTheChoiceAndForgetsWhatARegistryChangeMayHaveChanged) {
     for (const auto& prefix : {lutris, bottle, gone}) {
         test::WriteBytes(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
     }
-    EXPECT_EQ(ReadHoldsGames(holds, lutris), std::nullopt);
-    WriteHoldsGames(holds, lutris, true);
-    WriteHoldsGames(holds, bottle, false);
-    WriteHoldsGames(holds, gone, true);
-    EXPECT_EQ(ReadHoldsGames(holds, lutris), true);
-    EXPECT_EQ(ReadHoldsGames(holds, bottle), false);
-    EXPECT_EQ(ReadHoldsGames(holds, lutris + "/"), std::nullopt) << "another folder's name";
+    HoldsRecords records(holds);
+    EXPECT_EQ(records.Find(lutris), std::nullopt);
+    records.Record(lutris, true);
+    records.Record(bottle, false);
+    records.Record(gone, true);
+    HoldsRecords next(holds); // as the next start reads them
+    EXPECT_EQ(next.Find(lutris), true);
+    EXPECT_EQ(next.Find(bottle), false);
+    EXPECT_EQ(next.Find(lutris + "/"), std::nullopt) << "another folder's name";
+    EXPECT_EQ(next.Find(lutris.substr(0, lutris.size() - 1)), std::nullopt) << "another folder's name";
 
     test::WriteBytes(lutris + "/user.reg", "WINE REGISTRY Version 2\n[Software\\\\Valve\\\\Steam]\n");
-    EXPECT_EQ(ReadHoldsGames(holds, lutris), std::nullopt)
-        << "a Steam in the prefix may have installed a game";
+    EXPECT_EQ(next.Find(lutris), std::nullopt) << "a Steam in the prefix may have installed a game";
     fs::remove_all(folder.Path() / "Games/gone");
-    WriteHoldsGames(holds, lutris, false);
-    EXPECT_EQ(ReadHoldsGames(holds, lutris), false);
-    EXPECT_EQ(ReadHoldsGames(holds, bottle), false);
+    next.Record(lutris, false);
+    EXPECT_EQ(HoldsRecords(holds).Find(lutris), false);
+    EXPECT_EQ(HoldsRecords(holds).Find(bottle), false);
     const std::string text = test::ReadBytes(holds);
     EXPECT_EQ(text.find(gone), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
