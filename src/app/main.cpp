@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
         // them, else on the first: the one started with, Proton's prefix for a Steam game, another
         // launcher's prefix.
         Installations found = FindInstallations(*platform.registry, platform.gameFiles.get());
-        machines = ChooseMachine(platform, found, wantedMachine, platform.environment->HomeFolder());
+        const char* home = std::getenv("HOME");
+        machines = ChooseMachine(platform, found, wantedMachine, home ? home : "");
         // A Steam game started here, not by Steam, needs its Proton where the system runs it through one;
         // Steam's own command names its Proton itself.
         if (!steamLaunch && platform.processRunner->NeedsProton()) {

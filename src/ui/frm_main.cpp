@@ -304,7 +304,7 @@ QSize FrmMain::ArrangeAtScale(double smallest) {
         {Image1, 120, 120, 3600, 1170, kStays},           {Label1[0], 3840, 120, 2295, 255, kStays},
         {lblVersion, 6240, 120, 1095, 255, kStays},       {Label1[1], 3840, 360, 2055, 255, kStays},
         {Label1[2], 3840, 720, 2775, 255, kStays},        {Label1[4], 120, 1440, 1455, 255, kStays},
-        {cboMachine, 1680, 1380, 5775, 290, kWide},       {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
+        {cboMachine, 1800, 1400, 5655, 270, kWide},       {lstGames, 120, 1680, 7335, 450, kWide},          {Label1[5], 120, 2280, 975, 255, kStays},
         {lstMods, 120, 2520, 3735, 2700, kGrows},         {btnImportMod, 120, 5280, 3735, 420, kWideDown},         {Frame1, 3960, 2280, 3495, 2535, kRight},
         {chkNoIntro, 4080, 2640, 1695, 255, kRight},      {chkSkipShellmap, 4080, 3000, 1695, 255, kRight},
         {chkNoMusic, 4080, 3360, 1695, 255, kRight},      {chkNoAudio, 4080, 3720, 1695, 255, kRight},
