@@ -68,65 +68,48 @@ private:
         return Number(value.text);
     }
 
-    bool Object(JsonValue& value, int depth) {
-        value.kind = JsonValue::Kind::Object;
-        ++pos_;
+    // Steps over `c` when it comes next.
+    bool Take(char c) {
         SkipSpace();
-        if (pos_ < text_.size() && text_[pos_] == '}') {
+        if (pos_ < text_.size() && text_[pos_] == c) {
             ++pos_;
             return true;
         }
-        for (;;) {
+        return false;
+    }
+
+    bool Object(JsonValue& value, int depth) {
+        value.kind = JsonValue::Kind::Object;
+        ++pos_;
+        if (Take('}')) {
+            return true;
+        }
+        do {
             SkipSpace();
             std::string key;
-            if (pos_ >= text_.size() || text_[pos_] != '"' || !String(key)) {
+            if (pos_ >= text_.size() || text_[pos_] != '"' || !String(key) || !Take(':')) {
                 return false;
             }
-            SkipSpace();
-            if (pos_ >= text_.size() || text_[pos_] != ':') {
-                return false;
-            }
-            ++pos_;
             value.keys.push_back(std::move(key));
             if (!Value(value.items.emplace_back(), depth)) {
                 return false;
             }
-            SkipSpace();
-            if (pos_ < text_.size() && text_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < text_.size() && text_[pos_] == '}') {
-                ++pos_;
-                return true;
-            }
-            return false;
-        }
+        } while (Take(','));
+        return Take('}');
     }
 
     bool Array(JsonValue& value, int depth) {
         value.kind = JsonValue::Kind::Array;
         ++pos_;
-        SkipSpace();
-        if (pos_ < text_.size() && text_[pos_] == ']') {
-            ++pos_;
+        if (Take(']')) {
             return true;
         }
-        for (;;) {
+        do {
             if (!Value(value.items.emplace_back(), depth)) {
                 return false;
             }
-            SkipSpace();
-            if (pos_ < text_.size() && text_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < text_.size() && text_[pos_] == ']') {
-                ++pos_;
-                return true;
-            }
-            return false;
-        }
+        } while (Take(','));
+        return Take(']');
     }
 
     bool Digits() {
