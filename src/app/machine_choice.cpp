@@ -67,23 +67,34 @@ MachineChoice ChooseMachine(NativePlatform& platform, Installations& found, cons
             choice.machines.push_back(option);
         }
     }
-    const auto wantedOne = std::find_if(choice.machines.begin(), choice.machines.end(),
-                                        [&](const MachineOption& option) { return option.id == wanted; });
-    choice.inUse = wantedOne == choice.machines.end()
-                       ? 0
-                       : static_cast<std::size_t>(wantedOne - choice.machines.begin());
-    if (choice.machines.empty() || choice.machines[choice.inUse].id == startedOn) {
+    if (choice.machines.empty()) {
         return choice;
     }
-    std::optional<NativePlatform> chosen;
-    if (proton && choice.machines[choice.inUse].id == MachineId(*proton)) {
-        chosen = std::move(proton);
-    } else {
-        chosen = PlatformOfMachine(platform, choice.machines[choice.inUse]);
+    const auto wantedOne = std::find_if(choice.machines.begin(), choice.machines.end(),
+                                        [&](const MachineOption& option) { return option.id == wanted; });
+    choice.inUse = wantedOne == choice.machines.end() ? 0 : static_cast<std::size_t>(wantedOne - choice.machines.begin());
+    const MachineOption& option = choice.machines[choice.inUse];
+    if (option.id == startedOn) {
+        return choice;
     }
+    std::optional<NativePlatform> chosen =
+        proton && option.id == MachineId(*proton) ? std::move(proton) : PlatformOfMachine(platform, option);
     if (chosen) {
         found = FindThere(platform, found, *chosen);
         platform = std::move(*chosen);
+        return choice;
+    }
+    // The prefix went away since it was last looked into: the games stay on the machine started with,
+    // which the list then shows, and the player is told.
+    choice.notice = option.title + " (" + option.id + ") holds no Wine prefix any more.";
+    choice.machines.erase(choice.machines.begin() + static_cast<std::ptrdiff_t>(choice.inUse));
+    const auto started = std::find_if(choice.machines.begin(), choice.machines.end(),
+                                      [&](const MachineOption& other) { return other.id == startedOn; });
+    if (started == choice.machines.end()) {
+        choice.machines.insert(choice.machines.begin(), {startedOn, FolderTitle(startedOn, home), {}});
+        choice.inUse = 0;
+    } else {
+        choice.inUse = static_cast<std::size_t>(started - choice.machines.begin());
     }
     return choice;
 }

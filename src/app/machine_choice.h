@@ -13,6 +13,7 @@ namespace vantrel {
 struct MachineChoice {
     std::vector<MachineOption> machines; // those that hold the games, in the order the player sees them
     std::size_t inUse = 0;
+    std::string notice; // for the player, when a machine could not be opened and another is used
 };
 
 // When the machine is not fixed: the machines that hold the games (the one the program started with,

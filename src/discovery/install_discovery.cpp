@@ -149,15 +149,18 @@ void FindInLibrary(GameFiles& files, const std::string& library, Installations& 
     }
 }
 
-void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> registered,
-                 Installations& found) {
-    std::vector<std::string> steamFolders = files.SteamFolders();
+// Without `systemSteam`, only the Steam the machine's registry names is looked into: the system's is
+// already in `found`.
+void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> registered, Installations& found,
+                 bool systemSteam = true) {
+    std::vector<std::string> steamFolders = systemSteam ? files.SteamFolders() : std::vector<std::string>();
     const std::size_t ofTheSystem = steamFolders.size(); // the rest come from the machine's registry
     for (const auto& folder : registered) {
         if (folder) {
             AddOnce(steamFolders, WithoutTrailingSeparators(*folder));
         }
     }
+    const std::size_t known = found.steamLibraries.size();
     for (std::size_t i = 0; i < steamFolders.size(); ++i) {
         const std::string steam = WithoutTrailingSeparators(steamFolders[i]);
         AddOnce(found.steamFolders, steam);
@@ -170,8 +173,8 @@ void FindInSteam(GameFiles& files, std::span<const std::optional<std::string>> r
             AddOnce(found.steamLibraries, std::move(library));
         }
     }
-    for (const auto& library : found.steamLibraries) {
-        FindInLibrary(files, library, found);
+    for (std::size_t i = known; i < found.steamLibraries.size(); ++i) {
+        FindInLibrary(files, found.steamLibraries[i], found);
     }
 }
 
@@ -227,6 +230,10 @@ Installations FindInstallations(Registry& registry, GameFiles* files, const Inst
         found.steamLibraries = steam->steamLibraries;
         found.steamFolders = steam->steamFolders;
         found.protonLibraries = steam->protonLibraries;
+        // A Steam installed on this machine is its own, and comes before the system's.
+        if (found.generals.folder.empty() || found.zeroHour.folder.empty()) {
+            FindInSteam(*files, std::span(answers).first(steamQueries), found, false);
+        }
         for (const auto& [game, known] : {std::pair{&found.generals, &steam->generals},
                                           std::pair{&found.zeroHour, &steam->zeroHour}}) {
             if (game->folder.empty() && !known->folder.empty() && known->source == kSteamSource) {
@@ -289,8 +296,9 @@ Installations SteamFindsThere(const Installations& found,
 bool HoldsOwnGame(const Installations& found) {
     const auto own = [&](const GameInstall& game) {
         return !game.folder.empty() &&
-               (game.source != kSteamSource || std::find(found.protonLibraries.begin(), found.protonLibraries.end(),
-                                                         game.steamLibrary) == found.protonLibraries.end());
+               (game.source != kSteamSource ||
+                std::none_of(found.protonLibraries.begin(), found.protonLibraries.end(),
+                             [&](const std::string& library) { return EqualsIgnoringCase(library, game.steamLibrary); }));
     };
     return own(found.generals) || own(found.zeroHour);
 }

@@ -86,6 +86,8 @@ struct MachineOption {
 
 // The id of the platform's machine, as MachineOption names it; empty where there is only one (Windows).
 [[nodiscard]] std::string MachineId(const NativePlatform& platform);
+// The name the option's machine gives its launch journal (SwapFileSystem::MachineName there).
+[[nodiscard]] std::string MachineNameOf(const MachineOption& option);
 
 // The machine the player chose last, as its id; empty when none was chosen or it cannot be read.
 [[nodiscard]] std::string RememberedMachine();

@@ -103,6 +103,13 @@ void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, Direc
     }
 }
 
+bool JournalWaitsFor(const ProgramValues& values, SingleFiles& files, std::string_view machineName) {
+    const auto folders = JournalFolders(values);
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return files.FileExists(JournalPathFor(folder, machineName));
+    });
+}
+
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services) {
     // An import writes a new definition only; an open window takes it in at its next scan.
     const bool import = ImportFromArguments(services.environment.Arguments()).has_value();

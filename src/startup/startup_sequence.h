@@ -52,6 +52,11 @@ struct StartupServices {
 // written, else in the user's state folder. A user folder taken is created.
 void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing);
 
+// True when a launch on the machine `machineName` (as SwapFileSystem::MachineName tells it) left its
+// journal in one of the program's folders: it did not finish, and is put back when that machine is
+// next started on.
+[[nodiscard]] bool JournalWaitsFor(const ProgramValues& values, SingleFiles& files, std::string_view machineName);
+
 // Runs the start-up steps up to the hand-over to the swap cycle or to the main window.
 StartMode PrepareStart(ProgramValues& values, const StartupServices& services);
 

@@ -403,28 +403,30 @@ TEST_F(SilentMode, PlaysOnTheMachineAnotherLauncherMadeOrThePlayerChose) {
                          "\n  prefix: " + machine.MachineFolder().string() + "\nwine:\n  version: lutris-test\n");
     PlaceLauncherWine(home / ".local/share/lutris/runners/wine/lutris-test/bin/wine", "lutris");
     test::WriteBytes(bottle / "bottle.yml", "Name: Generals\nRunner: bottles-test\nPath: Generals\nCustom_Path: false\n");
-    PlaceLauncherWine(home / ".local/share/bottles/runners/bottles-test/bin/wine", "bottles");
+    const fs::path bottlesWine = home / ".local/share/bottles/runners/bottles-test/bin/wine";
+    PlaceLauncherWine(bottlesWine, "bottles");
     const std::string before = Game();
     const std::string inBottle = test::DescribeTree(bottle / "drive_c/Games/Generals");
     const struct {
-        std::string chosen;     // what the player chose last
-        bool prefixNamed;       // WINEPREFIX and WINE set, as a shortcut of that machine sets them
-        std::string runner;     // the "runner:" line of the Wine build used; empty for $WINE
+        std::string chosen;               // what the player chose last
+        std::vector<std::string> shortcut; // what a shortcut's command sets; empty: none of it
+        std::string runner;               // the "runner:" line of the Wine build used; empty for $WINE
         fs::path prefix;
     } cases[] = {
-        {"", false, "lutris", machine.MachineFolder()},
-        {bottle.string(), false, "bottles", bottle},
-        {"/gone/prefix", false, "lutris", machine.MachineFolder()},
-        {bottle.string(), true, "", machine.MachineFolder()},
+        {"", {}, "lutris", machine.MachineFolder()},
+        {bottle.string(), {}, "bottles", bottle},
+        {"/gone/prefix", {}, "lutris", machine.MachineFolder()},
+        // A shortcut keeps the machine it was made on, whatever was chosen since.
+        {bottle.string(), {"WINEPREFIX=" + machine.MachineFolder().string(), "WINE=" VANTREL_FAKE_WINE}, "",
+         machine.MachineFolder()},
+        {"", {"WINEPREFIX=" + bottle.string(), "VANTREL_PREFIX_WINE=" + bottlesWine.string()}, "bottles", bottle},
     };
-    for (const auto& [chosen, prefixNamed, runner, prefix] : cases) {
-        SCOPED_TRACE(chosen + (prefixNamed ? " with WINEPREFIX" : ""));
+    for (const auto& [chosen, shortcut, runner, prefix] : cases) {
+        SCOPED_TRACE(chosen + (shortcut.empty() ? "" : " from a shortcut"));
         fs::remove(log);
         test::WriteBytes(home / ".config/vantrel/machine", chosen + "\n");
-        environmentChanges = {"HOME=" + home.string()};
-        if (!prefixNamed) {
-            environmentChanges.insert(environmentChanges.end(), {"WINEPREFIX", "WINE"});
-        }
+        environmentChanges = {"HOME=" + home.string(), "WINEPREFIX", "WINE"};
+        environmentChanges.insert(environmentChanges.end(), shortcut.begin(), shortcut.end());
         const Outcome outcome = Run({"-SILENT", "Example"});
         EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError;
         const std::string seen = test::ReadBytes(log);
@@ -434,6 +436,17 @@ TEST_F(SilentMode, PlaysOnTheMachineAnotherLauncherMadeOrThePlayerChose) {
             << seen;
         EXPECT_NE(seen.find("arg: -mod"), std::string::npos) << seen;
     }
+    // A launch in the bottle whose launcher was killed is told of on the other machine, and put back
+    // on its own.
+    environmentChanges = {"HOME=" + home.string(), "WINEPREFIX", "WINE"};
+    test::WriteBytes(home / ".config/vantrel/machine", bottle.string() + "\n");
+    EXPECT_EQ(Run({"-SILENT", "Example"}, "0", "yes").exitCode, -SIGKILL);
+    test::WriteBytes(home / ".config/vantrel/machine", "\n");
+    EXPECT_NE(Run({"-SILENT", "Missing"}).standardError.find("A launch on Bottles: Generals did not finish"),
+              std::string::npos);
+    test::WriteBytes(home / ".config/vantrel/machine", bottle.string() + "\n");
+    EXPECT_NE(Run({"-SILENT", "Missing"}).standardError.find("A launch did not finish; the game folders were put back"),
+              std::string::npos);
     fs::permissions(machine.HostPath("Games/Generals/Data/INI/GameData.ini"), fs::perms::owner_write,
                     fs::perm_options::remove);
     fs::permissions(bottle / "drive_c/Games/Generals/Data/INI/GameData.ini", fs::perms::owner_write,

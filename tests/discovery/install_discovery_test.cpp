@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -227,15 +229,22 @@ TEST_F(SteamDiscovery, CarriesWhatSteamHoldsToAnotherMachineWithoutLookingAgain)
     EXPECT_EQ(there.zeroHour.folder, "") << "only Steam's finds are carried";
     EXPECT_EQ(there.steamLibraries, std::vector<std::string>{"Z:\\host\\Lib"});
 
-    // On the new machine its own registry comes first; Steam's libraries are not read again.
+    // On the new machine its own registry comes first, then a Steam installed on it, whose games are
+    // the machine's own; the system's Steam libraries are not read again.
     Manifest("Steam", "2732960", "Command & Conquer Generals Zero Hour", "ZH");
     Game("Steam/steamapps/common/ZH");
     registry.values[{Root::CurrentUser, View::Bits32, "Software\\Valve\\Steam", "SteamPath"}] = machine.WindowsPath("Steam");
     registry.values[{Root::LocalMachine, View::Bits32, std::string(kGeneralsKey), "InstallPath"}] = "C:\\Own";
-    const Installations again = FindInstallations(registry, &machine.gameFiles(), &there);
+    Installations again = FindInstallations(registry, &machine.gameFiles(), &there);
     EXPECT_EQ(again.generals.folder, "C:\\Own\\");
-    EXPECT_EQ(again.zeroHour.folder, "");
-    EXPECT_EQ(again.steamLibraries, there.steamLibraries);
+    EXPECT_EQ(again.zeroHour.folder, machine.WindowsPath("Steam\\steamapps\\common\\ZH") + "\\");
+    EXPECT_EQ(again.steamLibraries, (std::vector<std::string>{"Z:\\host\\Lib", machine.WindowsPath("Steam")}));
+    again.generals = {};
+    EXPECT_TRUE(HoldsOwnGame(again)) << "a game of the machine's own Steam";
+    std::string upper = machine.WindowsPath("Steam");
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    again.protonLibraries = {upper};
+    EXPECT_FALSE(HoldsOwnGame(again)) << "a game of the system's Steam, its library named in another letter case";
     registry.values.erase({Root::LocalMachine, View::Bits32, std::string(kGeneralsKey), "InstallPath"});
     EXPECT_EQ(FindInstallations(registry, &machine.gameFiles(), &there).generals.folder, there.generals.folder);
 }

@@ -54,6 +54,10 @@ std::string MachineId(const NativePlatform&) {
     return {};
 }
 
+std::string MachineNameOf(const MachineOption&) {
+    return {};
+}
+
 std::string RememberedMachine() {
     return {};
 }

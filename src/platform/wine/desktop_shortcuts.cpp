@@ -200,7 +200,8 @@ DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePref
     settings.program = ExecutablePath();
     // The machine, the definitions, the journal and the Wine that runs the games, as this start
     // found them.
-    for (const std::string name : {"WINEPREFIX", "VANTREL_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "WINE"}) {
+    for (const std::string name :
+         {"WINEPREFIX", kPrefixWineVariable, "VANTREL_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "WINE"}) {
         const char* value = std::getenv(name.c_str());
         if (!value || !*value || (name.starts_with("XDG_") && value[0] != '/')) {
             continue;
@@ -211,11 +212,12 @@ DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePref
         settings.environment.push_back(name + "=" + (isPath ? Absolute(text) : text));
     }
     if (chosenWine) {
-        std::erase_if(settings.environment, [](const std::string& entry) { return entry.starts_with("WINEPREFIX="); });
+        std::erase_if(settings.environment, [](const std::string& entry) {
+            return entry.starts_with("WINEPREFIX=") || entry.starts_with(std::string(kPrefixWineVariable) + "=");
+        });
         settings.environment.insert(settings.environment.begin(), "WINEPREFIX=" + prefix.Root());
-        const char* wine = std::getenv("WINE");
-        if (!chosenWine->empty() && !(wine && *wine)) {
-            settings.environment.push_back("WINE=" + *chosenWine);
+        if (!chosenWine->empty()) {
+            settings.environment.insert(settings.environment.begin() + 1, kPrefixWineVariable + ("=" + *chosenWine));
         }
     }
     settings.machine = prefix.Root();

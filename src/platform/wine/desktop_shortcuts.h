@@ -15,6 +15,10 @@ namespace vantrel {
 // The icon name every entry shows; the install of the program puts Vantrel's icon under it.
 inline constexpr std::string_view kDesktopIconName = "io.github.vantrel.Vantrel";
 
+// The Wine build that runs the games of the prefix WINEPREFIX names, where another launcher made it
+// with its own; unlike WINE, Steam's games still run through their Proton.
+inline constexpr const char* kPrefixWineVariable = "VANTREL_PREFIX_WINE";
+
 struct DesktopShortcutSettings {
     std::string applicationsFolder; // host folder the entries go in
     std::string program;            // absolute host path of the vantrel executable
@@ -29,9 +33,10 @@ public:
     explicit DesktopShortcuts(DesktopShortcutSettings settings) : settings_(std::move(settings)) {}
 
     // $XDG_DATA_HOME/applications (else ~/.local/share/applications), this executable, and
-    // WINEPREFIX, VANTREL_HOME, XDG_DATA_HOME, XDG_STATE_HOME and WINE as they are set now.
-    // `chosenWine`, for a prefix the program chose rather than the environment named: the entries
-    // carry that prefix as WINEPREFIX, and that Wine build ("" for the system's) unless WINE is set.
+    // WINEPREFIX, VANTREL_PREFIX_WINE, VANTREL_HOME, XDG_DATA_HOME, XDG_STATE_HOME and WINE as they are
+    // set now. `chosenWine`, for a prefix the program chose rather than the environment named: the
+    // entries carry that prefix as WINEPREFIX, and that Wine build ("" for the system's) as
+    // VANTREL_PREFIX_WINE.
     [[nodiscard]] static DesktopShortcutSettings SettingsFromEnvironment(
         const WinePrefix& prefix, const std::optional<std::string>& chosenWine = std::nullopt);
 

@@ -86,8 +86,9 @@ bool WriteChosenMachine(const std::string& file, std::string_view prefix) {
 
 HoldsRecords::HoldsRecords(std::string file) : file_(std::move(file)), text_(ReadAll(file_)) {}
 
-std::optional<bool> HoldsRecords::Find(std::string_view prefix) const {
-    const std::string wanted = "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix) + "\n";
+std::optional<bool> HoldsRecords::Find(std::string_view prefix) {
+    const std::string& stamp = seen_.insert_or_assign(std::string(prefix), RegistryStamp(prefix)).first->second;
+    const std::string wanted = "\t" + stamp + "\t" + std::string(prefix) + "\n";
     // Each line is "<0 or 1><wanted>".
     for (std::size_t at = text_.find(wanted); at != std::string::npos; at = text_.find(wanted, at + 1)) {
         if (at > 0 && (at == 1 || text_[at - 2] == '\n') && (text_[at - 1] == '0' || text_[at - 1] == '1')) {
@@ -111,7 +112,9 @@ void HoldsRecords::Record(std::string_view prefix, bool holds) {
             text += line + "\n";
         }
     }
-    text += std::string(holds ? "1" : "0") + "\t" + RegistryStamp(prefix) + "\t" + std::string(prefix) + "\n";
+    const auto seen = seen_.find(prefix);
+    text += std::string(holds ? "1" : "0") + "\t" + (seen == seen_.end() ? RegistryStamp(prefix) : seen->second) +
+            "\t" + std::string(prefix) + "\n";
     text_ = std::move(text);
     (void)ReplaceFile(file_, text_);
 }

@@ -2,6 +2,8 @@
 // player chose, and whether each prefix held the games when its registry was last as it is now.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,14 +32,16 @@ public:
 
     // Whether the prefix held the games when its registry files were last as they are now; nullopt
     // when not recorded or changed since.
-    [[nodiscard]] std::optional<bool> Find(std::string_view prefix) const;
+    [[nodiscard]] std::optional<bool> Find(std::string_view prefix);
     // Records it in the file, replacing what it said of that prefix and dropping the prefixes that are
-    // gone; a failure only costs a look next time.
+    // gone; a failure only costs a look next time. The registry files are taken as Find last saw them:
+    // a change while the prefix was looked into is looked at again next time.
     void Record(std::string_view prefix, bool holds);
 
 private:
     std::string file_;
     std::string text_;
+    std::map<std::string, std::string, std::less<>> seen_; // the registry files as Find saw them
 };
 
 } // namespace vantrel

@@ -58,10 +58,15 @@ NativePlatform PlatformOf(std::shared_ptr<WinePrefix> prefix, std::vector<std::s
 
 NativePlatform CreateNativePlatform(std::vector<std::string> arguments) {
     const char* chosen = std::getenv("WINEPREFIX");
-    NativePlatform platform =
-        PlatformOf(std::make_shared<WinePrefix>(WinePrefix::FromEnvironment()), std::move(arguments));
+    const bool fixed = chosen && *chosen;
+    // A shortcut of another launcher's prefix names its Wine build beside the prefix.
+    const char* prefixWine = fixed ? std::getenv(kPrefixWineVariable) : nullptr;
+    // Shortcuts name the machine even when it is the one the program started with, so that a later
+    // choice in the window does not move them.
+    NativePlatform platform = PlatformOf(std::make_shared<WinePrefix>(WinePrefix::FromEnvironment()),
+                                         std::move(arguments), prefixWine ? prefixWine : "", !fixed);
     // A prefix the user named is the machine, whatever it holds.
-    platform.machineFixed = chosen && *chosen;
+    platform.machineFixed = fixed;
     return platform;
 }
 
@@ -127,6 +132,10 @@ std::optional<NativePlatform> PlatformOfMachine(const NativePlatform& current, c
 
 std::string MachineId(const NativePlatform& platform) {
     return std::static_pointer_cast<WinePrefix>(platform.machine)->Root();
+}
+
+std::string MachineNameOf(const MachineOption& option) {
+    return WineSwapFileSystem::MachineNameOf(option.id);
 }
 
 std::string RememberedMachine() {

@@ -377,8 +377,12 @@ bool WineSwapFileSystem::FailWithErrno() {
 }
 
 std::string WineSwapFileSystem::MachineName() {
+    return MachineNameOf(prefix_.Root());
+}
+
+std::string WineSwapFileSystem::MachineNameOf(const std::string& prefixRoot) {
     char buffer[PATH_MAX];
-    return realpath(prefix_.Root().c_str(), buffer) ? std::string(buffer) : prefix_.Root();
+    return realpath(prefixRoot.c_str(), buffer) ? std::string(buffer) : prefixRoot;
 }
 
 std::string WineSwapFileSystem::SessionName() {

@@ -25,6 +25,8 @@ public:
 
     // The canonical prefix folder, else the prefix folder as given.
     [[nodiscard]] std::string MachineName() override;
+    // The same for the prefix in that folder, without a file system of its own.
+    [[nodiscard]] static std::string MachineNameOf(const std::string& prefixRoot);
     // The host's boot, which the kernel names anew each time ("" when it cannot be read).
     [[nodiscard]] std::string SessionName() override;
     [[nodiscard]] bool IsSameSession(std::string_view sessionName) override;

@@ -387,7 +387,8 @@ TEST_F(DesktopShortcutsTest, AFailureSaysWhereAndWhyAndChangesNothing) {
 }
 
 TEST_F(DesktopShortcutsTest, SettingsComeFromTheEnvironment) {
-    const char* variables[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "WINEPREFIX", "VANTREL_HOME", "WINE"};
+    const char* variables[] = {"HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "WINEPREFIX", "VANTREL_HOME", "WINE",
+                               "VANTREL_PREFIX_WINE"};
     std::vector<std::optional<std::string>> kept;
     for (const char* name : variables) {
         const char* value = std::getenv(name);
@@ -401,25 +402,27 @@ TEST_F(DesktopShortcutsTest, SettingsComeFromTheEnvironment) {
         // The Wine build of a prefix the program chose, which the entries carry with the prefix.
         std::optional<std::string> chosenWine = std::nullopt;
     } cases[] = {
-        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr}, "/home/p/.local/share/applications", {}},
-        {{"/home/p", "/data/", "/state", "/prefixes/zh", nullptr, nullptr},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, "/home/p/.local/share/applications", {}},
+        {{"/home/p", "/data/", "/state", "/prefixes/zh", nullptr, nullptr, "/runners/ge/bin/wine"},
          "/data/applications",
-         {"WINEPREFIX=/prefixes/zh", "XDG_DATA_HOME=/data/", "XDG_STATE_HOME=/state"}},
-        {{"/home/p", "relative", "relative", nullptr, "mods", "wine-staging"},
+         {"WINEPREFIX=/prefixes/zh", "VANTREL_PREFIX_WINE=/runners/ge/bin/wine", "XDG_DATA_HOME=/data/",
+          "XDG_STATE_HOME=/state"}},
+        {{"/home/p", "relative", "relative", nullptr, "mods", "wine-staging", nullptr},
          "/home/p/.local/share/applications",
          {"VANTREL_HOME=" + cwd + "/mods", "WINE=wine-staging"}},
-        {{"/home/p", "", "", "", "", "bin/wine"}, "/home/p/.local/share/applications", {"WINE=" + cwd + "/bin/wine"}},
-        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr},
+        {{"/home/p", "", "", "", "", "bin/wine", ""}, "/home/p/.local/share/applications", {"WINE=" + cwd + "/bin/wine"}},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
          "/home/p/.local/share/applications",
-         {"WINEPREFIX=/home/p/.wine", "WINE=/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
+         {"WINEPREFIX=/home/p/.wine", "VANTREL_PREFIX_WINE=/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
          "/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
-        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr},
+        {{"/home/p", nullptr, nullptr, nullptr, nullptr, nullptr, "/runners/old/bin/wine"},
          "/home/p/.local/share/applications",
          {"WINEPREFIX=/home/p/.wine"},
          ""},
-        {{"/home/p", nullptr, nullptr, nullptr, nullptr, "/opt/wine/bin/wine"},
+        {{"/home/p", nullptr, nullptr, "/prefixes/zh", nullptr, "/opt/wine/bin/wine", nullptr},
          "/home/p/.local/share/applications",
-         {"WINEPREFIX=/home/p/.wine", "WINE=/opt/wine/bin/wine"},
+         {"WINEPREFIX=/home/p/.wine", "VANTREL_PREFIX_WINE=/home/p/.local/share/lutris/runners/wine/ge/bin/wine",
+          "WINE=/opt/wine/bin/wine"},
          "/home/p/.local/share/lutris/runners/wine/ge/bin/wine"},
     };
     for (const auto& c : cases) {

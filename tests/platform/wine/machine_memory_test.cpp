@@ -48,6 +48,13 @@ TEST(MachineMemory, KeepsTheChoiceAndForgetsWhatARegistryChangeMayHaveChanged) {
     const std::string text = test::ReadBytes(holds);
     EXPECT_EQ(text.find(gone), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+
+    // Wine wrote the registry while the prefix was looked into: the next start looks again.
+    HoldsRecords looking(holds);
+    EXPECT_EQ(looking.Find(bottle), false);
+    test::WriteBytes(bottle + "/user.reg", "WINE REGISTRY Version 2\n");
+    looking.Record(bottle, true);
+    EXPECT_EQ(HoldsRecords(holds).Find(bottle), std::nullopt);
 }
 
 } // namespace
