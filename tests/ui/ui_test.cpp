@@ -245,6 +245,15 @@ private slots:
         QVERIFY(window->cboMachine->isVisible());
         QVERIFY(window->cboMachine->geometry().bottom() < window->lstGames->geometry().top());
         QCOMPARE(window->cboMachine->currentIndex(), 0);
+        runner.whileRunning = [&] {
+            window->cboMachine->setCurrentIndex(1);
+            emit window->cboMachine->activated(1);
+        };
+        QTest::mouseClick(window->btnLaunch, Qt::LeftButton);
+        QCOMPARE(runner.commands.size(), 1u);
+        QVERIFY(chosen.empty());
+        QCOMPARE(window->cboMachine->currentIndex(), 0);
+        QVERIFY(window->isVisible());
         window->cboMachine->setCurrentIndex(1);
         emit window->cboMachine->activated(1);
         QCOMPARE(chosen, std::vector<std::size_t>{1});
