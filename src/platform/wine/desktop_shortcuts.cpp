@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,14 +27,6 @@ bool CanCarry(std::string_view text) {
         }
     }
     return true;
-}
-
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return home;
-    }
-    const passwd* entry = getpwuid(getuid());
-    return entry && entry->pw_dir ? entry->pw_dir : "";
 }
 
 std::string ExecutablePath() {
@@ -195,7 +186,7 @@ DesktopShortcutSettings DesktopShortcuts::SettingsFromEnvironment(const WinePref
     DesktopShortcutSettings settings;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     // The XDG base directory rules ignore a relative path there.
-    const std::string data = dataHome && dataHome[0] == '/' ? dataHome : HomeFolder() + "/.local/share";
+    const std::string data = dataHome && dataHome[0] == '/' ? dataHome : UserHomeFolder() + "/.local/share";
     settings.applicationsFolder = WithoutTrailingSlashes(data) + "/applications";
     settings.program = ExecutablePath();
     // The machine, the definitions, the journal and the Wine that runs the games, as this start

@@ -1,9 +1,13 @@
 #include "platform/wine/host_files.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace vantrel {
@@ -43,6 +47,42 @@ std::optional<std::size_t> ReadUpTo(int fd, char* buffer, std::size_t size) {
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+std::optional<std::string> ReadSmallOpenFile(int fd, std::size_t limit) {
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uint64_t>(info.st_size) > limit) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    const auto size = ReadUpTo(fd, bytes.data(), bytes.size());
+    if (!size) {
+        return std::nullopt;
+    }
+    bytes.resize(*size);
+    return bytes;
+}
+
+std::optional<std::string> ReadSmallHostFile(const std::string& hostPath, std::size_t limit) {
+    const UniqueFd fd(open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    return ReadSmallOpenFile(fd.Get(), limit);
+}
+
+std::string UserHomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return home;
+    }
+    const passwd* user = getpwuid(getuid());
+    return user && user->pw_dir ? user->pw_dir : "";
+}
+
+std::string XdgBaseDirectory(const char* variable, const char* underHome) {
+    if (const char* value = std::getenv(variable); value && value[0] == '/') {
+        return value;
+    }
+    const std::string home = UserHomeFolder();
+    return home.empty() ? std::string() : home + underHome;
 }
 
 std::string ErrorText(int error) {

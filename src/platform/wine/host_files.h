@@ -30,6 +30,21 @@ namespace vantrel {
 // read, or nullopt on an error.
 [[nodiscard]] std::optional<std::size_t> ReadUpTo(int fd, char* buffer, std::size_t size);
 
+// The bytes of the open file when it is an ordinary file of at most `limit` bytes; nullopt otherwise or
+// on an error.
+[[nodiscard]] std::optional<std::string> ReadSmallOpenFile(int fd, std::size_t limit);
+
+// The same for the file at a host path, opened without blocking, so that a pipe in its place cannot hold
+// the program up.
+[[nodiscard]] std::optional<std::string> ReadSmallHostFile(const std::string& hostPath, std::size_t limit);
+
+// The user's home folder: $HOME, else the password database's entry; empty when neither names one.
+[[nodiscard]] std::string UserHomeFolder();
+
+// An XDG base directory: the variable when it holds an absolute path (the rules ignore others), else
+// `underHome` ("/.config") below the home folder; empty when there is no home folder either.
+[[nodiscard]] std::string XdgBaseDirectory(const char* variable, const char* underHome);
+
 // Closes a directory stream when it goes out of scope.
 struct DirectoryCloser {
     void operator()(DIR* dir) const { closedir(dir); }

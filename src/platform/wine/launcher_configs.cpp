@@ -4,11 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <dirent.h>
-#include <fcntl.h>
 #include <optional>
-#include <pwd.h>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,31 +14,13 @@
 namespace vantrel {
 namespace {
 
-constexpr std::uint64_t kMaxConfigSize = 1024 * 1024;
+constexpr std::size_t kMaxConfigSize = 1024 * 1024;
 // More entries than a launcher makes: the rest of such a folder is not read.
 constexpr std::size_t kMaxEntries = 4096;
 
-std::string Variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
-// A configuration file's text; nullopt when it is missing, not a regular file or too large. Opened
-// without blocking, so that a FIFO in its place cannot hold the start-up.
+// A configuration file's text; nullopt when it is missing, not a regular file or too large.
 std::optional<std::string> ReadConfig(const std::string& path) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat info {};
-    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > kMaxConfigSize) {
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(info.st_size), '\0');
-    const std::optional<std::size_t> got = ReadUpTo(fd.Get(), text.data(), text.size());
-    if (!got) {
-        return std::nullopt;
-    }
-    text.resize(*got);
-    return text;
+    return ReadSmallHostFile(path, kMaxConfigSize);
 }
 
 // The names in a folder that end in `suffix`, hidden ones left out, sorted so that the order does not
@@ -162,23 +141,8 @@ private:
 } // namespace
 
 LauncherHomes LauncherHomesFromEnvironment() {
-    LauncherHomes homes;
-    homes.home = Variable("HOME");
-    if (homes.home.empty()) {
-        if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
-            homes.home = user->pw_dir;
-        }
-    }
-    const auto base = [&homes](const char* variable, const char* underHome) {
-        std::string value = Variable(variable);
-        if (value.starts_with('/')) {
-            return value;
-        }
-        return homes.home.empty() ? std::string() : homes.home + underHome;
-    };
-    homes.configHome = base("XDG_CONFIG_HOME", "/.config");
-    homes.dataHome = base("XDG_DATA_HOME", "/.local/share");
-    return homes;
+    return {UserHomeFolder(), XdgBaseDirectory("XDG_CONFIG_HOME", "/.config"),
+            XdgBaseDirectory("XDG_DATA_HOME", "/.local/share")};
 }
 
 std::vector<LauncherPrefix> FindLauncherPrefixes(const LauncherHomes& homes) {

@@ -3,9 +3,7 @@
 #include "platform/wine/host_files.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,14 +12,6 @@
 namespace vantrel {
 
 namespace {
-
-std::string XdgFolder(const char* variable, const char* fallback) {
-    if (const char* value = std::getenv(variable); value && value[0] == '/') {
-        return value;
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/" + fallback;
-}
 
 // Which registry files the prefix has now: Wine writes them anew whenever a program changed them, and
 // a Steam installed in the prefix records its games in user.reg.
@@ -40,15 +30,18 @@ std::string RegistryStamp(std::string_view prefix) {
     return stamp;
 }
 
+// Both files hold a line or a few dozen.
+constexpr std::size_t kMemoryFileLimit = 1 << 20;
+
 std::string ReadAll(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return in ? text.str() : std::string();
+    return file.empty() ? std::string() : ReadSmallHostFile(file, kMemoryFileLimit).value_or("");
 }
 
 // Written beside the file and renamed over it, so that a reader never sees half of it.
 bool ReplaceFile(const std::string& file, const std::string& text) {
+    if (file.empty()) {
+        return false;
+    }
     std::error_code error;
     std::filesystem::create_directories(ParentOf(file), error);
     std::string temporary = file + ".XXXXXX";
@@ -68,8 +61,11 @@ bool ReplaceFile(const std::string& file, const std::string& text) {
 } // namespace
 
 MachineMemoryFiles MachineMemoryFilesFromEnvironment() {
-    return {XdgFolder("XDG_CONFIG_HOME", ".config") + "/vantrel/machine",
-            XdgFolder("XDG_CACHE_HOME", ".cache") + "/vantrel/machines"};
+    // Without a home folder nothing is kept: each start looks anew.
+    const std::string config = XdgBaseDirectory("XDG_CONFIG_HOME", "/.config");
+    const std::string cache = XdgBaseDirectory("XDG_CACHE_HOME", "/.cache");
+    return {config.empty() ? config : config + "/vantrel/machine",
+            cache.empty() ? cache : cache + "/vantrel/machines"};
 }
 
 std::string ReadChosenMachine(const std::string& file) {
@@ -87,7 +83,8 @@ bool WriteChosenMachine(const std::string& file, std::string_view prefix) {
 HoldsRecords::HoldsRecords(std::string file) : file_(std::move(file)), text_(ReadAll(file_)) {}
 
 std::optional<bool> HoldsRecords::Find(std::string_view prefix) {
-    const std::string& stamp = seen_.insert_or_assign(std::string(prefix), RegistryStamp(prefix)).first->second;
+    const std::string& stamp =
+        seen_.insert_or_assign(std::string(prefix), RegistryStamp(prefix)).first->second;
     const std::string wanted = "\t" + stamp + "\t" + std::string(prefix) + "\n";
     // Each line is "<0 or 1><wanted>".
     for (std::size_t at = text_.find(wanted); at != std::string::npos; at = text_.find(wanted, at + 1)) {
@@ -113,8 +110,8 @@ void HoldsRecords::Record(std::string_view prefix, bool holds) {
         }
     }
     const auto seen = seen_.find(prefix);
-    text += std::string(holds ? "1" : "0") + "\t" + (seen == seen_.end() ? RegistryStamp(prefix) : seen->second) +
-            "\t" + std::string(prefix) + "\n";
+    text += std::string(holds ? "1" : "0") + "\t" +
+            (seen == seen_.end() ? RegistryStamp(prefix) : seen->second) + "\t" + std::string(prefix) + "\n";
     text_ = std::move(text);
     (void)ReplaceFile(file_, text_);
 }

@@ -15,7 +15,8 @@ struct MachineMemoryFiles {
     std::string holds;  // $XDG_CACHE_HOME/vantrel/machines: a line per prefix looked into
 };
 
-// The files under the XDG folders as they are set now (a relative value is ignored, as the rules say).
+// The files under the XDG folders as they are set now (a relative value is ignored, as the rules say);
+// empty without a home folder, when nothing is kept.
 [[nodiscard]] MachineMemoryFiles MachineMemoryFilesFromEnvironment();
 
 // The prefix folder the file names; empty when there is none.

@@ -63,18 +63,7 @@ std::optional<std::string> WineGameFiles::ReadSmallFile(std::string_view path, s
         host = prefix_.ToHostPath(path);
         fd = UniqueFd(host ? open(host->c_str(), O_RDONLY | O_CLOEXEC) : -1);
     }
-    struct stat info {};
-    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::size_t>(info.st_size) > limit) {
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-    const auto size = ReadUpTo(fd.Get(), bytes.data(), bytes.size());
-    if (!size) {
-        return std::nullopt;
-    }
-    bytes.resize(*size);
-    return bytes;
+    return ReadSmallOpenFile(fd.Get(), limit);
 }
 
 std::vector<std::string> WineGameFiles::FileNames(std::string_view folder, std::string_view prefix,

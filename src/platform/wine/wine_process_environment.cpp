@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
+
+#include "platform/wine/host_files.h"
 
 namespace vantrel {
 namespace {
@@ -27,21 +28,6 @@ std::string ExecutableFolder() {
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
-}
-
-// An XDG base directory: the variable when it holds an absolute path (others are to be ignored),
-// else the default below the home folder; empty when there is no home folder either.
-std::string BaseDirectory(const char* variable, const char* underHome) {
-    if (std::string value = Variable(variable); value.starts_with('/')) {
-        return value;
-    }
-    std::string home = Variable("HOME");
-    if (home.empty()) {
-        if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) {
-            home = user->pw_dir;
-        }
-    }
-    return home.empty() ? std::string() : home + underHome;
 }
 
 // Where packages and the administrator install programs. /var as a whole is not among them: some
@@ -77,12 +63,12 @@ std::string WineProcessEnvironment::ProgramFolder() {
 }
 
 std::string WineProcessEnvironment::UserDataFolder() {
-    const std::string base = BaseDirectory("XDG_DATA_HOME", "/.local/share");
+    const std::string base = XdgBaseDirectory("XDG_DATA_HOME", "/.local/share");
     return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
 }
 
 std::string WineProcessEnvironment::UserStateFolder() {
-    const std::string base = BaseDirectory("XDG_STATE_HOME", "/.local/state");
+    const std::string base = XdgBaseDirectory("XDG_STATE_HOME", "/.local/state");
     return base.empty() ? std::string() : WindowsFolder(base + "/vantrel");
 }
 
