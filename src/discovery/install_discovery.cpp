@@ -293,12 +293,15 @@ Installations SteamFindsThere(const Installations& found,
     return there;
 }
 
+bool FromTheSystemsSteam(const Installations& found, const GameInstall& game) {
+    return !game.folder.empty() && game.source == kSteamSource &&
+           std::any_of(found.protonLibraries.begin(), found.protonLibraries.end(),
+                       [&](const std::string& library) { return EqualsIgnoringCase(library, game.steamLibrary); });
+}
+
 bool HoldsOwnGame(const Installations& found) {
     const auto own = [&](const GameInstall& game) {
-        return !game.folder.empty() &&
-               (game.source != kSteamSource ||
-                std::none_of(found.protonLibraries.begin(), found.protonLibraries.end(),
-                             [&](const std::string& library) { return EqualsIgnoringCase(library, game.steamLibrary); }));
+        return !game.folder.empty() && !FromTheSystemsSteam(found, game);
     };
     return own(found.generals) || own(found.zeroHour);
 }

@@ -85,6 +85,10 @@ void DiscoverInstallFolders(Registry& registry, ProgramValues& values);
 [[nodiscard]] Installations SteamFindsThere(
     const Installations& found, const std::function<std::optional<std::string>(std::string_view)>& pathThere);
 
+// True when the game was found in a library of a Steam of the system rather than one installed in the
+// machine (on Linux, one whose games run through Proton).
+[[nodiscard]] bool FromTheSystemsSteam(const Installations& found, const GameInstall& game);
+
 // True when the machine itself holds a game: in its registry, or in a library of a Steam installed on
 // it rather than of the system's.
 [[nodiscard]] bool HoldsOwnGame(const Installations& found);

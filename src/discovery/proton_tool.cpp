@@ -248,11 +248,7 @@ std::vector<ProtonRun> ProtonRunsFor(const Installations& found, GameFiles& file
     std::vector<ProtonRun> runs;
     std::optional<ProtonFinder> finder; // Steam's settings are read only for a game that needs them
     for (const GameInstall* game : {&found.generals, &found.zeroHour}) {
-        const bool throughProton = std::any_of(found.protonLibraries.begin(), found.protonLibraries.end(),
-                                               [&](const std::string& library) {
-                                                   return EqualsIgnoringCase(library, game->steamLibrary);
-                                               });
-        if (game->source == kSteamSource && !game->folder.empty() && throughProton) {
+        if (FromTheSystemsSteam(found, *game)) {
             if (!finder) {
                 finder.emplace(found, files);
             }
