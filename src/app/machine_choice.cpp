@@ -16,6 +16,14 @@ std::string FolderTitle(const std::string& folder, const std::string& home) {
     return folder;
 }
 
+// Where the machine of that id is in the list; nullopt when it is not there.
+std::optional<std::size_t> IndexOf(const std::vector<MachineOption>& machines, std::string_view id) {
+    const auto found = std::find_if(machines.begin(), machines.end(),
+                                    [&](const MachineOption& option) { return option.id == id; });
+    return found == machines.end() ? std::nullopt
+                                   : std::optional(static_cast<std::size_t>(found - machines.begin()));
+}
+
 // What the games on `to` are, its Steam's libraries taken as `from` found them rather than looked for again.
 Installations FindThere(const NativePlatform& from, const Installations& found, const NativePlatform& to) {
     const Installations steam =
@@ -49,12 +57,8 @@ MachineChoice ChooseMachine(NativePlatform& platform, Installations& found, cons
             choice.machines.push_back({MachineId(*proton), "Steam (Proton)", {}});
         }
     }
-    const auto listed = [&](const std::string& id) {
-        return std::any_of(choice.machines.begin(), choice.machines.end(),
-                           [&](const MachineOption& option) { return option.id == id; });
-    };
     for (const MachineOption& option : OtherMachines(platform)) {
-        if (listed(option.id) || option.id == startedOn) {
+        if (IndexOf(choice.machines, option.id) || option.id == startedOn) {
             continue;
         }
         std::optional<bool> holds = KnownToHoldGames(option.id);
@@ -70,9 +74,7 @@ MachineChoice ChooseMachine(NativePlatform& platform, Installations& found, cons
     if (choice.machines.empty()) {
         return choice;
     }
-    const auto wantedOne = std::find_if(choice.machines.begin(), choice.machines.end(),
-                                        [&](const MachineOption& option) { return option.id == wanted; });
-    choice.inUse = wantedOne == choice.machines.end() ? 0 : static_cast<std::size_t>(wantedOne - choice.machines.begin());
+    choice.inUse = IndexOf(choice.machines, wanted).value_or(0);
     const MachineOption& option = choice.machines[choice.inUse];
     if (option.id == startedOn) {
         return choice;
@@ -88,13 +90,11 @@ MachineChoice ChooseMachine(NativePlatform& platform, Installations& found, cons
     // which the list then shows, and the player is told.
     choice.notice = option.title + " (" + option.id + ") holds no Wine prefix any more.";
     choice.machines.erase(choice.machines.begin() + static_cast<std::ptrdiff_t>(choice.inUse));
-    const auto started = std::find_if(choice.machines.begin(), choice.machines.end(),
-                                      [&](const MachineOption& other) { return other.id == startedOn; });
-    if (started == choice.machines.end()) {
+    if (const auto started = IndexOf(choice.machines, startedOn)) {
+        choice.inUse = *started;
+    } else {
         choice.machines.insert(choice.machines.begin(), {startedOn, FolderTitle(startedOn, home), {}});
         choice.inUse = 0;
-    } else {
-        choice.inUse = static_cast<std::size_t>(started - choice.machines.begin());
     }
     return choice;
 }

@@ -145,18 +145,15 @@ int main(int argc, char** argv) {
             PrepareStart(values, {*platform.instanceGuard, *platform.environment, *platform.registry,
                                   *platform.directoryListing, *platform.textFiles, shown, platform.singleFiles.get(),
                                   platform.swapFiles.get(), platform.launchLock.get(), &found});
+        AddNotice(values, machines.notice);
         // A launch on another machine that did not finish is put back only on that machine.
         for (std::size_t i = 0; i < machines.machines.size(); ++i) {
             if (i != machines.inUse &&
                 JournalWaitsFor(values, *platform.singleFiles, MachineNameOf(machines.machines[i]))) {
-                machines.notice += (machines.notice.empty() ? "" : " ") + std::string("A launch on ") +
-                                   machines.machines[i].title +
-                                   " did not finish: its game folders are put back when Vantrel next starts on it (choose "
-                                   "it in the main window's list).";
+                AddNotice(values, "A launch on " + machines.machines[i].title +
+                                      " did not finish: its game folders are put back when Vantrel next starts on "
+                                      "it (choose it in the main window's list).");
             }
-        }
-        if (!machines.notice.empty()) {
-            values.startupNotice += (values.startupNotice.empty() ? "" : " ") + machines.notice;
         }
         return started;
     };

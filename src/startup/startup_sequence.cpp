@@ -33,12 +33,6 @@ std::vector<std::string> JournalFolders(const ProgramValues& values) {
     return folders;
 }
 
-void AddNotice(ProgramValues& values, const std::string& notice) {
-    if (!notice.empty()) {
-        values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
-    }
-}
-
 // The way out for a journal that a run as root or as administrator left where this one cannot write.
 constexpr std::string_view kWayOutOfJournal =
     "start Vantrel once more the way it was started then (as root or as administrator), or delete the "
@@ -60,6 +54,12 @@ std::string JournalNotice(std::string notice, const std::string& path, bool writ
 }
 
 } // namespace
+
+void AddNotice(ProgramValues& values, const std::string& notice) {
+    if (!notice.empty()) {
+        values.startupNotice += (values.startupNotice.empty() ? "" : " ") + notice;
+    }
+}
 
 void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing) {
     values.programFolder = environment.ProgramFolder();

@@ -52,6 +52,9 @@ struct StartupServices {
 // written, else in the user's state folder. A user folder taken is created.
 void ChooseFolders(ProgramValues& values, ProcessEnvironment& environment, DirectoryListing& listing);
 
+// Adds a sentence to what the start tells the player (values.startupNotice); an empty one adds nothing.
+void AddNotice(ProgramValues& values, const std::string& notice);
+
 // True when a launch on the machine `machineName` (as SwapFileSystem::MachineName tells it) left its
 // journal in one of the program's folders: it did not finish, and is put back when that machine is
 // next started on.
